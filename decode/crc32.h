@@ -1,0 +1,9 @@
+#pragma once
+// The reflected CRC-32 of ZIP and zlib (polynomial 0xEDB88320, initial value
+// 0xFFFFFFFF, final complement), table in decoder.crc_table.
+#include <stddef.h>
+#include <stdint.h>
+
+void build_crc_table();
+// Running CRC in, running CRC out (no pre- or post-complement here).
+uint32_t crc_update(uint32_t crc, const uint8_t* data, size_t length);

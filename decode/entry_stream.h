@@ -1,0 +1,16 @@
+#pragma once
+#include <stdint.h>
+#include "platform/platform.h"
+
+// Writes one file member into `file`: finds its member record in the decoded
+// stream at stream_pos, continuing the stream held when it can, and hands the
+// data to the file (through the call filter when flags ask for it). On 0,
+// decoder.member_crc holds the CRC-32 of the bytes written (which may be fewer
+// than size when the stream ended early; the caller's CRC check decides).
+// Otherwise ERR_SEEK, ERR_WRITE, ERR_DAMAGED, ERR_CANCELLED, ERR_NOMEM,
+// ERR_TRUNCATED or -1.
+int decode_member(FileHandle file, uint32_t stream_pos, uint32_t stream_offset,
+                  uint32_t size, uint8_t flags);
+// Forgets the held stream and frees the window (start of an extraction: the
+// window becomes null and current_stream -1; end: the window is freed).
+void reset_stream_state();

@@ -1,0 +1,108 @@
+#pragma once
+// The platform file layer: fifteen thin wrappers over the operating system's
+// file, folder and memory services, with one result convention and one error
+// slot. No operation shows a message or retries; failures are returned and the
+// Windows error code of the failure is left in last_os_error, which the error
+// reporter turns into the second line of its message.
+//
+// Two implementations sit behind this header, chosen by the build:
+// platform_win32.cpp (KERNEL32) and platform_posix.cpp (Linux, the host tool
+// and the tests). The POSIX one maps errno to the Windows code that the message
+// table understands and treats backslashes in paths as separators.
+//
+// Result conventions:
+//   handles   - the handle, or INVALID_FILE (-1)
+//   counts    - the count or position, or -1 (file_seek: SEEK_FAILED)
+//   yes/no    - 1 success, 0 failure
+//   memory    - a pointer, or null
+// "clears": sets last_os_error to 0 before the system call.
+// "records": stores the OS error code of a failure in last_os_error.
+#include <stddef.h>
+#include <stdint.h>
+
+// An OS file handle (Win32 HANDLE, POSIX descriptor) carried in an integer as
+// wide as a pointer. INVALID_FILE has all bits set, like INVALID_HANDLE_VALUE.
+typedef intptr_t FileHandle;
+constexpr FileHandle INVALID_FILE = -1;
+constexpr uint32_t SEEK_FAILED = 0xFFFFFFFFu;
+constexpr uint32_t NO_ATTRIBUTES = 0xFFFFFFFFu;  // file_get_attributes failure
+
+// Access rights for file_open.
+constexpr uint32_t ACCESS_READ = 0x80000000u;   // GENERIC_READ
+constexpr uint32_t ACCESS_WRITE = 0x40000000u;  // GENERIC_WRITE
+
+// Seek origins.
+constexpr int SEEK_FROM_START = 0;
+constexpr int SEEK_FROM_CURRENT = 1;
+constexpr int SEEK_FROM_END = 2;
+
+// File attribute bits (Windows values).
+constexpr uint32_t ATTR_READONLY = 0x01;
+constexpr uint32_t ATTR_HIDDEN = 0x02;
+constexpr uint32_t ATTR_SYSTEM = 0x04;
+constexpr uint32_t ATTR_DIRECTORY = 0x10;
+constexpr uint32_t ATTR_ARCHIVE = 0x20;
+constexpr uint32_t ATTR_NORMAL = 0x80;
+
+// Windows error codes that the layer produces or the callers test.
+constexpr uint32_t OS_FILE_NOT_FOUND = 2;
+constexpr uint32_t OS_PATH_NOT_FOUND = 3;
+constexpr uint32_t OS_ACCESS_DENIED = 5;
+constexpr uint32_t OS_INVALID_HANDLE = 6;
+constexpr uint32_t OS_NOT_ENOUGH_MEMORY = 8;
+constexpr uint32_t OS_WRITE_PROTECT = 19;
+constexpr uint32_t OS_GEN_FAILURE = 31;
+constexpr uint32_t OS_HANDLE_DISK_FULL = 39;
+constexpr uint32_t OS_FILE_EXISTS = 80;
+constexpr uint32_t OS_INVALID_PARAMETER = 87;
+constexpr uint32_t OS_DISK_FULL = 112;
+constexpr uint32_t OS_NEGATIVE_SEEK = 131;
+constexpr uint32_t OS_BAD_PATHNAME = 161;
+constexpr uint32_t OS_ALREADY_EXISTS = 183;
+constexpr uint32_t OS_FILENAME_EXCED_RANGE = 206;
+
+// The error slot: the OS error of the most recent failure, 112 after a short
+// write, or 0.
+extern uint32_t last_os_error;
+// The executable (or, on the host, the archive file) open for reading, shared
+// by every reader of the archive.
+extern FileHandle archive_file;
+// Where the next read_archive reads, as the readers know it. read_archive
+// advances it; whoever seeks archive_file stores the new position here.
+extern uint32_t file_pos;
+
+// Memory: fixed blocks from the process heap. last_os_error untouched.
+void* mem_alloc(uint32_t size);                 // uninitialised block or null
+void* mem_resize(void* block, uint32_t size);   // may move; null leaves block valid
+void mem_free(void* block);
+
+// Creates or truncates (CREATE_ALWAYS) with no sharing and the sequential hint.
+// Clears; records.
+FileHandle file_create(const char* path, uint32_t attributes);
+// Opens an existing file with the random-access hint; share mode read when the
+// access includes ACCESS_WRITE, read|write otherwise. Clears; records.
+FileHandle file_open(const char* path, uint32_t access);
+// Does not clear; on failure records only when last_os_error is 0, so the first
+// error of a failed operation followed by a failed close is the one reported.
+int file_close(FileHandle file);
+// Bytes read (fewer, or 0, at the end of the file), or -1. Clears; records.
+int32_t file_read(FileHandle file, void* buffer, uint32_t count);
+// count, or -1. Clears; records. Error 39 is recorded as 112, and a write that
+// stores fewer bytes than asked fails with 112: every full disk reads "Disk full".
+int32_t file_write(FileHandle file, const void* buffer, uint32_t count);
+// New 32-bit position, or SEEK_FAILED. Clears; records.
+uint32_t file_seek(FileHandle file, int32_t distance, int origin);
+// file_read on archive_file; a result other than -1 is added to file_pos.
+int32_t read_archive(void* buffer, uint32_t count);
+// DOS dates and times in local time; a date of 0 leaves that time unchanged; the
+// last-access time is never changed. 1 or 0. Clears; records.
+int file_set_times(FileHandle file, uint16_t create_date, uint16_t create_time,
+                   uint16_t write_date, uint16_t write_time);
+// Attribute bits (ATTR_DIRECTORY for folders) or NO_ATTRIBUTES. Does not clear; records.
+uint32_t file_get_attributes(const char* path);
+// 1 or 0. Clears; records.
+int file_set_attributes(const char* path, uint32_t attributes);
+// 1 or 0. Does not clear; records.
+int file_delete(const char* path);
+// Creates one folder; 1 or 0 (183 when it exists). Does not clear; records.
+int folder_create(const char* path);

@@ -1,0 +1,18 @@
+#pragma once
+// Process-wide shell state shared by start-up, the dialogs, the driver and the
+// error reporter. Zero at load. The Windows-only handles (font, brush,
+// instance) live beside the Windows entry, not here.
+#include <stdint.h>
+#include "archive/layout.h"
+
+// message_buffer is where every message, dialog text and status line is
+// composed. It is larger than any composed text can be (the longest format,
+// a 259-character path and the longest OS line stay below 400 bytes), and every
+// composition is bounded by MESSAGE_BUFFER_SIZE all the same, so it is never
+// written past.
+constexpr uint32_t MESSAGE_BUFFER_SIZE = 512;
+constexpr uint32_t EXE_NAME_SIZE = 260;
+
+extern char exe_name[EXE_NAME_SIZE];  // base name of the running executable
+extern char message_buffer[MESSAGE_BUFFER_SIZE];
+extern ArchiveHeader header_copy;     // the header read at start-up
