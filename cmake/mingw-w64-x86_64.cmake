@@ -10,6 +10,9 @@ set(CMAKE_FIND_ROOT_PATH /usr/${QEV_MINGW_PREFIX})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-# ctest runs the Windows test programs through Wine.
+# ctest runs the Windows test programs through Wine, with the tree's own prefix
+# (<build>/wineprefix) and a virtual display when there is none; see wine-run.sh.
 find_program(QEV_WINE wine REQUIRED)
-set(CMAKE_CROSSCOMPILING_EMULATOR ${QEV_WINE})
+# Run through sh, so that the script's mode bits do not matter.
+set(CMAKE_CROSSCOMPILING_EMULATOR
+    /bin/sh ${CMAKE_CURRENT_LIST_DIR}/wine-run.sh ${CMAKE_BINARY_DIR}/wineprefix)

@@ -1,15 +1,39 @@
 #pragma once
+// The x86 call-operand filters. A member stored with a filter has the operand
+// after each 0xE8 byte (2 bytes, or 4) turned from relative into
+// member-absolute form; writing undoes it. A call is restored exactly when its
+// operand lies wholly inside the member, however the member is cut into
+// pieces: operand bytes that a piece cannot finish wait in decoder.carry for
+// the next piece, and an 0xE8 among the member's last bytes is written as it
+// stands with what follows it. The CRC-32 is taken over the restored bytes.
 #include <stdint.h>
+
 #include "platform/platform.h"
 
 constexpr uint32_t STAGE_SIZE = 16384;
+// Source bytes staged per write, so that a call begun at the last of them
+// still fits with its operand: 16381 + 2 and 16379 + 4 are both 16383.
 constexpr uint32_t STAGE_LIMIT_16 = 16381;
 constexpr uint32_t STAGE_LIMIT_32 = 16379;
 
 // Restores the call operands of one piece of a filtered member (mode in
-// decoder.filter_mode), updates decoder.member_crc and writes the restored bytes.
-// Pieces come in order without gaps; `offset` is the member offset of the
-// piece's first byte, `last` is set on the piece that ends the member.
-// 0, ERR_WRITE or ERR_CANCELLED.
+// decoder.filter_mode: 2 or 4, the operand's size), updates decoder.member_crc
+// and writes the restored bytes. Pieces come in order without gaps; `offset`
+// is the member offset of the piece's first byte, `last` is set on the piece
+// that ends the member. 0, ERR_WRITE or ERR_CANCELLED.
 int filter_write(FileHandle file, const uint8_t* piece, uint32_t n, uint32_t offset,
                  uint32_t member_size, int last);
+
+// One translation pass over n source bytes at member offset `offset`: stages
+// and writes them in stretches of at most STAGE_LIMIT_16/32 source bytes,
+// polling the cancel flag before each write. The operand of an 0xE8 among the
+// n bytes is read even where it lies past them, so the caller must have those
+// bytes. Returns how many operand bytes it read past the n (0 to 4), or
+// ERR_WRITE or ERR_CANCELLED. Internal to filter_write; open for the tests.
+int32_t translate_pass(FileHandle file, const uint8_t* src, uint32_t n, uint32_t offset,
+                       uint32_t member_size);
+
+// The operand translations (arithmetic modulo 2^16 and 2^32); p is the member
+// offset of the operand's first byte, size the member's.
+uint16_t restore_call16(uint16_t w, uint32_t p);
+uint32_t restore_call32(uint32_t v, uint32_t p, uint32_t size);

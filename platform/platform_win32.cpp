@@ -1,1 +1,148 @@
-// placeholder: being written
+// The file layer on Windows: each operation is one KERNEL32 call with the
+// exact access, share, disposition and flag values of the installer's
+// contract. Linked into the stub, which has no C runtime: nothing here may call
+// one, implicitly or not (no library functions, no struct copies large enough
+// for the compiler to turn into memcpy).
+#include <windows.h>
+
+#include "platform/platform.h"
+
+uint32_t last_os_error = 0;
+FileHandle archive_file = INVALID_FILE;
+uint32_t file_pos = 0;
+
+// Counts must stay representable in the int32_t results.
+static const DWORD MAX_TRANSFER = 0x7FFFFFFF;
+
+static HANDLE handle_of(FileHandle file) { return (HANDLE)file; }
+
+static void record() { last_os_error = GetLastError(); }
+
+void* mem_alloc(uint32_t size) { return (void*)LocalAlloc(LMEM_FIXED, size); }
+
+void* mem_resize(void* block, uint32_t size) {
+  // Size 0 would discard the block instead of resizing it; the caller would
+  // then hold a stale pointer.
+  return (void*)LocalReAlloc((HLOCAL)block, size ? size : 1, LMEM_MOVEABLE);
+}
+
+void mem_free(void* block) { LocalFree((HLOCAL)block); }
+
+FileHandle file_create(const char* path, uint32_t attributes) {
+  last_os_error = 0;
+  HANDLE h = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                         attributes | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  if (h == INVALID_HANDLE_VALUE) record();
+  return (FileHandle)h;
+}
+
+FileHandle file_open(const char* path, uint32_t access) {
+  last_os_error = 0;
+  DWORD share = access & GENERIC_WRITE ? FILE_SHARE_READ : FILE_SHARE_READ | FILE_SHARE_WRITE;
+  HANDLE h = CreateFileA(path, access, share, nullptr, OPEN_EXISTING, FILE_FLAG_RANDOM_ACCESS,
+                         nullptr);
+  if (h == INVALID_HANDLE_VALUE) record();
+  return (FileHandle)h;
+}
+
+int file_close(FileHandle file) {
+  if (CloseHandle(handle_of(file))) return 1;
+  if (last_os_error == 0) record();
+  return 0;
+}
+
+int32_t file_read(FileHandle file, void* buffer, uint32_t count) {
+  last_os_error = 0;
+  if (count > MAX_TRANSFER) {
+    last_os_error = ERROR_INVALID_PARAMETER;
+    return -1;
+  }
+  DWORD got = 0;
+  if (!ReadFile(handle_of(file), buffer, count, &got, nullptr)) {
+    record();
+    return -1;
+  }
+  return (int32_t)got;
+}
+
+int32_t file_write(FileHandle file, const void* buffer, uint32_t count) {
+  last_os_error = 0;
+  if (count > MAX_TRANSFER) {
+    last_os_error = ERROR_INVALID_PARAMETER;
+    return -1;
+  }
+  DWORD put = 0;
+  if (!WriteFile(handle_of(file), buffer, count, &put, nullptr)) {
+    DWORD error = GetLastError();
+    last_os_error = error == ERROR_HANDLE_DISK_FULL ? ERROR_DISK_FULL : error;
+    return -1;
+  }
+  if (put < count) {
+    last_os_error = ERROR_DISK_FULL;
+    return -1;
+  }
+  return (int32_t)count;
+}
+
+uint32_t file_seek(FileHandle file, int32_t distance, int origin) {
+  last_os_error = 0;
+  DWORD pos = SetFilePointer(handle_of(file), distance, nullptr, (DWORD)origin);
+  if (pos == INVALID_SET_FILE_POINTER) record();
+  return pos;
+}
+
+int32_t read_archive(void* buffer, uint32_t count) {
+  int32_t got = file_read(archive_file, buffer, count);
+  if (got != -1) file_pos += (uint32_t)got;
+  return got;
+}
+
+// One DOS pair as a UTC file time. False for a date of 0 (the time is not to be
+// set) and for a pair that names no moment: that time is then left alone too,
+// rather than set from whatever an unconverted FILETIME holds.
+static bool utc_time_of(uint16_t date, uint16_t time, FILETIME* out) {
+  FILETIME local;
+  return date != 0 && DosDateTimeToFileTime(date, time, &local) &&
+         LocalFileTimeToFileTime(&local, out);
+}
+
+int file_set_times(FileHandle file, uint16_t create_date, uint16_t create_time,
+                   uint16_t write_date, uint16_t write_time) {
+  last_os_error = 0;
+  FILETIME created;
+  FILETIME written;
+  bool set_created = utc_time_of(create_date, create_time, &created);
+  bool set_written = utc_time_of(write_date, write_time, &written);
+  // The last-access time (null) is never changed.
+  if (!SetFileTime(handle_of(file), set_created ? &created : nullptr, nullptr,
+                   set_written ? &written : nullptr)) {
+    record();
+    return 0;
+  }
+  return 1;
+}
+
+uint32_t file_get_attributes(const char* path) {
+  DWORD attributes = GetFileAttributesA(path);
+  if (attributes == INVALID_FILE_ATTRIBUTES) record();
+  return attributes;
+}
+
+int file_set_attributes(const char* path, uint32_t attributes) {
+  last_os_error = 0;
+  if (SetFileAttributesA(path, attributes)) return 1;
+  record();
+  return 0;
+}
+
+int file_delete(const char* path) {
+  if (DeleteFileA(path)) return 1;
+  record();
+  return 0;
+}
+
+int folder_create(const char* path) {
+  if (CreateDirectoryA(path, nullptr)) return 1;
+  record();
+  return 0;
+}

@@ -1,0 +1,89 @@
+#include "cli/archive_session.h"
+
+#include <stdio.h>
+
+#include "archive/directory_reader.h"
+#include "cli/host_ui.h"
+#include "decode/decoder_state.h"
+#include "decode/entry_stream.h"
+#include "encode/stub_image.h"
+#include "platform/cp1252.h"
+#include "platform/platform.h"
+#include "shell/report_error.h"
+#include "shell/result_codes.h"
+#include "shell/startup.h"
+#include "shell/stub_config.h"
+
+namespace {
+
+// An installer's configuration block lies within its stub image, which is far
+// smaller than this.
+constexpr size_t HEAD_SIZE = 1 << 20;
+constexpr size_t PATH_SIZE = 4096;
+
+}  // namespace
+
+bool to_shell_path(const char* utf8, bool backslashes, std::string* out) {
+  std::vector<char> converted(PATH_SIZE);
+  for (const char* p = utf8; *p; p++) {
+    if (*p == '\\') return false;
+  }
+  if (!utf8_to_cp1252(utf8, converted.data(), converted.size())) return false;
+  std::string path = converted.data();
+  for (char& c : path) {
+    if (c == '/' && backslashes) c = '\\';
+  }
+  *out = path;
+  return true;
+}
+
+ArchiveSession::Outcome ArchiveSession::open(const char* utf8_path) {
+  stub_config_reset();
+  std::string path;
+  // Slashes stay: the installer's texts then name the archive as it was typed.
+  if (!to_shell_path(utf8_path, false, &path)) {
+    fprintf(host_ui.err, "qev: %s: the name cannot be written in Windows-1252 without backslashes\n",
+            utf8_path);
+    host_ui.warnings++;
+    return FAILED;
+  }
+  // Where does the archive begin? A file that cannot be read here is left to
+  // start-up, which reports it in the installer's words.
+  uint32_t base = 0;
+  if (FILE* f = fopen(utf8_path, "rb")) {
+    std::vector<uint8_t> head(HEAD_SIZE);
+    size_t n = fread(head.data(), 1, head.size(), f);
+    fclose(f);
+    int64_t located = locate_archive(head.data(), n);
+    if (located < 0 && n >= 4) {
+      fprintf(host_ui.err, "qev: %s is neither a QEV archive nor an installer that holds one\n",
+              utf8_path);
+      host_ui.warnings++;
+      return FAILED;
+    }
+    base = located < 0 ? 0 : (uint32_t)located;
+  }
+  stub_config.archive_offset = base;
+  uint32_t warnings = host_ui.warnings;
+  if (startup_open_archive(path.c_str())) return OPENED;
+  return host_ui.warnings == warnings ? EMPTY : FAILED;
+}
+
+bool ArchiveSession::prepare_reading() {
+  dir_buffer_.assign(DIR_BUFFER_SIZE, 0);
+  decoder.in.input_buffer = (uint8_t*)mem_alloc(INPUT_BUFFER_ALLOC);
+  if (!decoder.in.input_buffer) {
+    report_error(nullptr, ERR_NOMEM, nullptr, 0);
+    return false;
+  }
+  reset_stream_state();
+  return true;
+}
+
+ArchiveSession::~ArchiveSession() {
+  reset_stream_state();
+  if (decoder.in.input_buffer) mem_free(decoder.in.input_buffer);
+  decoder.in.input_buffer = nullptr;
+  if (archive_file != INVALID_FILE) file_close(archive_file);
+  archive_file = INVALID_FILE;
+}

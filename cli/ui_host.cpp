@@ -1,0 +1,125 @@
+// shell/ui.h for the host tool. See host_ui.h.
+#include <string.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <vector>
+
+#include "cli/host_ui.h"
+#include "platform/cp1252.h"
+#include "shell/format.h"
+#include "shell/shell_state.h"
+#include "shell/stub_config.h"
+#include "shell/ui.h"
+
+HostUi host_ui;
+
+std::string host_display(const char* text, size_t length) {
+  std::string slashed(text, length);
+  for (char& c : slashed) {
+    if (c == '\\') c = '/';
+  }
+  // Every Windows-1252 byte has a UTF-8 form of at most 3 bytes.
+  std::vector<char> utf8(slashed.size() * 3 + 1);
+  if (!cp1252_to_utf8(slashed.c_str(), utf8.data(), utf8.size())) return slashed;
+  return utf8.data();
+}
+
+std::string host_display(const char* text) { return host_display(text, strlen(text)); }
+
+void host_ui_end_status() {
+  if (!host_ui.status_shown) return;
+  fputs("\r\033[K", host_ui.err);
+  fflush(host_ui.err);
+  host_ui.status_shown = false;
+}
+
+namespace {
+
+// A line of the user's answer, lower-cased first character; 0 at the end of input.
+int read_answer() {
+  char line[64];
+  if (!fgets(line, sizeof(line), host_ui.in)) return 0;
+  for (char* p = line; *p; p++) {
+    if (*p != ' ' && *p != '\t') return *p >= 'A' && *p <= 'Z' ? *p - 'A' + 'a' : *p;
+  }
+  return '\n';
+}
+
+// Cuts a UTF-8 text to `columns` characters, so that the line can be redrawn.
+std::string fit_columns(const std::string& text, size_t columns) {
+  size_t count = 0;
+  for (size_t i = 0; i < text.size(); i++) {
+    if (((unsigned char)text[i] & 0xC0) != 0x80 && count++ == columns) return text.substr(0, i);
+  }
+  return text;
+}
+
+}  // namespace
+
+int ui_message_box(void*, const char* text, const char* caption, uint32_t style) {
+  (void)caption;
+  host_ui_end_status();
+  fprintf(host_ui.err, "%s\n", host_display(text).c_str());
+  if (style & BOX_WARNING) host_ui.warnings++;
+  if ((style & 0x0F) != BOX_OK_CANCEL) return ANSWER_OK;
+  if (!host_ui.interactive) return ANSWER_OK;
+  for (;;) {
+    fputs("[o]k to go on, [c]ancel to stop: ", host_ui.err);
+    fflush(host_ui.err);
+    int answer = read_answer();
+    if (answer == 'o') return ANSWER_OK;
+    if (answer == 'c' || answer == 0) return ANSWER_CANCEL;
+  }
+}
+
+int ui_overwrite_prompt() {
+  if (host_ui.overwrite == SKIP_EXISTING) return PROMPT_NO;
+  if (host_ui.overwrite == OVERWRITE_ALL) return PROMPT_YES;
+  host_ui_end_status();
+  format_message(message_buffer, MESSAGE_BUFFER_SIZE, stub_config.prompt_format,
+                 stub_config.destination, nullptr);
+  std::string question = host_display(message_buffer);
+  for (;;) {
+    fprintf(host_ui.err, "%s [y]es, [n]o, [a]ll: ", question.c_str());
+    fflush(host_ui.err);
+    int answer = read_answer();
+    if (answer == 'y') return PROMPT_YES;
+    if (answer == 'a') return PROMPT_YES_TO_ALL;
+    if (answer == 'n' || answer == 0) return PROMPT_NO;  // no answer keeps the file
+  }
+}
+
+void ui_set_status(void*, const char* text) {
+  if (!host_ui.progress) return;
+  size_t columns = 80;
+  struct winsize ws;
+  if (ioctl(fileno(host_ui.err), TIOCGWINSZ, &ws) == 0 && ws.ws_col > 1) columns = ws.ws_col;
+  std::string line = fit_columns(host_display(text), columns - 1);
+  fprintf(host_ui.err, "\r\033[K%s", line.c_str());
+  fflush(host_ui.err);
+  host_ui.status_shown = true;
+}
+
+void drain_message_queue() {}
+
+uint32_t ui_current_folder(char* out, uint32_t capacity) {
+  // Only its first character is used (as a drive letter); "/" will do.
+  if (capacity < 2) return 0;
+  out[0] = '/';
+  out[1] = 0;
+  return 1;
+}
+
+int ui_volume_max_component(const char*, uint32_t* max_component) {
+  *max_component = 255;  // host file systems keep long names
+  return 1;
+}
+
+void ui_start_program(const char*) {}
+
+int ui_registry_create(const char*, void**) { return 0; }
+
+void ui_registry_set_string(void*, const char*, const char*, uint32_t) {}
+
+void ui_registry_close(void*) {}

@@ -1,0 +1,146 @@
+// A compressed block: its header, its code-length sets, and for each table set
+// the tables and the decode loops.
+#include "decode/block_decoder.h"
+
+#include "decode/block_context.h"
+#include "decode/decoder_state.h"
+#include "decode/fast_tables.h"
+#include "decode/huffman.h"
+#include "decode/input.h"
+#include "decode/length_sets.h"
+#include "platform/platform.h"
+#include "shell/result_codes.h"
+#include "shell/stub_config.h"
+
+namespace {
+
+constexpr uint32_t LITLEN_BITS = 9;
+constexpr uint32_t DISTANCE_BITS = 7;
+constexpr uint32_t MAX_DISTANCE_SYMBOLS = 42;
+
+// The block decoder's working storage, rebuilt in place for every table set.
+// Static rather than on the stack: some 40 KB, more than a stub's stack probe
+// should see, and plain zeroed data needs no constructor.
+struct BlockTables {
+  int32_t litlen_lookup[1u << LITLEN_BITS];
+  int32_t litlen_tree[2 * LITLEN_SYMBOLS];
+  int32_t distance_lookup[3][1u << DISTANCE_BITS];
+  int32_t distance_tree[3][2 * MAX_DISTANCE_SYMBOLS];
+  uint32_t codes[LITLEN_SYMBOLS];
+  uint32_t templates[LITLEN_SYMBOLS];
+  uint32_t fast_litlen[FAST_LITLEN_ENOUGH];
+  uint32_t fast_distance[3][FAST_DIST_ENOUGH];
+};
+BlockTables tables;
+
+// Builds the reference table of one code and, when `fast` is not null and the
+// code allows it, the fast table as well. Returns whether the fast table may
+// be used: only when the reference table holds every code (so both decode
+// alike) and the code is not over-subscribed.
+int build_code(HuffmanTable& ref, int32_t* lookup, int32_t* tree, uint32_t k,
+               const uint8_t* lengths, uint32_t n, uint32_t* fast, uint32_t fast_capacity,
+               uint32_t fast_bits) {
+  build_codes(lengths, n, tables.codes);
+  int complete = build_table(lookup, tree, tables.codes, lengths, k, n) == 0;
+  ref.lookup = lookup;
+  ref.tree = tree;
+  ref.lengths = lengths;
+  ref.k = k;
+  if (fast == nullptr || !complete) return 0;
+  return build_fast_table(fast, fast_capacity, fast_bits, lengths, tables.codes, tables.templates,
+                          n);
+}
+
+// The tables of one set. The results of the reference builds are not acted
+// upon beyond the choice of loop: codes they could not hold decode as empty.
+void build_set(BlockContext& c, const CodeLengthSet& set, int allow_fast) {
+  for (uint32_t s = 0; s < LITLEN_SYMBOLS; s++) {
+    tables.templates[s] = litlen_template(s, c.distance_tables);
+  }
+  int fast = build_code(c.litlen, tables.litlen_lookup, tables.litlen_tree, LITLEN_BITS,
+                        set.litlen(), LITLEN_SYMBOLS, allow_fast ? tables.fast_litlen : nullptr,
+                        FAST_LITLEN_ENOUGH, FAST_LITLEN_BITS);
+  for (uint32_t s = 0; s < MAX_DISTANCE_SYMBOLS; s++) tables.templates[s] = distance_template(s);
+  for (uint32_t t = 0; t < 3; t++) {
+    c.distance[t].lookup = nullptr;
+    c.fast_distance[t] = nullptr;
+    if (t >= c.distance_tables) continue;
+    fast &= build_code(c.distance[t], tables.distance_lookup[t], tables.distance_tree[t],
+                       DISTANCE_BITS, set.distance(t), distance_sizes[t],
+                       fast ? tables.fast_distance[t] : nullptr, FAST_DIST_ENOUGH,
+                       FAST_DIST_BITS);
+    c.fast_distance[t] = tables.fast_distance[t];
+  }
+  c.fast_litlen = fast ? tables.fast_litlen : nullptr;
+}
+
+// Decodes the current set until symbol 256 or the block's end.
+StepResult decode_set(BlockContext& c) {
+  StepResult r;
+  do {
+    r = c.fast_litlen != nullptr ? fast_run(c) : STEP_CONTINUE;
+    if (r == STEP_CONTINUE) r = reference_step(c);
+  } while (r == STEP_CONTINUE);
+  return r;
+}
+
+int32_t decode_block_with(uint8_t* out_base, uint32_t history, uint32_t want, int allow_fast) {
+  InputState& in = decoder.in;
+  const uint8_t* pos = in.pos;
+  uint32_t bit_offset = in.bit_offset;
+  uint32_t header = peek_bits(pos, bit_offset) & 0xFF;
+  consume_bits(pos, bit_offset, 8);
+  in.pos = pos;
+  in.bit_offset = bit_offset;
+  const uint32_t distance_tables = header & 3;
+  const uint32_t set_count = header >> 2;
+  if (distance_tables == 0) return ERR_DAMAGED;
+  // The default set has no lengths for a third distance table; a block that
+  // asks for three tables and sends no sets cannot be decoded as meant.
+  if (distance_tables == 3 && set_count == 0) return ERR_DAMAGED;
+  const uint32_t set_size = distance_tables == 3 ? SET_SIZE_THREE_TABLES : SET_SIZE_TWO_TABLES;
+  uint8_t* lengths = (uint8_t*)mem_alloc(set_count != 0 ? set_count * set_size : set_size);
+  if (lengths == nullptr) return ERR_NOMEM;
+  int result = read_length_sets(lengths, set_size, set_count, history + want);
+  if (result < 0) {
+    mem_free(lengths);
+    return result;
+  }
+  BlockContext c;
+  c.out_base = out_base;
+  c.out = out_base + history;
+  c.out_end = c.out + want;
+  c.pos = in.pos;
+  c.bit_offset = in.bit_offset;
+  c.last_distance = 0;
+  c.prev_distance = 0;
+  c.distance_tables = distance_tables;
+  const uint32_t sets = set_count != 0 ? set_count : 1;
+  for (uint32_t j = 0;; j++) {
+    if (stub_config.cancel_requested) {
+      mem_free(lengths);
+      return ERR_CANCELLED;
+    }
+    if (j == sets) break;
+    CodeLengthSet set = {lengths + j * set_size};
+    build_set(c, set, allow_fast);
+    if (decode_set(c) == STEP_FINISH) break;
+  }
+  in.pos = c.pos;
+  in.bit_offset = c.bit_offset;
+  align_to_byte();
+  mem_free(lengths);
+  return (int32_t)(c.out - (out_base + history));
+}
+
+}  // namespace
+
+uint8_t reference_decoding;
+
+int32_t decode_block(uint8_t* out_base, uint32_t history, uint32_t want) {
+  return decode_block_with(out_base, history, want, !reference_decoding);
+}
+
+int32_t decode_block_reference(uint8_t* out_base, uint32_t history, uint32_t want) {
+  return decode_block_with(out_base, history, want, 0);
+}

@@ -1,0 +1,119 @@
+#include "decode/call_filter.h"
+
+#include "decode/crc32.h"
+#include "decode/decoder_state.h"
+#include "decode/input.h"
+#include "shell/result_codes.h"
+#include "shell/stub_config.h"
+
+namespace {
+
+constexpr uint8_t CALL_OPCODE = 0xE8;
+
+// The staging buffer of a pass. Static rather than on the stack: 16 KB would
+// need a stack probe in the stub. One pass runs at a time.
+uint8_t stage[STAGE_SIZE];
+
+// Index of the first 0xE8 in [from, to), or `to`.
+uint32_t find_call(const uint8_t* src, uint32_t from, uint32_t to) {
+  while (from < to && src[from] != CALL_OPCODE) from++;
+  return from;
+}
+
+int write_all(FileHandle file, const uint8_t* bytes, uint32_t n) {
+  return file_write(file, bytes, n) == (int32_t)n ? 0 : ERR_WRITE;
+}
+
+}  // namespace
+
+uint16_t restore_call16(uint16_t w, uint32_t p) { return (uint16_t)(w - p); }
+
+uint32_t restore_call32(uint32_t v, uint32_t p, uint32_t size) {
+  // Three ranges of stored values map onto the relative operands, together a
+  // bijection of all 2^32 values: [-p, 0) onto [size - p, size), [0, size)
+  // onto [-p, size - p), and the rest onto itself.
+  if ((int32_t)v < 0 && (int64_t)(int32_t)v >= -(int64_t)p) return size - p - 1 - v;
+  if (v < size) return v - p;
+  return v;
+}
+
+int32_t translate_pass(FileHandle file, const uint8_t* src, uint32_t n, uint32_t offset,
+                       uint32_t member_size) {
+  const uint32_t width = decoder.filter_mode;
+  const uint32_t stretch_limit = width == 2 ? STAGE_LIMIT_16 : STAGE_LIMIT_32;
+  uint32_t i = 0;
+  while (i < n) {
+    const uint32_t stretch_end = n - i > stretch_limit ? i + stretch_limit : n;
+    uint32_t staged = 0;
+    while (i < stretch_end) {
+      // The bytes up to the next call go over as they are.
+      uint32_t call = find_call(src, i, stretch_end);
+      mem_copy_forward(stage + staged, src + i, call - i);
+      staged += call - i;
+      i = call;
+      if (i == stretch_end) break;
+      // The call byte and its operand, which may lie past the stretch and
+      // past the n bytes; an 0xE8 inside an operand starts nothing.
+      stage[staged++] = CALL_OPCODE;
+      const uint32_t p = offset + i + 1;
+      if (width == 2) {
+        uint16_t w = restore_call16(load_le16(src + i + 1), p);
+        __builtin_memcpy(stage + staged, &w, 2);
+      } else {
+        uint32_t v = restore_call32(load_le32(src + i + 1), p, member_size);
+        __builtin_memcpy(stage + staged, &v, 4);
+      }
+      staged += width;
+      i += 1 + width;
+    }
+    decoder.member_crc = crc_update(decoder.member_crc, stage, staged);
+    if (stub_config.cancel_requested) return ERR_CANCELLED;
+    if (write_all(file, stage, staged) < 0) return ERR_WRITE;
+  }
+  return (int32_t)(i - n);
+}
+
+int filter_write(FileHandle file, const uint8_t* piece, uint32_t n, uint32_t offset,
+                 uint32_t member_size, int last) {
+  const uint32_t width = decoder.filter_mode;
+  uint8_t* const carry = decoder.carry;
+  if (decoder.carry_len > 0) {
+    const uint32_t held = decoder.carry_len;
+    const uint32_t room = 8 - held;
+    const uint32_t take = room < n ? room : n;
+    mem_copy_forward(carry + held, piece, take);
+    if (room > n) {
+      // Too little to complete the carry: carry and piece together become the
+      // piece (the tail below then moves within the carry, downwards).
+      piece = carry;
+      n += held;
+      offset -= held;
+    } else {
+      // The held bytes start with an 0xE8 whose operand now lies among the
+      // appended ones; what the pass reads past them was the piece's.
+      int32_t over = translate_pass(file, carry, held, offset - held, member_size);
+      if (over < 0) return over;
+      piece += over;
+      offset += (uint32_t)over;
+      n -= (uint32_t)over;
+    }
+    decoder.carry_len = 0;
+  }
+  uint32_t s = 0;
+  if (n > width) {
+    int32_t over = translate_pass(file, piece, n - width, offset, member_size);
+    if (over < 0) return over;
+    s = n - width + (uint32_t)over;
+  }
+  // The tail: bytes whose operand may not be complete yet. Taken as they are
+  // up to the first 0xE8, or all of them on the member's last piece.
+  uint32_t stop = s;
+  while (stop < n && (last || piece[stop] != CALL_OPCODE)) stop++;
+  if (stop > s) {
+    decoder.member_crc = crc_update(decoder.member_crc, piece + s, stop - s);
+    if (write_all(file, piece + s, stop - s) < 0) return ERR_WRITE;
+  }
+  mem_copy_forward(carry, piece + stop, n - stop);
+  decoder.carry_len = n - stop;
+  return 0;
+}

@@ -1,0 +1,176 @@
+// The fast decode loop: a 64-bit bit buffer, one table lookup per symbol for
+// the common codes, match copies by 8-byte words. It runs only while its
+// margins hold and hands every item it does not finish, unconsumed, to the
+// reference step, so its results equal the reference loop's for any input.
+//
+// Bit buffer state:
+//   in_next   the next byte to load into the buffer
+//   bitbuf    bits not yet consumed, next bit in bit 0; bits above bitsleft are 0
+//   bitsleft  how many bits of bitbuf are valid (0..63)
+// The reader's bit position is in_next * 8 - bitsleft, so (in_next, bitsleft)
+// saved at an item's start is all it takes to give the item back.
+//
+// Margins, tested at every item's start:
+//   input   in_next < limit. Then the item starts before limit, as the
+//           reference step requires of an item that needs no refill; an item
+//           takes at most two refills of 8 bytes, each advancing in_next by at
+//           most 7, so every load stays below limit + 15, inside the buffer's
+//           spare bytes, and reads the same bytes the reference step would.
+//   output  out < out_end; and a match is copied here only when its length
+//           plus COPY_OVERRUN fits before out_end, since word copies write up
+//           to 7 bytes past the match (bytes the following items overwrite,
+//           or that lie past the block's output and are never served).
+#include "decode/block_context.h"
+#include "decode/decoder_state.h"
+#include "decode/fast_tables.h"
+#include "decode/input.h"
+
+namespace {
+
+constexpr uint32_t COPY_OVERRUN = 8;
+// Bits a distance symbol with its extra bits may take: 16 + 18.
+constexpr uint32_t MAX_DISTANCE_BITS = 34;
+
+struct BitBuffer {
+  const uint8_t* in_next;
+  uint64_t bitbuf;
+  uint32_t bitsleft;
+
+  // Tops the buffer up to 56..63 bits with one 8-byte load.
+  inline void refill() {
+    bitbuf |= load_le64(in_next) << bitsleft;
+    in_next += (63 - bitsleft) >> 3;
+    bitsleft |= 56;
+  }
+  inline void consume(uint32_t n) {
+    bitbuf >>= n;
+    bitsleft -= n;
+  }
+};
+
+inline uint32_t low_bits(uint64_t v, uint32_t n) { return (uint32_t)v & ((1u << n) - 1); }
+
+// The entry for the next code: main entry, or the subtable entry it points to.
+inline uint32_t lookup(const uint32_t* table, uint32_t main_bits, uint64_t bitbuf) {
+  uint32_t entry = table[low_bits(bitbuf, main_bits)];
+  if ((entry & 31) == 0 && entry != FAST_EMPTY) {
+    entry = table[(entry >> 16) + low_bits(bitbuf >> main_bits, (entry >> 5) & 31)];
+  }
+  return entry;
+}
+
+inline void copy_match(uint8_t* out, uint32_t distance, uint32_t length) {
+  const uint8_t* from = out - distance;
+  uint8_t* const end = out + length;
+  if (distance >= 8) {
+    // Each word read lies wholly before the word written, so even when the
+    // match overlaps itself it reads only bytes already final.
+    do {
+      uint64_t v = load_le64(from);
+      __builtin_memcpy(out, &v, 8);
+      from += 8;
+      out += 8;
+    } while (out < end);
+  } else if (distance == 1) {
+    uint64_t v = 0x0101010101010101ull * from[0];
+    do {
+      __builtin_memcpy(out, &v, 8);
+      out += 8;
+    } while (out < end);
+  } else {
+    do {
+      *out++ = *from++;
+    } while (out < end);
+  }
+}
+
+}  // namespace
+
+StepResult fast_run(BlockContext& c) {
+  const uint8_t* const in_limit = decoder.in.limit;
+  if (c.pos >= in_limit) return STEP_CONTINUE;
+  const uint32_t* const litlen = c.fast_litlen;
+  uint8_t* out = c.out;
+  uint8_t* const out_end = c.out_end;
+  uint8_t* const out_base = c.out_base;
+  uint32_t last_distance = c.last_distance;
+  uint32_t prev_distance = c.prev_distance;
+  StepResult result = STEP_CONTINUE;
+
+  BitBuffer b = {c.pos, 0, 0};
+  b.refill();
+  b.consume(c.bit_offset);
+
+  const uint8_t* item_in;
+  uint32_t item_bits;
+  for (;;) {
+    item_in = b.in_next;
+    item_bits = b.bitsleft;
+    if (out >= out_end || b.in_next >= in_limit) break;
+    b.refill();
+    uint32_t entry = lookup(litlen, FAST_LITLEN_BITS, b.bitbuf);
+    if (entry == FAST_EMPTY) break;
+    const uint32_t code_bits = entry & 31;
+    const uint32_t kind = (entry >> 10) & 3;
+    if (kind == FAST_LITERAL) {
+      *out++ = (uint8_t)(entry >> 16);
+      b.consume(code_bits);
+      continue;
+    }
+    if (kind == FAST_END_OF_SET) {
+      b.consume(code_bits);
+      result = STEP_END_OF_SET;
+      item_in = b.in_next;
+      item_bits = b.bitsleft;
+      break;
+    }
+    const uint32_t extra = (entry >> 5) & 31;
+    const uint32_t length = (entry >> 16) + low_bits(b.bitbuf >> code_bits, extra);
+    const uint32_t table = (entry >> 12) & 3;
+    if (table == FAST_NO_TABLE) break;
+    b.consume(code_bits + extra);
+    if (b.bitsleft < MAX_DISTANCE_BITS) b.refill();
+    const uint32_t dentry = lookup(c.fast_distance[table], FAST_DIST_BITS, b.bitbuf);
+    if (dentry == FAST_EMPTY) break;
+    const uint32_t dcode_bits = dentry & 31;
+    const uint32_t dextra = (dentry >> 5) & 31;
+    uint32_t distance;
+    uint32_t new_last = last_distance;
+    uint32_t new_prev = prev_distance;
+    switch ((dentry >> 10) & 3) {
+      case FAST_LAST:
+        distance = last_distance;
+        break;
+      case FAST_PREV:
+        distance = prev_distance;
+        new_prev = last_distance;
+        new_last = distance;
+        break;
+      case FAST_FIXED:
+        distance = dentry >> 12;
+        break;
+      default:
+        distance = (dentry >> 12) + low_bits(b.bitbuf >> dcode_bits, dextra);
+        new_prev = last_distance;
+        new_last = distance;
+        break;
+    }
+    // Dropped, distance-0 and cut matches are the reference step's.
+    if (distance == 0 || distance > (uint32_t)(out - out_base) ||
+        length + COPY_OVERRUN > (uint32_t)(out_end - out)) {
+      break;
+    }
+    b.consume(dcode_bits + dextra);
+    last_distance = new_last;
+    prev_distance = new_prev;
+    copy_match(out, distance, length);
+    out += length;
+  }
+  // Give back the item not finished here (or, after symbol 256, nothing).
+  c.pos = item_in - ((item_bits + 7) >> 3);
+  c.bit_offset = (0u - item_bits) & 7;
+  c.out = out;
+  c.last_distance = last_distance;
+  c.prev_distance = prev_distance;
+  return result;
+}

@@ -1,0 +1,123 @@
+#include "decode/huffman.h"
+
+#include "decode/input.h"
+#include "shell/result_codes.h"
+
+int build_codes(const uint8_t* lengths, uint32_t n, uint32_t* codes) {
+  uint32_t count[MAX_CODE_LENGTH + 1];
+  for (uint32_t b = 0; b <= MAX_CODE_LENGTH; b++) count[b] = 0;
+  for (uint32_t s = n; s-- > 0;) {
+    if (lengths[s] > MAX_CODE_LENGTH) return lengths[s];
+    count[lengths[s]]++;
+  }
+  count[0] = 0;
+  uint32_t next[MAX_CODE_LENGTH + 1];
+  uint32_t v = 0;
+  next[0] = 0;
+  for (uint32_t b = 1; b <= MAX_CODE_LENGTH; b++) {
+    v = (v + count[b - 1]) << 1;
+    next[b] = v;
+  }
+  for (uint32_t s = 0; s < n; s++) {
+    uint32_t l = lengths[s];
+    if (l == 0) continue;
+    uint32_t code = next[l]++;
+    // An over-subscribed set can push a code past l bits; only its low l bits
+    // are kept, so the reversed code stays below 2^l.
+    uint32_t reversed = 0;
+    for (uint32_t i = 0; i < l; i++) {
+      reversed = (reversed << 1) | (code & 1);
+      code >>= 1;
+    }
+    codes[s] = reversed;
+  }
+  return 0;
+}
+
+int build_table(int32_t* lookup, int32_t* tree, const uint32_t* codes, const uint8_t* lengths,
+                uint32_t k, uint32_t n) {
+  const uint32_t size = 1u << k;
+  for (uint32_t i = 0; i < size; i++) lookup[i] = EMPTY_ENTRY;
+  if (tree != nullptr) {
+    for (uint32_t i = 0; i < 2 * n; i++) tree[i] = EMPTY_ENTRY;
+  }
+  uint32_t next_node = 1;
+  for (uint32_t s = 0; s < n; s++) {
+    const uint32_t l = lengths[s];
+    if (l == 0) continue;
+    const uint32_t r = codes[s];
+    if (l <= k) {
+      // Overwrites whatever an over-subscribed set put there before; indices
+      // stay below 2^k since r < 2^l.
+      for (uint32_t i = r; i < size; i += 1u << l) lookup[i] = (int32_t)s;
+      continue;
+    }
+    if (tree == nullptr) continue;
+    int32_t* slot = &lookup[r & (size - 1)];
+    uint32_t rest = r >> k;        // the remaining l - k bits, lowest first
+    uint32_t levels = l - k - 1;   // nodes to pass below the first one
+    uint32_t node;
+    if (*slot == EMPTY_ENTRY) {
+      if (next_node >= n) return ERR_DAMAGED;
+      node = next_node++;
+      *slot = -(int32_t)node;
+    } else if (*slot >= 0) {
+      // A shorter code owns these k bits: the set is over-subscribed. Taking
+      // the symbol for a node number would walk a foreign part of the tree.
+      return ERR_DAMAGED;
+    } else {
+      node = (uint32_t)(-*slot);
+    }
+    slot = &tree[2 * node + (rest & 1)];
+    rest >>= 1;
+    while (*slot > 0) {
+      // A longer code already continues past this code's end: over-subscribed.
+      if (levels == 0) return ERR_DAMAGED;
+      node = (uint32_t)*slot;
+      slot = &tree[2 * node + (rest & 1)];
+      rest >>= 1;
+      levels--;
+    }
+    for (; levels > 0; levels--) {
+      if (next_node >= n) return ERR_DAMAGED;
+      node = next_node++;
+      *slot = (int32_t)node;
+      slot = &tree[2 * node + (rest & 1)];
+      rest >>= 1;
+    }
+    *slot = -(int32_t)s;
+  }
+  return 0;
+}
+
+int32_t decode_symbol(const HuffmanTable& table, const uint8_t*& pos, uint32_t& bit_offset) {
+  uint32_t bits = peek_bits(pos, bit_offset);
+  int32_t entry = table.lookup[bits & ((1u << table.k) - 1)];
+  if (entry < 0) {
+    if (entry == EMPTY_ENTRY || table.tree == nullptr) return EMPTY_ENTRY;
+    bits >>= table.k;
+    uint32_t node = (uint32_t)(-entry);
+    for (;;) {
+      entry = table.tree[2 * node + (bits & 1)];
+      bits >>= 1;
+      if (entry <= 0) break;
+      node = (uint32_t)entry;
+    }
+    if (entry == EMPTY_ENTRY) return EMPTY_ENTRY;
+    entry = -entry;
+  }
+  consume_bits(pos, bit_offset, table.lengths[entry]);
+  return entry;
+}
+
+int code_is_over_subscribed(const uint8_t* lengths, uint32_t n) {
+  // Each code of length l takes 2^(16 - l) of the 2^16 leaves of a full tree
+  // of depth 16; at most 288 * 2^15 in all, so the sum fits.
+  uint32_t used = 0;
+  for (uint32_t s = 0; s < n; s++) {
+    uint32_t l = lengths[s];
+    if (l > MAX_CODE_LENGTH) return 1;
+    if (l != 0) used += 1u << (MAX_CODE_LENGTH - l);
+  }
+  return used > (1u << MAX_CODE_LENGTH) ? 1 : 0;
+}

@@ -1,0 +1,60 @@
+#pragma once
+// Canonical prefix codes given by their code lengths, as a direct lookup table
+// of 2^k entries plus an overflow tree for the codes longer than k bits. Codes
+// are read least significant bit first, so every code is kept bit-reversed:
+// the code's first bit is bit 0 of its value and of the lookup index.
+//
+// Lookup entry (int32_t):
+//   >= 0          the symbol; its code has at most k bits and fills every entry
+//                 whose low bits equal the code (2^(k - length) entries)
+//   EMPTY_ENTRY   no code starts with these k bits: damaged input
+//   other < 0     minus the tree node at which the longer codes with these k
+//                 first bits continue
+// Tree slot (int32_t), two per node, node m's slot for a next bit b at 2m + b:
+//   > 0           the next node; always a higher number than its parent, so a
+//                 walk ends within n - 1 steps and never loops
+//   <= 0          a leaf: minus the symbol (symbol 0 is stored as 0)
+//   EMPTY_ENTRY   no code continues this way
+// Node 0 is never used; nodes 1 .. n-1 are handed out in order, which bounds
+// the tree at 2n slots.
+//
+// Code lengths are untrusted input. Whatever they are, every index stays inside
+// its table: build_codes keeps only the low `length` bits of a code that an
+// over-subscribed set pushes past its length, and build_table never takes a
+// symbol for a node number.
+#include <stdint.h>
+
+constexpr int32_t EMPTY_ENTRY = -288;
+constexpr uint32_t MAX_CODE_LENGTH = 16;
+
+struct HuffmanTable {
+  const int32_t* lookup;    // 2^k entries
+  const int32_t* tree;      // 2n slots (null: no codes longer than k)
+  const uint8_t* lengths;   // n code lengths, which say how many bits a symbol took
+  uint32_t k;
+};
+
+// Fills codes[0..n) with the bit-reversed canonical codes of `lengths`.
+// 0, or the first length above 16 met (scanning from the last symbol down),
+// with the codes then left unfilled. Over-subscription is not detected here.
+int build_codes(const uint8_t* lengths, uint32_t n, uint32_t* codes);
+
+// Builds the lookup (2^k entries) and, when `tree` is not null, the overflow
+// tree (2n slots); without a tree, codes longer than k bits are left out.
+// 0, or ERR_DAMAGED when the set is over-subscribed in a way that the table
+// cannot hold (more than n - 1 tree nodes needed, or a long code running into
+// a shorter code's entry or a shorter code into a longer one's path). The table
+// is then left as built so far: still well-formed, every code that did not fit
+// is simply missing (its bits decode as EMPTY_ENTRY).
+int build_table(int32_t* lookup, int32_t* tree, const uint32_t* codes, const uint8_t* lengths,
+                uint32_t k, uint32_t n);
+
+// Decodes one symbol at (pos, bit_offset) and consumes its code; or returns
+// EMPTY_ENTRY, consuming nothing. Peeks 4 bytes at pos (the caller has tested
+// for a refill); a walk through the tree never needs more than the 25 bits a
+// peek yields, since no code is longer than 16 bits.
+int32_t decode_symbol(const HuffmanTable& table, const uint8_t*& pos, uint32_t& bit_offset);
+
+// 1 when the lengths of a code of n symbols ask for more codes than exist
+// (the Kraft sum exceeds 1).
+int code_is_over_subscribed(const uint8_t* lengths, uint32_t n);

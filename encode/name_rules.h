@@ -1,0 +1,25 @@
+#pragma once
+// Which member names the installer can create on Windows.
+//
+// A name is the member's path relative to the destination folder, in
+// Windows-1252 with backslashes. Refused: an empty component; a component of
+// more than 255 bytes; the device names CON, PRN, AUX, NUL, COM1-COM9 and
+// LPT1-LPT9 in any case, with or without an extension ("nul.txt" too);
+// control characters (below 0x20) and < > : " / \ | ? * inside a component;
+// a component ending in a dot or a space; and a name longer than
+// MAX_NAME_LENGTH, so that the installer's paths (at most 259 characters)
+// still fit under a destination folder of up to DESTINATION_ALLOWANCE
+// characters.
+#include <string>
+
+namespace qev {
+
+constexpr size_t DESTINATION_ALLOWANCE = 64;
+constexpr size_t MAX_NAME_LENGTH = 259 - DESTINATION_ALLOWANCE - 1;  // 194, after "\"
+
+// "" when Windows accepts the component (Windows-1252 bytes), else the reason.
+std::string check_component(const std::string& component);
+// "" when the whole relative name is acceptable, else the reason.
+std::string check_name(const std::string& name);
+
+}  // namespace qev

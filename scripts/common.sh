@@ -1,0 +1,101 @@
+# Shared by test.sh and demo.sh (sourced, not run): the build trees, the
+# virtual display and the Wine prefix. Every step prints one line; the tools'
+# own output goes to a log file inside the tree it concerns.
+
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+JOBS=${QEV_JOBS:-2}
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="   # no Mono or Gecko installers, no prompts
+
+say() { echo "$*"; }
+
+# configure_tree DIR ARGS...: configures DIR (absolute) with Ninja; a cache
+# that belongs to another generator, compiler or source folder is thrown away.
+configure_tree() {
+  local dir=$1
+  shift
+  mkdir -p "$dir"
+  if ! cmake -S "$ROOT" -B "$dir" -G Ninja "$@" >"$dir/configure.log" 2>&1; then
+    rm -rf "$dir/CMakeCache.txt" "$dir/CMakeFiles"
+    if ! cmake -S "$ROOT" -B "$dir" -G Ninja "$@" >"$dir/configure.log" 2>&1; then
+      say "  configure failed:"
+      grep -E 'CMake (Error|Warning)|error' -A4 "$dir/configure.log" | head -40 | sed 's/^/    /'
+      return 1
+    fi
+  fi
+}
+
+# build_tree DIR [TARGET...]: builds as much as can be built (a failing target
+# does not stop the others); on failure shows the compiler's errors.
+build_tree() {
+  local dir=$1
+  shift
+  local targets=()
+  [ $# -eq 0 ] || targets=(--target "$@")
+  if ! cmake --build "$dir" -j "$JOBS" "${targets[@]}" -- -k 0 >"$dir/build.log" 2>&1; then
+    say "  build failed (full log: $dir/build.log):"
+    grep -E 'error:|FAILED:|undefined reference|multiple definition' "$dir/build.log" | head -"${BUILD_ERROR_LINES:-40}" | sed 's/^/    /'
+    return 1
+  fi
+}
+
+configure_host() {
+  configure_tree "$ROOT/build" -DCMAKE_BUILD_TYPE=Release
+}
+
+configure_windows() {
+  configure_tree "$ROOT/build-win" -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake"
+}
+
+configure_sanitizers() {
+  CC=clang CXX=clang++ configure_tree "$ROOT/build-san" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DQEV_SANITIZE=ON -DQEV_FUZZ=ON
+}
+
+# A virtual X display for Wine's windows, started once per script run and
+# stopped when the script ends (with the Wine server of this run's prefix).
+XVFB_PID=
+start_display() {
+  local n
+  for n in $(seq 90 140); do
+    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] || break
+  done
+  Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+  XVFB_PID=$!
+  for _ in $(seq 50); do
+    [ -e "/tmp/.X11-unix/X$n" ] && break
+    sleep 0.1
+  done
+  if [ ! -e "/tmp/.X11-unix/X$n" ]; then
+    say "  Xvfb did not start"
+    return 1
+  fi
+  export DISPLAY=":$n"
+}
+
+stop_display() {
+  if [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX" ]; then
+    timeout 15 wineserver -w 2>/dev/null || wineserver -k 2>/dev/null || true
+  fi
+  if [ -n "$XVFB_PID" ]; then
+    kill "$XVFB_PID" 2>/dev/null || true
+    wait "$XVFB_PID" 2>/dev/null || true
+    XVFB_PID=
+  fi
+}
+
+# The Windows tree's own Wine prefix, created quietly on first use and reused.
+prepare_wine() {
+  export WINEPREFIX="$ROOT/build-win/wineprefix"
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    mkdir -p "$ROOT/build-win"
+    wineboot -i >"$ROOT/build-win/wineboot.log" 2>&1 || true
+    wineserver -w
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+      say "  creating the Wine prefix failed (log: $ROOT/build-win/wineboot.log)"
+      return 1
+    fi
+    say "  Wine prefix created: $WINEPREFIX"
+  fi
+}

@@ -1,0 +1,280 @@
+// The extraction driver. Everything runs on the caller's (GUI) thread; the
+// queue is drained between members so that Cancel and the close box get
+// through, and cancel_requested is polled before every member.
+//
+// Buffers: one block allocated here holds the input buffer and, behind it, the
+// 8 KiB directory buffer (one allocation and one failure path, and nothing
+// large on the stack or in the image); the decoder's window is grown by the
+// decoder and freed here at the end. Nothing is allocated per member, so
+// memory does not grow with the archive.
+//
+// Choices this driver makes where the format leaves room:
+// - Volume kind: when the volume query fails (or the current folder cannot be
+//   read for a destination without a drive), long names are used. Every
+//   volume that Windows still mounts keeps long names, and shortening names
+//   where it is not needed would rename the product's files.
+// - Destination length: everything built from the destination must stay
+//   below 260 characters, the longest being the quoted uninstall command
+//   ("<folder>\lumetra.exe" /uninstall). A longer destination is refused
+//   before anything is created, with "Cannot create folder <destination>" and
+//   the line "Invalid path".
+// - On a volume without long names the destination folder is made as typed,
+//   while each member's path is shortened as a whole, the folder's own
+//   components included (whichever name the file system then uses); every
+//   member's path is formed afresh from the folder as typed, and the closing
+//   actions use it as typed.
+// - A failed seek to the archive's end is ERR_SEEK before anything is created;
+//   a failed seek to the directory counts as a directory failure.
+// - A directory entry whose name or skipped areas run past the decoded bytes
+//   of its block makes the archive damaged (directory_walk_next).
+// - A member whose name would leave the destination (safe_name.h) is not
+//   extracted, folder or file; the loop goes on and the result becomes
+//   ERR_DAMAGED, so the user is told once the loop has ended. The closing
+//   actions still run, as after a directory failure.
+// - The program is started, and registered for uninstallation, with its path
+//   in double quotes, so that a folder with spaces ("C:\Program Files\...")
+//   cannot make Windows start another program ("C:\Program.exe").
+#include "shell/driver.h"
+
+#include "archive/directory_reader.h"
+#include "archive/layout.h"
+#include "decode/decoder_state.h"
+#include "decode/entry_stream.h"
+#include "platform/platform.h"
+#include "shell/directory_walk.h"
+#include "shell/format.h"
+#include "shell/names.h"
+#include "shell/report_error.h"
+#include "shell/result_codes.h"
+#include "shell/safe_name.h"
+#include "shell/shell_state.h"
+#include "shell/stub_config.h"
+#include "shell/ui.h"
+
+namespace {
+
+// Longest path of any kind (259 characters and the terminator).
+constexpr uint32_t PATH_MAX_CHARS = PATH_BUFFER_SIZE - 1;
+// The quoted uninstall command adds to the folder: two quotes, the separator,
+// "lumetra.exe" (11) and " /uninstall" (11) = 25 characters.
+constexpr uint32_t COMMAND_EXTRA = 2 + 1 + sizeof(QEV_PROGRAM_NAME) - 1 +
+                                   sizeof(QEV_UNINSTALL_SWITCH) - 1;
+// So the destination folder holds at most 234 characters.
+constexpr uint32_t DESTINATION_MAX = PATH_MAX_CHARS - COMMAND_EXTRA;
+constexpr uint32_t ROOT_BUFFER_SIZE = 8;  // "C:\" and its terminator
+constexpr uint32_t LONG_NAME_LENGTH = 255;
+
+static_assert(DIR_ENTRY_FIXED_SIZE == 38, "directory entries have a 38-byte fixed part");
+
+// What a member's handling leads to.
+enum MemberOutcome {
+  MEMBER_DONE,     // written, skipped or a folder made: go on
+  MEMBER_REFUSED,  // its name leaves the destination: go on, archive damaged
+  MEMBER_STOP      // the extraction ends without the closing actions
+};
+
+// B.9-B.12 for a file member whose path is in destination.
+MemberOutcome extract_file(void* window, const DirectoryEntry& entry, const char* shown_name) {
+  char* path = stub_config.destination;
+  if (!stub_config.overwrite_all) {
+    uint32_t existing = file_get_attributes(path);
+    // An existing folder of the same name raises no question.
+    if (existing != NO_ATTRIBUTES && !(existing & ATTR_DIRECTORY)) {
+      int answer = ui_overwrite_prompt();
+      if (answer == PROMPT_NO) return MEMBER_DONE;
+      if (answer == PROMPT_YES_TO_ALL) stub_config.overwrite_all = 1;
+    }
+  }
+
+  format_message(message_buffer, MESSAGE_BUFFER_SIZE, stub_config.status_format, shown_name, 0);
+  ui_set_status(window, message_buffer);
+  FileHandle file = file_create(path, ATTR_NORMAL);
+  if (file == INVALID_FILE) {
+    // Perhaps a folder on the way is missing: make it and try once more.
+    char* separator = (char*)str_find_last(path, '\\');
+    if (separator && separator > path) {
+      *separator = 0;
+      int made = create_folder_path(path);
+      *separator = '\\';
+      if (made) file = file_create(path, 0);
+    }
+    if (file == INVALID_FILE) {
+      return report_error(window, ERR_CREATE, path, 1) ? MEMBER_STOP : MEMBER_DONE;
+    }
+  }
+
+  drain_message_queue();
+  int result = decode_member(file, entry.stream_pos, entry.stream_offset, entry.size, entry.flags);
+  if (result < 0) {
+    report_error(window, result, path, 0);
+    file_close(file);
+    file_delete(path);  // no partial file stays behind
+    return MEMBER_STOP;
+  }
+  file_set_times(file, entry.create_date, entry.create_time, entry.write_date, entry.write_time);
+  file_close(file);
+  if (decoder.member_crc != entry.crc32) {
+    file_delete(path);
+    return report_error(window, ERR_CRC, path, 1) ? MEMBER_STOP : MEMBER_DONE;
+  }
+  file_set_attributes(path, entry.attributes & (ATTR_READONLY | ATTR_HIDDEN | ATTR_SYSTEM));
+  return MEMBER_DONE;
+}
+
+// The destination folder as typed, with its separator. Every member's path is
+// formed afresh from it, since shortening a path to 8.3 rewrites the folder's
+// own components in place.
+struct Folder {
+  char text[DESTINATION_SIZE];
+  uint32_t len;        // characters of text
+  uint32_t short_len;  // characters of its 8.3 form, where a shortened name begins
+};
+
+// B.5-B.12 for one entry.
+MemberOutcome extract_member(void* window, const DirectoryEntry& entry, const uint8_t* name,
+                             const Folder& folder) {
+  const uint32_t folder_len = folder.len;
+  if (!name_stays_inside(name, entry.name_len)) return MEMBER_REFUSED;
+  // Name room: every output path stays within 259 characters.
+  if ((int32_t)entry.name_len > (int32_t)(PATH_MAX_CHARS - folder_len)) return MEMBER_DONE;
+
+  char* path = stub_config.destination;
+  for (uint32_t i = 0; i <= folder_len; i++) path[i] = folder.text[i];
+  char* name_start = path + folder_len;
+  for (uint32_t i = 0; i < entry.name_len; i++) name_start[i] = (char)name[i];
+  name_start[entry.name_len] = 0;
+  shorten_path(path);
+  if (stub_config.short_names) name_start = path + folder.short_len;
+
+  if (entry.flags & FLAG_FOLDER) {
+    if (!create_folder_path(path)) {
+      report_error(window, ERR_MKDIR, path, 0);
+      return MEMBER_STOP;
+    }
+    file_set_attributes(path, entry.attributes & (ATTR_READONLY | ATTR_HIDDEN | ATTR_SYSTEM));
+    return MEMBER_DONE;
+  }
+  return extract_file(window, entry, name_start);
+}
+
+// A.2: short_names from the destination's volume.
+void choose_name_form(const char* destination) {
+  char current[PATH_BUFFER_SIZE];
+  const char* drive = 0;
+  if (destination[0] && destination[1] == ':') {
+    drive = destination;
+  } else if (ui_current_folder(current, sizeof(current)) != 0) {
+    drive = current;
+  }
+  uint32_t max_component = LONG_NAME_LENGTH;
+  if (drive) {
+    char root[ROOT_BUFFER_SIZE];
+    format_message(root, sizeof(root), stub_config.root_format, drive, 0);
+    if (!ui_volume_max_component(root, &max_component)) max_component = LONG_NAME_LENGTH;
+  }
+  stub_config.short_names = max_component < LONG_NAME_LENGTH ? 1 : 0;
+}
+
+// C.2-C.7: start the program and register its uninstall command. The path is
+// the destination folder as typed, its separator and the program's name.
+void closing_actions(const Folder& folder) {
+  char* path = stub_config.destination;
+  for (uint32_t i = 0; i < folder.len; i++) path[i] = folder.text[i];
+  str_copy(path + folder.len, DESTINATION_SIZE - folder.len, stub_config.program_name);
+
+  // "<path>" and then " /uninstall": within 259 characters by DESTINATION_MAX.
+  char command[PATH_BUFFER_SIZE];
+  uint32_t n = 0;
+  command[n++] = '"';
+  for (const char* p = path; *p; p++) command[n++] = *p;
+  command[n++] = '"';
+  command[n] = 0;
+  ui_start_program(command);
+
+  void* key = 0;
+  if (!ui_registry_create(stub_config.uninstall_key, &key)) return;
+  str_copy(command + n, sizeof(command) - n, stub_config.uninstall_switch);
+  ui_registry_set_string(key, stub_config.display_name_value, stub_config.display_name,
+                         (uint32_t)str_length(stub_config.display_name) + 1);
+  ui_registry_set_string(key, stub_config.uninstall_string_value, command,
+                         (uint32_t)str_length(command) + 1);
+  ui_registry_close(key);
+}
+
+}  // namespace
+
+int extract_all(void* window) {
+  char* destination = stub_config.destination;
+  // The dialog and the host tool hand over at most 260 characters; a text
+  // without a terminator ends at the buffer's last byte and is refused below
+  // as too long.
+  destination[DESTINATION_SIZE - 1] = 0;
+  uint32_t len = (uint32_t)str_length(destination);
+
+  // A.1: one trailing backslash goes ("C:\" becomes the bare drive "C:").
+  if (len >= 2 && destination[len - 1] == '\\') destination[--len] = 0;
+  // A.2
+  choose_name_form(destination);
+  // A.3
+  uint32_t archive_end = file_seek(archive_file, 0, SEEK_FROM_END);
+  if (archive_end == SEEK_FAILED) return ERR_SEEK;
+  if (archive_end - stub_config.archive_base < ARCHIVE_HEADER_SIZE) return ERR_DAMAGED;
+  if (len > DESTINATION_MAX) {
+    last_os_error = OS_BAD_PATHNAME;
+    report_error(window, ERR_MKDIR, destination, 0);
+    return 0;
+  }
+  // A.4: an empty destination or a bare drive names no folder to make.
+  int names_folder = len != 0 && destination[len - 1] != ':';
+  if (names_folder && !create_folder_path(destination)) {
+    report_error(window, ERR_MKDIR, destination, 0);
+    return 0;
+  }
+  // A.5, A.6
+  decoder.in.input_buffer = (uint8_t*)mem_alloc(INPUT_BUFFER_ALLOC + DIR_BUFFER_SIZE);
+  if (!decoder.in.input_buffer) return ERR_NOMEM;
+  uint8_t* dir_buffer = decoder.in.input_buffer + INPUT_BUFFER_ALLOC;
+  reset_stream_state();
+  // A.7: without a separator, names resolve against the current folder (of
+  // the drive).
+  if (names_folder) {
+    destination[len++] = '\\';
+    destination[len] = 0;
+  }
+  Folder folder;
+  for (uint32_t i = 0; i <= len; i++) folder.text[i] = destination[i];
+  folder.len = len;
+  shorten_path(destination);
+  folder.short_len = (uint32_t)str_length(destination);
+
+  // A.8, B
+  int result = directory_walk_begin(dir_buffer);
+  int stopped = 0;
+  uint32_t count = result == 0 ? header_copy.member_count : 0;
+  for (uint32_t i = 0; i < count; i++) {
+    if (stub_config.cancel_requested) break;
+    DirectoryEntry entry;
+    const uint8_t* name;
+    int walked = directory_walk_next(dir_buffer, &entry, &name);
+    if (walked != 0) {
+      result = walked;
+      break;
+    }
+    MemberOutcome outcome = extract_member(window, entry, name, folder);
+    if (outcome == MEMBER_STOP) {
+      stopped = 1;
+      break;
+    }
+    if (outcome == MEMBER_REFUSED) result = ERR_DAMAGED;
+    drain_message_queue();
+  }
+
+  // C: not after Cancel, nor after a member failure that ended the extraction.
+  if (!stopped && !stub_config.cancel_requested) closing_actions(folder);
+
+  // D
+  reset_stream_state();
+  mem_free(decoder.in.input_buffer);
+  decoder.in.input_buffer = 0;
+  return result;
+}

@@ -1,0 +1,161 @@
+#include "shell/names.h"
+
+#include "platform/platform.h"
+#include "shell/stub_config.h"
+
+// ---- byte-string primitives ----
+
+const char* str_find(const char* s, char c) {
+  for (;; s++) {
+    if (*s == c) return s;
+    if (*s == 0) return 0;
+  }
+}
+
+const char* str_find_last(const char* s, char c) {
+  const char* found = 0;
+  for (;; s++) {
+    if (*s == c) found = s;
+    if (*s == 0) return found;
+  }
+}
+
+const uint8_t* mem_find(const uint8_t* block, uint8_t b, size_t count) {
+  for (size_t i = 0; i < count; i++) {
+    if (block[i] == b) return block + i;
+  }
+  return 0;
+}
+
+int mem_compare(const uint8_t* a, const uint8_t* b, size_t count) {
+  for (size_t i = 0; i < count; i++) {
+    if (a[i] != b[i]) return a[i] < b[i] ? -1 : 1;
+  }
+  return 0;
+}
+
+size_t str_length(const char* s) {
+  size_t n = 0;
+  while (s[n]) n++;
+  return n;
+}
+
+int str_copy(char* dst, size_t capacity, const char* src) {
+  size_t n = 0;
+  while (n < capacity && src[n]) n++;
+  if (n >= capacity) return 0;  // the terminator would not fit
+  for (size_t i = 0; i <= n; i++) dst[i] = src[i];
+  return 1;
+}
+
+// ---- 8.3 names ----
+
+namespace {
+
+// True when c is one of `set` (a NUL-terminated text; c is never 0 here).
+bool in_set(const char* set, char c) {
+  for (; *set; set++) {
+    if (*set == c) return true;
+  }
+  return false;
+}
+
+constexpr int NAME_PART_MAX = 8;
+constexpr int EXTENSION_MAX = 4;  // the dot and up to three characters
+
+}  // namespace
+
+char* shorten_component(char* out, const char* start, const char* end) {
+  const char* dot = 0;
+  for (const char* p = end; p > start;) {
+    if (*--p == '.') {
+      dot = p;
+      break;
+    }
+  }
+  const char* name_end = dot ? dot : end;
+  // Name part: drops all ten characters of the set. Extension: drops all but
+  // the dot (the set read from its second character), so the dot comes first.
+  // Each input byte yields at most one output byte, so out never passes the
+  // byte being read and the conversion works in place.
+  const char* all = stub_config.invalid_name_chars;
+  int copied = 0;
+  for (const char* p = start; p < name_end && copied < NAME_PART_MAX; p++) {
+    if (!in_set(all, *p)) {
+      *out++ = *p;
+      copied++;
+    }
+  }
+  if (dot) {
+    copied = 0;
+    for (const char* p = dot; p < end && copied < EXTENSION_MAX; p++) {
+      if (!in_set(all + 1, *p)) {
+        *out++ = *p;
+        copied++;
+      }
+    }
+  }
+  return out;
+}
+
+void shorten_path(char* path) {
+  if (!stub_config.short_names) return;
+  // A path not terminated within its first 260 bytes is left as it is: no
+  // caller produces one, and nothing past that bound is ever read or written.
+  char* end = (char*)mem_find((const uint8_t*)path, 0, PATH_BUFFER_SIZE);
+  if (!end) return;
+  char* s = path;
+  const char* colon = str_find(path, ':');
+  if (colon) s = (char*)colon + 1;
+  while (*s == '\\') s++;
+  const char* last_separator = str_find_last(s, '\\');
+  const char* final_start = last_separator ? last_separator + 1 : s;
+  char* out = s;
+  const char* read = s;
+  while (read < final_start) {
+    const char* component_end = str_find(read, '\\');
+    out = shorten_component(out, read, component_end);
+    *out++ = '\\';
+    read = component_end + 1;
+  }
+  out = shorten_component(out, final_start, end);
+  *out = 0;
+}
+
+// ---- folders ----
+
+int create_folder_path(const char* path) {
+  char work[PATH_BUFFER_SIZE];
+  // Paths of 260 characters or more are refused before anything is touched:
+  // the working copy could not hold them. 161 gives the message its line
+  // "Invalid path".
+  if (!str_copy(work, sizeof(work), path)) {
+    last_os_error = OS_BAD_PATHNAME;
+    return 0;
+  }
+  size_t len = str_length(work);
+  if (len > 0 && work[len - 1] == '\\') work[--len] = 0;
+  if (len == 0) return 1;
+
+  // Climb: cut the path back one level at a time until a level exists or can
+  // be made. Step (a) tests the caller's full path on every round.
+  uint32_t climbed = 0;
+  for (;;) {
+    if (file_get_attributes(path) != NO_ATTRIBUTES) break;
+    if (folder_create(work)) break;
+    if (last_os_error == OS_FILE_EXISTS) break;
+    char* separator = (char*)str_find_last(work, '\\');
+    // A bare drive or a lone backslash is never tried in cut form.
+    if (!separator || separator == work || separator[-1] == ':') return 0;
+    *separator = 0;
+    climbed++;
+  }
+  // Descend: put the separators back one by one and make each level.
+  while (climbed > 0) {
+    climbed--;
+    char* cut = (char*)mem_find((const uint8_t*)work, 0, sizeof(work));
+    *cut = '\\';
+    if (!folder_create(work)) return 0;
+  }
+  return 1;
+}

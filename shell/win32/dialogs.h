@@ -1,0 +1,18 @@
+#pragma once
+// The two dialog procedures. Both run on the one GUI thread; main_dialog_proc
+// is re-entered while its Extract handler runs, because the driver drains the
+// message queue between members.
+#include <windows.h>
+
+// Dialog 1. Ends with 0 after Cancel, the close box, Alt+F4 or one extraction,
+// and sets cancel_requested whenever it ends. At most one extraction runs per
+// dialog: an Extract command that arrives while (or after) the driver runs is
+// ignored.
+INT_PTR CALLBACK main_dialog_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+// Dialog 2, the question before a file is replaced. Ends only through its three
+// buttons, with the button's id: 109 Yes, 110 No, 108 Yes To All.
+INT_PTR CALLBACK overwrite_prompt_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+// The dialogs' answer to WM_CTLCOLORBTN/STATIC/DLG: the button-face brush, with
+// transparent text background for buttons and static controls; 0 (not handled)
+// for any other message.
+INT_PTR dialog_colour(UINT message, WPARAM wparam);

@@ -1,0 +1,38 @@
+#include "shell/win32/installer_main.h"
+
+#include "platform/platform.h"
+#include "resources/dialog_ids.h"
+#include "shell/shell_state.h"
+#include "shell/startup.h"
+#include "shell/stub_config.h"
+#include "shell/win32/dialogs.h"
+#include "shell/win32/win32_state.h"
+
+HFONT create_dialog_font() {
+  // The high word of the base units is the dialog base height, a signed 16-bit
+  // value; the division truncates toward zero (16 -> -12, 13 -> -9).
+  int base_height = (int16_t)HIWORD(GetDialogBaseUnits());
+  int height = -((base_height * 6) / 8);
+  return CreateFontA(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET,
+                     OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DRAFT_QUALITY,
+                     FF_SWISS | DEFAULT_PITCH, stub_config.font_face);
+}
+
+int WINAPI installer_main(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+  // The full path lands in message_buffer; the portable start-up takes the
+  // base name from it, opens the file and reads the archive header.
+  GetModuleFileNameA(instance, message_buffer, MESSAGE_BUFFER_SIZE);
+  if (!startup_open_archive(message_buffer)) return 0;
+
+  app_instance = instance;
+  dialog_brush = CreateSolidBrush(GetSysColor(COLOR_BTNFACE));
+  dialog_font = create_dialog_font();
+  choose_default_destination();
+
+  DialogBoxParamA(instance, MAKEINTRESOURCEA(MAIN_DIALOG), nullptr, main_dialog_proc, 0);
+
+  DeleteObject(dialog_font);
+  DeleteObject(dialog_brush);
+  file_close(archive_file);
+  return 0;
+}

@@ -1,0 +1,16 @@
+#pragma once
+// The installer's start-up on Windows, around the portable steps of
+// startup_open_archive and choose_default_destination.
+#include <windows.h>
+
+// Runs the whole installer: opens the executable's archive, creates the dialog
+// font and brush, picks the default destination and runs the main dialog.
+// Uses only `instance`; the command line is never looked at. Always 0, on
+// failure paths too (their message has been shown). On every path that
+// reached the dialog the font, the brush and archive_file are released, in
+// that order.
+int WINAPI installer_main(HINSTANCE instance, HINSTANCE previous, LPSTR command_line,
+                          int show_state);
+// The font of both dialogs: CreateFontA at three quarters of the dialog base
+// height in "Helv", as the templates carry no font of their own.
+HFONT create_dialog_font();

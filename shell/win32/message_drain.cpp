@@ -1,0 +1,16 @@
+// drain_message_queue: lets the main dialog repaint and receive Cancel and the
+// close box while the driver works on the dialog's own thread. The messages go
+// straight to their windows, without the dialog manager's keyboard handling:
+// Tab, Enter, Escape and mnemonics do nothing during an extraction, while
+// clicks and keys that a control handles itself still work. Never waits.
+#include <windows.h>
+
+#include "shell/ui.h"
+
+void drain_message_queue() {
+  MSG message;
+  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+  }
+}

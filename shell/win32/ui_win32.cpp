@@ -1,0 +1,57 @@
+// The shell's surroundings on Windows: message boxes, the overwrite prompt, the
+// status line, the volume query, the program start and the registry, each one
+// USER32, KERNEL32 or ADVAPI32 call.
+#include <windows.h>
+
+#include "resources/dialog_ids.h"
+#include "shell/ui.h"
+#include "shell/win32/dialogs.h"
+#include "shell/win32/win32_state.h"
+
+int ui_message_box(void* owner, const char* text, const char* caption, uint32_t style) {
+  return MessageBoxA((HWND)owner, text, caption, style);
+}
+
+int ui_overwrite_prompt() {
+  // No owner: the main dialog stays enabled, so Cancel still reaches it.
+  return (int)DialogBoxParamA(app_instance, MAKEINTRESOURCEA(PROMPT_DIALOG), nullptr,
+                              overwrite_prompt_proc, 0);
+}
+
+void ui_set_status(void* window, const char* text) {
+  SetDlgItemTextA((HWND)window, CTL_STATUS, text);
+}
+
+uint32_t ui_current_folder(char* out, uint32_t capacity) {
+  // A result of capacity or more is the size needed, with nothing written.
+  DWORD length = GetCurrentDirectoryA(capacity, out);
+  if (length == 0 || length >= capacity) {
+    if (capacity) out[0] = 0;
+    return 0;
+  }
+  return length;
+}
+
+int ui_volume_max_component(const char* root, uint32_t* max_component) {
+  DWORD length = 0;
+  if (!GetVolumeInformationA(root, nullptr, 0, nullptr, &length, nullptr, nullptr, 0)) return 0;
+  *max_component = length;
+  return 1;
+}
+
+void ui_start_program(const char* command_line) { WinExec(command_line, SW_SHOWNORMAL); }
+
+int ui_registry_create(const char* subkey, void** key) {
+  HKEY created = nullptr;
+  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, subkey, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                      &created, nullptr) != ERROR_SUCCESS)
+    return 0;
+  *key = created;
+  return 1;
+}
+
+void ui_registry_set_string(void* key, const char* name, const char* data, uint32_t size) {
+  RegSetValueExA((HKEY)key, name, 0, REG_SZ, (const BYTE*)data, size);
+}
+
+void ui_registry_close(void* key) { RegCloseKey((HKEY)key); }

@@ -1,0 +1,350 @@
+// qev list, test and extract, run as the user runs them: the built program in
+// a scratch folder, with its standard error, standard output and exit status.
+// Archives come from the stored-block builder and from the writer.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <utime.h>
+
+#include <string>
+#include <vector>
+
+#include "archive/layout.h"
+#include "scratch.h"
+#include "shell/stub_config.h"
+#include "test_archive.h"
+
+namespace {
+
+struct Outcome {
+  int status;
+  std::string out, err;
+};
+
+std::string quoted(const std::string& s) {
+  std::string q = "'";
+  for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return q + "'";
+}
+
+class Cli : public ::testing::Test {
+ protected:
+  // Runs qev with `args` in the scratch folder; standard input from `input`
+  // (through a pseudo-terminal when `terminal`).
+  Outcome qev(const std::vector<std::string>& args, const std::string& input = "",
+          bool terminal = false) {
+    std::string command = quoted(QEV_BINARY);
+    for (const std::string& a : args) command += " " + quoted(a);
+    write_file(scratch.host(".input"), input);
+    std::string line = "cd " + quoted(scratch.host()) + " && ";
+    if (terminal) {
+      line += "script -qec " + quoted(command + " 2>.err") + " /dev/null <.input >.out";
+    } else {
+      line += command + " <.input >.out 2>.err";
+    }
+    int raw = system(line.c_str());
+    Outcome r{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, read_file(scratch.host(".out")),
+          read_file(scratch.host(".err"))};
+    for (const char* f : {".input", ".out", ".err"}) remove(scratch.host(f).c_str());
+    return r;
+  }
+
+  void save(const std::string& name, const std::vector<uint8_t>& bytes) {
+    write_file(scratch.host(name), bytes);
+  }
+
+  Scratch scratch;
+};
+
+std::string pattern(size_t size, uint32_t seed) {
+  std::string s(size, 0);
+  uint32_t x = seed * 2654435761u + 7;
+  for (size_t i = 0; i < size; i++) {
+    x = x * 1103515245u + 12345u;
+    s[i] = (char)(x >> 24);
+  }
+  return s;
+}
+
+// Text-like data that compresses, with x86 call opcodes that the filter picks.
+std::string code_like(size_t size, uint32_t seed) {
+  std::string s;
+  std::string words[] = {"push rbp", "mov eax, ", "\xE8\x10\x20\x00\x00", "ret\n", "call "};
+  uint32_t x = seed;
+  while (s.size() < size) {
+    x = x * 1103515245u + 12345u;
+    s += words[(x >> 16) % 5];
+    s += std::to_string((x >> 8) & 0xFF);
+  }
+  s.resize(size);
+  return s;
+}
+
+time_t mtime_of(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 ? st.st_mtime : -1;
+}
+
+mode_t mode_of(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 ? st.st_mode : 0;
+}
+
+std::vector<uint8_t> small_archive() {
+  TestArchive a;
+  int s = a.add_stream();
+  a.add_folder("docs");
+  a.add_file(s, "docs\\readme.txt", "hello", 0x21);
+  size_t i = a.add_file(s, "caf\xE9.txt", "abc", 0x06);
+  a.entries[i].e.write_date = 0;
+  return a.build();
+}
+
+TEST_F(Cli, ListPrintsOneLinePerEntry) {
+  save("a.qev", small_archive());
+  Outcome r = qev({"list", "a.qev"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.out,
+            "folder          0  ----  -                    docs\n"
+            "file            5  R--A  2004-12-24 12:29:52  docs/readme.txt\n"
+            "file            3  -HS-  -                    caf\xC3\xA9.txt\n");
+}
+
+TEST_F(Cli, UsageErrorsExitWith2) {
+  save("a.qev", small_archive());
+  EXPECT_EQ(qev({"list"}).status, 2);
+  EXPECT_EQ(qev({"list", "a.qev", "b.qev"}).status, 2);
+  EXPECT_EQ(qev({"test"}).status, 2);
+  EXPECT_EQ(qev({"extract"}).status, 2);
+  EXPECT_EQ(qev({"extract", "a.qev", "--bogus"}).status, 2);
+  EXPECT_EQ(qev({"extract", "a.qev", "-C"}).status, 2);
+  EXPECT_EQ(qev({"extract", "a.qev", "--overwrite", "--skip-existing"}).status, 2);
+  Outcome r = qev({"extract", "a.qev", "--ask"});  // standard input is not a terminal
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find("--ask needs a terminal"), std::string::npos);
+  EXPECT_FALSE(path_exists(scratch.host("docs")));
+}
+
+TEST_F(Cli, UnreadableOrForeignFilesExitWith1) {
+  Outcome r = qev({"list", "missing.qev"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "Cannot open missing.qev\nFile not found\n");
+  save("foreign.exe", std::vector<uint8_t>{'M', 'Z', 0, 0, 1, 2, 3});
+  r = qev({"test", "foreign.exe"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("neither a QEV archive nor an installer"), std::string::npos);
+  std::vector<uint8_t> cut = small_archive();
+  cut.resize(41);
+  save("cut.qev", cut);
+  r = qev({"extract", "cut.qev"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "Cannot read cut.qev\n");
+}
+
+TEST_F(Cli, AnEmptyArchiveIsANoticeNotAFailure) {
+  TestArchive a;
+  save("empty.qev", a.build());
+  Outcome r = qev({"extract", "empty.qev"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, "Archive contains no files\n");
+}
+
+TEST_F(Cli, TestChecksEveryMemberAndWritesNothing) {
+  save("a.qev", small_archive());
+  Outcome r = qev({"test", "a.qev"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "2 files and 1 folders OK\n");
+  EXPECT_EQ(list_tree(scratch.host()), std::vector<std::string>{"a.qev"});
+
+  TestArchive bad;
+  int s = bad.add_stream();
+  bad.add_file(s, "a.txt", "first");
+  size_t i = bad.add_file(s, "b.txt", "second");
+  bad.add_file(s, "c.txt", "third");
+  bad.entries[i].keep_crc = true;
+  bad.entries[i].e.crc32 = 1;
+  save("bad.qev", bad.build());
+  r = qev({"test", "bad.qev"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "File \"b.txt\" fails error check\n");
+  EXPECT_EQ(r.out, "1 of 3 entries failed\n");
+}
+
+TEST_F(Cli, TestAndListReportADamagedDirectory) {
+  TestArchive a;
+  int s = a.add_stream();
+  a.add_file(s, "a.txt", "first");
+  a.member_count = 2;
+  save("short.qev", a.build());
+  const std::string damaged =
+      "Archive data is damaged, probably caused by\na corrupt disk or download error\n";
+  for (const char* command : {"test", "list"}) {
+    Outcome r = qev({command, "short.qev"});
+    EXPECT_EQ(r.status, 1) << command;
+    EXPECT_EQ(r.err, damaged) << command;
+  }
+}
+
+TEST_F(Cli, ExtractConvertsNamesToUtf8) {
+  TestArchive a;
+  int s = a.add_stream();
+  a.add_file(s, "caf\xE9\\na\xEFve \x80.txt", "euro");
+  save("a.qev", a.build());
+  Outcome r = qev({"extract", "a.qev", "-C", "d\xC3\xA9st"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(read_file(scratch.host("d\xC3\xA9st/caf\xC3\xA9/na\xC3\xAFve \xE2\x82\xAC.txt")),
+            "euro");
+
+  r = qev({"extract", "a.qev", "-C", "\xE6\x97\xA5\xE6\x9C\xAC"});  // no Windows-1252 form
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("cannot be written in Windows-1252"), std::string::npos);
+  EXPECT_FALSE(path_exists(scratch.host("\xE6\x97\xA5\xE6\x9C\xAC")));
+}
+
+TEST_F(Cli, FailedMembersAndUnsafeNamesExitWith1AfterTheRest) {
+  TestArchive a;
+  int s = a.add_stream();
+  a.add_file(s, "a.txt", "first");
+  size_t i = a.add_file(s, "b.txt", "second");
+  a.add_file(s, "..\\escape.txt", "outside");
+  a.add_file(s, "c.txt", "third");
+  a.entries[i].keep_crc = true;
+  a.entries[i].e.crc32 = 7;
+  save("a.qev", a.build());
+  ASSERT_EQ(mkdir(scratch.host("in").c_str(), 0777), 0);
+  Outcome r = qev({"extract", "a.qev", "-C", "in/out"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "File \"in/out/b.txt\" fails error check\n"
+                   "Archive data is damaged, probably caused by\na corrupt disk or download error\n");
+  EXPECT_EQ(list_tree(scratch.host()),
+            (std::vector<std::string>{"a.qev", "in/", "in/out/", "in/out/a.txt", "in/out/c.txt"}));
+}
+
+TEST_F(Cli, AReadOnlyFileInTheWayIsReportedAndTheRestExtracted) {
+  save("a.qev", small_archive());
+  ASSERT_EQ(mkdir(scratch.host("docs").c_str(), 0777), 0);
+  write_file(scratch.host("docs/readme.txt"), std::string("old"));
+  ASSERT_EQ(chmod(scratch.host("docs/readme.txt").c_str(), 0444), 0);
+  Outcome r = qev({"extract", "a.qev"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "Cannot create ./docs/readme.txt\nAccess denied\n");
+  EXPECT_EQ(read_file(scratch.host("docs/readme.txt")), "old");
+  EXPECT_EQ(read_file(scratch.host("caf\xC3\xA9.txt")), "abc");
+}
+
+TEST_F(Cli, SkipExistingTouchesNothingAndOverwriteReplaces) {
+  save("a.qev", small_archive());
+  ASSERT_EQ(qev({"extract", "a.qev", "-C", "out"}).status, 0);
+  std::string file = scratch.host("out/caf\xC3\xA9.txt");
+  write_file(file, std::string("changed"));
+  struct utimbuf old_times = {1000000000, 1000000000};
+  ASSERT_EQ(utime(file.c_str(), &old_times), 0);
+  std::vector<std::string> tree = list_tree(scratch.host("out"));
+
+  Outcome r = qev({"extract", "a.qev", "-C", "out", "--skip-existing"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(read_file(file), "changed");
+  EXPECT_EQ(mtime_of(file), 1000000000);
+  EXPECT_EQ(list_tree(scratch.host("out")), tree);
+
+  r = qev({"extract", "a.qev", "-C", "out"});  // --overwrite is the default
+  EXPECT_EQ(r.status, 1) << "the read-only readme.txt cannot be replaced";
+  EXPECT_EQ(read_file(file), "abc");
+}
+
+TEST_F(Cli, AskLetsTheUserAnswerOnATerminal) {
+  save("a.qev", small_archive());
+  ASSERT_EQ(qev({"extract", "a.qev"}).status, 0);
+  chmod(scratch.host("docs/readme.txt").c_str(), 0644);
+  write_file(scratch.host("docs/readme.txt"), std::string("keep me"));
+  write_file(scratch.host("caf\xC3\xA9.txt"), std::string("replace me"));
+  Outcome r = qev({"extract", "a.qev", "--ask"}, "n\ny\n", true);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.err.find("File \"./docs/readme.txt\" already exists. Do you want to replace it?"),
+            std::string::npos);
+  EXPECT_EQ(read_file(scratch.host("docs/readme.txt")), "keep me");
+  EXPECT_EQ(read_file(scratch.host("caf\xC3\xA9.txt")), "abc");
+}
+
+// An installer as the packer makes it: a stub image holding the configuration
+// block with archive_offset patched, then the archive.
+std::vector<uint8_t> installer(const std::vector<uint8_t>& archive) {
+  std::vector<uint8_t> image(2048, 0);
+  image[0] = 'M';
+  image[1] = 'Z';
+  size_t block_at = 512;
+  std::vector<uint8_t> signature(CONFIG_SIGNATURE_SIZE);
+  config_signature(signature.data());
+  std::copy(signature.begin(), signature.end(), image.begin() + block_at + CONFIG_SIGNATURE_OFFSET);
+  store_u32(image.data() + block_at + offsetof(StubConfig, archive_offset), (uint32_t)image.size());
+  image.insert(image.end(), archive.begin(), archive.end());
+  return image;
+}
+
+TEST_F(Cli, AnInstallerIsReadFromItsArchiveOffset) {
+  save("setup.exe", installer(small_archive()));
+  Outcome r = qev({"list", "setup.exe"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("docs/readme.txt"), std::string::npos);
+  EXPECT_EQ(qev({"test", "setup.exe"}).status, 0);
+  r = qev({"extract", "setup.exe", "-C", "out"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(read_file(scratch.host("out/docs/readme.txt")), "hello");
+}
+
+// The whole tool: a folder packed by qev pack comes back from qev test and
+// qev extract byte for byte, with its modification times and read-only bits.
+TEST_F(Cli, APackedFolderIsReproducedByTestAndExtract) {
+  struct File {
+    std::string path;
+    std::string data;
+    bool read_only;
+  };
+  std::vector<File> files = {
+      {"src/app/setup.exe", code_like(150000, 21), false},
+      {"src/app/lib/core.dll", code_like(90000, 22), true},
+      {"src/app/lib/empty.dat", "", true},
+      {"src/docs/read me.txt", std::string(20000, 'r') + pattern(500, 23), false},
+      {"src/noise.bin", pattern(120000, 24), false},
+  };
+  // Enough entries for several directory blocks.
+  for (int i = 0; i < 150; i++) {
+    files.push_back({"src/many/file number " + std::to_string(i) + ".txt", code_like(300 + i, i),
+                     i % 7 == 0});
+  }
+  ASSERT_EQ(system(("mkdir -p " + quoted(scratch.host("src/app/lib")) + " " +
+                    quoted(scratch.host("src/docs")) + " " + quoted(scratch.host("src/void")) +
+                    " " + quoted(scratch.host("src/many")))
+                       .c_str()),
+            0);
+  time_t when = 1262304000;  // 2010-01-01, even seconds
+  for (size_t i = 0; i < files.size(); i++) {
+    std::string path = scratch.host(files[i].path);
+    write_file(path, files[i].data);
+    struct utimbuf times = {when + 3600 * (time_t)i, when + 3600 * (time_t)i};
+    ASSERT_EQ(utime(path.c_str(), &times), 0);
+    if (files[i].read_only) ASSERT_EQ(chmod(path.c_str(), 0444), 0);
+  }
+  Outcome r = qev({"pack", "src", "-o", "packed.qev"});
+  ASSERT_EQ(r.status, 0) << r.err;
+
+  r = qev({"test", "packed.qev"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "155 files and 5 folders OK\n");
+
+  r = qev({"extract", "packed.qev", "-C", "out"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(is_folder(scratch.host("out/void")));
+  for (size_t i = 0; i < files.size(); i++) {
+    std::string path = scratch.host("out/" + files[i].path.substr(4));
+    EXPECT_EQ(read_file(path), files[i].data) << path;
+    EXPECT_EQ(mtime_of(path), when + 3600 * (time_t)i) << path;
+    EXPECT_EQ((mode_of(path) & 0222) == 0, files[i].read_only) << path;
+  }
+}
+
+}  // namespace

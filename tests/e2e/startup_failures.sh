@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# Start-up failures under Wine: each shows its message box, captioned with the
+# title, and the installer ends with exit code 0 without showing the dialog.
+#   - an archive without members: "Archive contains no files"
+#   - an installer cut inside its archive header: "Cannot read <name>", with
+#     no second line (the read itself succeeded, it was only short)
+set -eu
+source "$(dirname "$0")/lib.sh"
+e2e_begin startup_failures
+installer="$QEV_E2E_WORK/installer/lumetra-setup.exe"
+
+# expect_startup_message EXE TEXT SHOT: runs EXE, expects exactly TEXT in a
+# message box, answers it and expects exit code 0.
+expect_startup_message() {
+  local exe=$1 want=$2 got
+  start_installer "$exe"
+  got=$(message_text)
+  shot "$3"
+  [ "$got" = "$want" ] || fail "$(basename "$exe"): message \"$got\", expected \"$want\""
+  [ "$(probe count main)" = 0 ] || fail "$(basename "$exe"): the dialog appeared"
+  focus message
+  key Return
+  wait_installer_exit
+  note "$(basename "$exe"): \"$got\", exit code 0"
+}
+
+# The demo installer with its archive replaced by a bare 42-byte header whose
+# member count is 0 (the stub part, whose archive offset the packer has set,
+# stays as it is).
+empty="$WORK/lumetra-empty.exe"
+offset=$(archive_offset "$installer")
+head -c "$offset" "$installer" >"$empty"
+{
+  printf 'QEV\n'
+  printf '\052\000\000\000'   # directory_pos 42
+  printf '\000\000\000\000'   # member_count 0
+  head -c 30 /dev/zero        # the fields the installer does not read
+} >>"$empty"
+expect_startup_message "$empty" "Archive contains no files" startup-empty
+
+# The demo installer cut 20 bytes into its archive header.
+cut="$WORK/lumetra-cut.exe"
+head -c $((offset + 20)) "$installer" >"$cut"
+expect_startup_message "$cut" "Cannot read lumetra-cut.exe" startup-cut

@@ -1,0 +1,255 @@
+// Whole archives: written by the archive writer, read back by the reference
+// reader and by the stub's own directory reader and decode_member. Property
+// tests cut blocks, streams and directory blocks at awkward places.
+#include <gtest/gtest.h>
+#include <stdio.h>
+#include <unistd.h>
+
+#include "archive/layout.h"
+#include "encode/archive_writer.h"
+#include "encode/source_tree.h"
+#include "reference_reader.h"
+#include "stub_decode.h"
+#include "test_data.h"
+
+namespace {
+
+bool scan_for_test(const char* dir, std::vector<qev::PackEntry>& entries) {
+  qev::ScanResult s;
+  if (!qev::scan_source_tree(dir, s)) return false;
+  entries = s.entries;
+  for (auto& e : entries) {
+    if (e.folder) continue;
+    FILE* f = fopen(e.source.c_str(), "rb");
+    if (!f) return false;
+    fseek(f, 0, SEEK_END);
+    e.data.resize((size_t)ftell(f));
+    fseek(f, 0, SEEK_SET);
+    size_t n = fread(e.data.data(), 1, e.data.size(), f);
+    fclose(f);
+    if (n != e.data.size()) return false;
+    e.source.clear();
+  }
+  return true;
+}
+
+// scale 0: a few KiB per member, 1: tens of KiB, 2: MiB members.
+std::vector<qev::PackEntry> sample_entries(uint32_t seed, int scale) {
+  const bool big = scale == 2;
+  const size_t div = scale == 0 ? 40 : 1;
+  std::vector<qev::PackEntry> v;
+  auto file = [&](const std::string& name, std::vector<uint8_t> data) {
+    qev::PackEntry e;
+    e.name = name;
+    e.data = std::move(data);
+    e.attributes = 0x20 | (seed % 3 == 0 ? 1 : 0);
+    e.write_date = e.create_date = (uint16_t)((44 << 9) | (7 << 5) | 14);
+    e.write_time = e.create_time = (uint16_t)((12 << 11) | (30 << 5) | 7);
+    v.push_back(std::move(e));
+  };
+  qev::PackEntry folder;
+  folder.name = "bin";
+  folder.folder = true;
+  folder.attributes = 0x10;
+  v.push_back(folder);
+  file("bin\\empty.dat", {});
+  file("bin\\one.dat", {0xE8});
+  file("bin\\tool.exe", testdata::x86_code(big ? 3 << 20 : 150000 / div, seed, true));
+  file("readme \xE9t\xE9.txt", testdata::text(big ? 2 << 20 : 90000 / div, seed + 1));  // Windows-1252 name
+  file("random.bin", testdata::random_bytes(big ? 1 << 20 : 50000 / div, seed + 2));
+  folder.name = "empty folder";
+  v.push_back(folder);
+  file("mixed.dat", testdata::mixed(big ? 1 << 20 : 120000 / div, seed + 3));
+  file("z", testdata::x86_code(17, seed + 4));
+  return v;
+}
+
+refread::Archive check(const std::vector<qev::PackEntry>& entries, const qev::PackOptions& o,
+                       qev::PackResult* result = nullptr, std::vector<uint8_t>* bytes = nullptr) {
+  qev::VectorSink sink;
+  qev::PackResult res;
+  EXPECT_TRUE(qev::write_archive(entries, o, sink, res)) << res.error;
+  refread::Archive a;
+  std::string e = refread::read_archive(sink.bytes, 0, a);
+  EXPECT_EQ(e, "");
+  if (e.empty()) {
+    EXPECT_EQ(a.members.size(), entries.size());
+    for (size_t i = 0; i < entries.size() && i < a.members.size(); i++) {
+      const refread::Member& m = a.members[i];
+      EXPECT_EQ(m.name, entries[i].name);
+      EXPECT_EQ((m.flags & 1) != 0, entries[i].folder);
+      EXPECT_EQ(m.attributes, entries[i].attributes);
+      EXPECT_EQ(m.write_date, entries[i].write_date);
+      EXPECT_EQ(m.create_time, entries[i].create_time);
+      if (!entries[i].folder) EXPECT_TRUE(m.data == entries[i].data) << m.name;
+    }
+  }
+  if (result) *result = res;
+  if (bytes) *bytes = sink.bytes;
+  return a;
+}
+
+TEST(ArchiveRoundTrip, EveryLevelAndFilter) {
+  auto entries = sample_entries(1, 1);
+  for (int level = 0; level <= 9; level++) {
+    for (qev::FilterMode f : {qev::FilterMode::Auto, qev::FilterMode::None, qev::FilterMode::E8_16, qev::FilterMode::E8_32}) {
+      SCOPED_TRACE("level " + std::to_string(level) + " filter " + std::to_string((int)f));
+      qev::PackOptions o;
+      o.encoder.level = level;
+      o.filter = f;
+      qev::PackResult res;
+      refread::Archive a = check(entries, o, &res);
+      if (f == qev::FilterMode::Auto) EXPECT_EQ(res.filtered32, 1u);  // tool.exe only
+      if (f == qev::FilterMode::E8_16) EXPECT_EQ(res.filtered16, res.files);
+    }
+  }
+}
+
+TEST(ArchiveRoundTrip, BigMembers) {
+  auto entries = sample_entries(2, 2);
+  for (int level : {1, 6}) {
+    qev::PackOptions o;
+    o.encoder.level = level;
+    check(entries, o);
+  }
+}
+
+TEST(ArchiveRoundTrip, AwkwardCutsOfBlocksStreamsAndDirectory) {
+  // Tiny blocks put boundaries inside local records, names and CRC words;
+  // small stream limits put several members in some streams and restart
+  // others; small directory blocks cut the directory between every entry or two.
+  auto entries = sample_entries(3, 0);
+  for (int i = 0; i < 20; i++) {
+    qev::PackEntry e;
+    e.name = "many\\f" + std::to_string(i);
+    e.data = testdata::text((size_t)(i * 37 % 300), (uint32_t)i);
+    entries.push_back(e);
+  }
+  const uint32_t blocks[] = {2, 7, 13, 64, 4096};
+  const uint64_t streams[] = {1, 100, 5000, 1u << 30};
+  const uint32_t dirs[] = {38, 80, 300, 8192};
+  int k = 0;
+  for (uint32_t bs : blocks) {
+    for (uint64_t sl : streams) {
+      qev::PackOptions o;
+      o.encoder.level = 1 + k % 9;
+      o.encoder.block_size = bs;
+      o.stream_limit = sl;
+      o.dir_block_limit = dirs[k % 4];
+      o.dir_block.force_stored = k % 5 == 0;
+      k++;
+      SCOPED_TRACE("block " + std::to_string(bs) + " stream limit " + std::to_string(sl));
+      qev::PackResult res;
+      check(entries, o, &res);
+      if (sl == 1) EXPECT_EQ(res.streams, res.files);
+    }
+  }
+}
+
+TEST(ArchiveRoundTrip, HeaderFieldsAreFilled) {
+  auto entries = sample_entries(4, 1);
+  qev::PackResult res;
+  std::vector<uint8_t> bytes;
+  qev::PackOptions o;
+  check(entries, o, &res, &bytes);
+  ArchiveHeader h;
+  parse_header(bytes.data(), &h);
+  EXPECT_EQ(memcmp(h.archive_magic, "QEV\n", 4), 0);
+  EXPECT_EQ(h.member_count, entries.size());
+  EXPECT_EQ(h.archive_size, bytes.size());
+  EXPECT_EQ(h.stream_data_size, h.directory_pos - 42);
+  EXPECT_EQ(memcmp(bytes.data() + 42, "QEVLH\0", 6), 0);
+  EXPECT_EQ(memcmp(bytes.data() + h.directory_pos, "QEVDE\0", 6), 0);
+}
+
+TEST(ArchiveRoundTrip, Deterministic) {
+  auto entries = sample_entries(5, 1);
+  qev::PackOptions o;
+  o.encoder.level = 9;
+  std::vector<uint8_t> a, b;
+  check(entries, o, nullptr, &a);
+  check(entries, o, nullptr, &b);
+  EXPECT_EQ(a, b);
+}
+
+// The stub's own reading path over archives that use every construct.
+std::string stub_check(const std::vector<qev::PackEntry>& entries, const qev::PackOptions& o) {
+  qev::VectorSink sink;
+  qev::PackResult res;
+  if (!qev::write_archive(entries, o, sink, res)) return res.error;
+  // Behind a fake stub, as in an installer.
+  std::vector<uint8_t> file(777, 0x5A);
+  file.insert(file.end(), sink.bytes.begin(), sink.bytes.end());
+  std::string path = "/tmp/qev-encode-test-" + std::to_string(getpid()) + ".bin";
+  FILE* f = fopen(path.c_str(), "wb");
+  fwrite(file.data(), 1, file.size(), f);
+  fclose(f);
+  std::vector<StubMember> members;
+  std::string e = stub_decode_file(path, 777, true, &members, nullptr);
+  unlink(path.c_str());
+  if (!e.empty()) return e;
+  if (members.size() != entries.size()) return "member count";
+  for (size_t i = 0; i < entries.size(); i++) {
+    if (members[i].name != entries[i].name) return "name of " + entries[i].name;
+    if (!entries[i].folder && members[i].data != entries[i].data) return "data of " + entries[i].name;
+  }
+  return "";
+}
+
+TEST(StubDecoder, DecodesEveryConstruct) {
+  auto entries = sample_entries(6, 1);
+  struct Case { const char* name; int level; int tables; int def; bool stored; uint32_t split; int sel; uint32_t bs; };
+  const Case cases[] = {
+      {"stored", 0, 0, -1, false, 0, -1, 0},
+      {"default set, one table", 9, 1, 1, false, 0, -1, 0},
+      {"default set, two tables", 9, 2, 1, false, 0, -1, 0},
+      {"three tables", 9, 3, 0, false, 0, -1, 0},
+      {"one table, sent sets", 6, 1, 0, false, 0, -1, 0},
+      {"many sets", 9, 0, 0, false, 300, -1, 0},
+      {"selector row 0", 6, 0, -1, false, 0, 0 | (2 << 2), 70000},
+      {"selector row 1", 6, 0, -1, false, 0, 1 | (5 << 2), 70000},
+      {"selector row 2", 6, 0, -1, false, 0, 2 | (1 << 2), 70000},
+      {"selector row 3", 6, 0, -1, false, 0, 3 | (7 << 2), 70000},
+      {"small blocks", 9, 0, -1, false, 0, -1, 13},
+      {"levels 1", 1, 0, -1, false, 0, -1, 0},
+      {"level 5", 5, 0, -1, false, 0, -1, 0},
+  };
+  for (const Case& c : cases) {
+    qev::PackOptions o;
+    o.encoder.level = c.level;
+    o.encoder.block.force_tables = c.tables;
+    o.encoder.block.force_default = c.def;
+    o.encoder.block.split_items = c.split;
+    o.encoder.force_selector = c.sel;
+    o.encoder.block_size = c.bs;
+    o.filter = c.level % 2 ? qev::FilterMode::E8_16 : qev::FilterMode::Auto;
+    o.dir_block_limit = c.level == 0 ? 100 : 8192;
+    o.dir_block.force_stored = c.level == 0;
+    EXPECT_EQ(stub_check(entries, o), "") << c.name;
+  }
+  // History reaching back 512 KiB, in the stub's window.
+  std::vector<qev::PackEntry> far(2);
+  far[0].name = "a";
+  far[0].data = testdata::text(300000, 7);
+  auto gap = testdata::text(215000, 8);
+  far[1].name = "b";
+  far[1].data = gap;
+  far[1].data.insert(far[1].data.end(), far[0].data.begin(), far[0].data.end());
+  qev::PackOptions o;
+  o.encoder.level = 9;
+  o.encoder.block_size = 150000;
+  EXPECT_EQ(stub_check(far, o), "");
+}
+
+TEST(Corpus, PacksAndRestoresTheBenchmarkCorpus) {
+  const char* dir = "/work/corpus";
+  if (access(dir, R_OK) != 0) GTEST_SKIP() << "no corpus at " << dir;
+  std::vector<qev::PackEntry> entries;
+  ASSERT_TRUE(scan_for_test(dir, entries));
+  qev::PackOptions o;
+  o.encoder.level = 1;
+  EXPECT_EQ(stub_check(entries, o), "");
+}
+
+}  // namespace
+

@@ -1,0 +1,72 @@
+#include "stub_decode.h"
+
+#include <stdio.h>
+#include <unistd.h>
+
+#include "archive/directory_reader.h"
+#include "decode/crc32.h"
+#include "decode/decoder_state.h"
+#include "decode/entry_stream.h"
+#include "platform/platform.h"
+#include "shell/stub_config.h"
+
+std::string stub_decode_file(const std::string& path, uint32_t base, bool keep_data,
+                             std::vector<StubMember>* members, uint64_t* bytes_out) {
+  build_crc_table();
+  stub_config.archive_base = base;
+  archive_file = file_open(path.c_str(), ACCESS_READ);
+  if (archive_file == INVALID_FILE) return "cannot open " + path;
+  std::string error;
+  std::vector<uint8_t> input(INPUT_BUFFER_ALLOC), dir(DIR_BUFFER_SIZE);
+  decoder.in.input_buffer = input.data();
+  reset_stream_state();
+  uint8_t hb[ARCHIVE_HEADER_SIZE];
+  ArchiveHeader h;
+  std::string out_path = path + ".member";
+  uint64_t total = 0;
+  if (file_seek(archive_file, (int32_t)base, SEEK_FROM_START) == SEEK_FAILED) error = "seek";
+  file_pos = base;
+  if (error.empty() && read_archive(hb, ARCHIVE_HEADER_SIZE) != (int32_t)ARCHIVE_HEADER_SIZE) error = "header";
+  if (error.empty()) {
+    parse_header(hb, &h);
+    decoder.dir_cursor = decoder.dir_end = dir.data();
+    decoder.dir_read_pos = base + h.directory_pos;
+  }
+  for (uint32_t i = 0; error.empty() && i < h.member_count; i++) {
+    if (decoder.dir_end - decoder.dir_cursor < (ptrdiff_t)DIR_ENTRY_FIXED_SIZE) {
+      int r = read_directory_block(dir.data());
+      if (r) { error = "read_directory_block " + std::to_string(r); break; }
+      if (decoder.dir_end - decoder.dir_cursor < (ptrdiff_t)DIR_ENTRY_FIXED_SIZE) { error = "short directory block"; break; }
+    }
+    StubMember m;
+    parse_entry(decoder.dir_cursor, &m.entry);
+    decoder.dir_cursor += DIR_ENTRY_FIXED_SIZE;
+    if (decoder.dir_end - decoder.dir_cursor < m.entry.name_len) { error = "name past the block"; break; }
+    m.name.assign((const char*)decoder.dir_cursor, m.entry.name_len);
+    decoder.dir_cursor += m.entry.name_len + m.entry.extra_len + m.entry.extra2_len;
+    if (!(m.entry.flags & FLAG_FOLDER)) {
+      FileHandle f = keep_data ? file_create(out_path.c_str(), 0) : file_open("/dev/null", ACCESS_WRITE);
+      if (f == INVALID_FILE) { error = "cannot create the member file"; break; }
+      int r = decode_member(f, m.entry.stream_pos, m.entry.stream_offset, m.entry.size, m.entry.flags);
+      file_close(f);
+      m.crc = decoder.member_crc;
+      if (r) { error = "decode_member " + std::to_string(r) + " for " + m.name; break; }
+      if (m.crc != m.entry.crc32) { error = "CRC mismatch for " + m.name; break; }
+      total += m.entry.size;
+      if (keep_data) {
+        FILE* in = fopen(out_path.c_str(), "rb");
+        m.data.resize(m.entry.size);
+        if (!in || fread(m.data.data(), 1, m.data.size(), in) != m.data.size()) error = "reading back " + m.name;
+        if (in) fclose(in);
+      }
+    }
+    if (members) members->push_back(std::move(m));
+  }
+  reset_stream_state();
+  decoder.in.input_buffer = nullptr;
+  file_close(archive_file);
+  archive_file = INVALID_FILE;
+  if (keep_data) unlink(out_path.c_str());
+  if (bytes_out) *bytes_out = total;
+  return error;
+}

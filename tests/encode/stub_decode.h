@@ -1,0 +1,23 @@
+#pragma once
+// Reads an archive file with the stub's own decoding path: the directory
+// reader (read_directory_block) and decode_member over the platform file
+// layer, the way the extraction driver walks the directory.
+#include <stdint.h>
+
+#include <string>
+#include <vector>
+
+#include "archive/layout.h"
+
+struct StubMember {
+  DirectoryEntry entry;
+  std::string name;
+  std::vector<uint8_t> data;  // restored bytes, when asked for
+  uint32_t crc = 0;           // what decode_member left in member_crc
+};
+
+// Decodes every member of the archive that starts at `base` in the file at
+// `path`. With keep_data the members' bytes are returned, else they go to
+// /dev/null. Returns "" or what failed (a result code, a CRC mismatch).
+std::string stub_decode_file(const std::string& path, uint32_t base, bool keep_data,
+                             std::vector<StubMember>* members, uint64_t* bytes_out);

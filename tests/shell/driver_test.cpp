@@ -1,0 +1,663 @@
+// The extraction driver against stored-block archives: streams shared and
+// restarted, records split across blocks, folders, CRC failures, directory
+// damage, cancellation, the overwrite prompt, files that cannot be created,
+// the closing actions, the destination's forms and limits, and the two mended
+// faults (names leaving the destination, the unquoted program path).
+#include <sys/stat.h>
+#include <time.h>
+#include <unistd.h>
+
+#include "shell/driver.h"
+#include "shell/report_error.h"
+#include "shell/result_codes.h"
+#include "shell/ui.h"
+#include "shell_fixture.h"
+#include "test_archive.h"
+
+namespace {
+
+std::string pattern(size_t size, uint32_t seed) {
+  std::string s(size, 0);
+  uint32_t x = seed * 2654435761u + 1;
+  for (size_t i = 0; i < size; i++) {
+    x = x * 1103515245u + 12345u;
+    s[i] = (char)(x >> 23);
+  }
+  return s;
+}
+
+time_t local_time(int year, int month, int day, int hour, int minute, int second) {
+  struct tm t = {};
+  t.tm_year = year - 1900;
+  t.tm_mon = month - 1;
+  t.tm_mday = day;
+  t.tm_hour = hour;
+  t.tm_min = minute;
+  t.tm_sec = second;
+  t.tm_isdst = -1;
+  return mktime(&t);
+}
+
+mode_t mode_of(const std::string& host_path) {
+  struct stat st;
+  return stat(host_path.c_str(), &st) == 0 ? st.st_mode : 0;
+}
+
+class Driver : public ShellFixture {
+ protected:
+  // Opens the archive and extracts into `destination` (relative to the
+  // scratch folder, in the archive's backslash form).
+  int extract(TestArchive& a, const std::string& destination = "out") {
+    bytes = a.build();
+    EXPECT_EQ(open_archive(bytes), 1);
+    set_destination(scratch.win(destination));
+    return extract_all(&window);
+  }
+  std::string out(const std::string& relative) { return scratch.host("out/" + relative); }
+  std::string out_win(const std::string& relative) { return scratch.win("out\\" + relative); }
+  bool closing_actions_ran() { return !fake_ui.program_starts.empty(); }
+
+  std::vector<uint8_t> bytes;
+};
+
+TEST_F(Driver, ThreeMembersOfOneStreamAreServedFromOneBlock) {
+  TestArchive a;
+  int s = a.add_stream();
+  std::string one = pattern(301, 1), two = pattern(5000, 2), three = pattern(77, 3);
+  a.add_file(s, "docs\\one.txt", one, 0x21);
+  a.add_file(s, "docs\\two.bin", two);
+  a.add_file(s, "three", three);
+  a.add_folder("docs", 0x10);
+  // Archive reads seen at each drain: before and after each member.
+  std::vector<uint32_t> reads;
+  fake_ui.on_drain = [&](uint32_t) { reads.push_back(fault_calls(FAULT_READ)); };
+
+  EXPECT_EQ(extract(a), 0);
+  EXPECT_EQ(read_file(out("docs/one.txt")), one);
+  EXPECT_EQ(read_file(out("docs/two.bin")), two);
+  EXPECT_EQ(read_file(out("three")), three);
+  EXPECT_TRUE(fake_ui.boxes.empty());
+  ASSERT_EQ(reads.size(), 7u);  // 3 files x 2, and one after the folder
+  EXPECT_EQ(reads[3], reads[2]) << "the second member reads nothing";
+  EXPECT_EQ(reads[5], reads[4]) << "the third member reads nothing";
+
+  // Read-only from 0x21; times from the entry.
+  EXPECT_EQ(mode_of(out("docs/one.txt")) & 0222, 0u);
+  EXPECT_NE(mode_of(out("docs/two.bin")) & 0200, 0u);
+  struct stat st;
+  ASSERT_EQ(stat(out("docs/one.txt").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mtime, local_time(2004, 12, 24, 12, 29, 52));
+
+  EXPECT_EQ(fake_ui.statuses,
+            (std::vector<std::string>{"Extracting docs\\one.txt", "Extracting docs\\two.bin",
+                                      "Extracting three"}));
+}
+
+TEST_F(Driver, ClosingActionsStartTheQuotedProgramAndRegisterIt) {
+  TestArchive a;
+  a.add_file(a.add_stream(), "lumetra.exe", "MZ");
+  EXPECT_EQ(extract(a, "Program Files\\Lumetra"), 0);
+
+  std::string program = scratch.win("Program Files\\Lumetra\\lumetra.exe");
+  ASSERT_EQ(fake_ui.program_starts.size(), 1u);
+  EXPECT_EQ(fake_ui.program_starts[0], "\"" + program + "\"");
+  ASSERT_EQ(fake_ui.registry.size(), 4u);
+  EXPECT_EQ(fake_ui.registry[0].op, "create");
+  EXPECT_EQ(fake_ui.registry[0].name,
+            "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Lumetra");
+  EXPECT_EQ(fake_ui.registry[1].op, "set");
+  EXPECT_EQ(fake_ui.registry[1].name, "DisplayName");
+  EXPECT_EQ(fake_ui.registry[1].size, 8u);
+  EXPECT_EQ(fake_ui.registry[1].data, std::string("Lumetra\0", 8));
+  EXPECT_EQ(fake_ui.registry[2].name, "UninstallString");
+  std::string command = "\"" + program + "\" /uninstall";
+  EXPECT_EQ(fake_ui.registry[2].size, command.size() + 1);
+  EXPECT_EQ(fake_ui.registry[2].data, command + std::string(1, '\0'));
+  EXPECT_EQ(fake_ui.registry[3].op, "close");
+  EXPECT_STREQ(stub_config.destination, (program).c_str());
+}
+
+TEST_F(Driver, AFailedUninstallKeyWritesNoValues) {
+  TestArchive a;
+  a.add_file(a.add_stream(), "x", "y");
+  fake_ui.registry_ok = false;
+  EXPECT_EQ(extract(a), 0);
+  EXPECT_EQ(fake_ui.program_starts.size(), 1u);
+  ASSERT_EQ(fake_ui.registry.size(), 1u);
+  EXPECT_EQ(fake_ui.registry[0].op, "create");
+}
+
+TEST_F(Driver, AMemberBeforeWindowStartRestartsItsStream) {
+  TestArchive a;
+  int s = a.add_stream();
+  std::string first = pattern(3000, 4), second = pattern(2000, 5);
+  a.add_file(s, "first", first);
+  uint32_t cut = a.stream_size(s);
+  a.add_file(s, "second", second);
+  a.cut_stream(s, {cut});
+  std::swap(a.entries[0], a.entries[1]);  // the later record is listed first
+  EXPECT_EQ(extract(a), 0);
+  EXPECT_EQ(read_file(out("second")), second);
+  EXPECT_EQ(read_file(out("first")), first);
+  EXPECT_TRUE(fake_ui.boxes.empty());
+}
+
+TEST_F(Driver, RecordsSplitAcrossBlocks) {
+  TestArchive a;
+  int s = a.add_stream();
+  std::string one = pattern(100, 6), two = pattern(900, 7), three = pattern(40000, 8);
+  a.add_file(s, "one", one);
+  uint32_t two_at = a.stream_size(s);
+  a.add_file(s, "second member", two);
+  uint32_t three_at = a.stream_size(s);
+  a.add_file(s, "three", three);
+  // Local record 4 + 7, the name 3 + the rest, data cut twice.
+  a.cut_stream(s, {two_at + 4, two_at + 11 + 3, two_at + 11 + 13 + 450, three_at + 11 + 5 + 20000});
+  EXPECT_EQ(extract(a), 0);
+  EXPECT_EQ(read_file(out("one")), one);
+  EXPECT_EQ(read_file(out("second member")), two);
+  EXPECT_EQ(read_file(out("three")), three);
+}
+
+TEST_F(Driver, ManyStreamsAndDirectoryBlocksTakeTurns) {
+  TestArchive a;
+  int s1 = a.add_stream(), s2 = a.add_stream();
+  std::vector<std::string> data;
+  for (int i = 0; i < 6; i++) {
+    data.push_back(pattern(1000 + 700 * i, 10 + i));
+    a.add_file(i % 3 == 2 ? s2 : s1, "f" + std::to_string(i), data.back());
+  }
+  a.cut_stream(s1, {1500, 5000});
+  a.directory_blocks({1, 2, 1});
+  EXPECT_EQ(extract(a, "out"), 0);
+  for (int i = 0; i < 6; i++) EXPECT_EQ(read_file(out("f" + std::to_string(i))), data[i]) << i;
+}
+
+TEST_F(Driver, AnArchiveBehindAStub) {
+  TestArchive a;
+  a.add_file(a.add_stream(), "readme.txt", "behind 1234 bytes");
+  bytes = a.build();
+  ASSERT_EQ(open_archive(bytes, 1234), 1);
+  set_destination(scratch.win("out"));
+  EXPECT_EQ(extract_all(&window), 0);
+  EXPECT_EQ(read_file(out("readme.txt")), "behind 1234 bytes");
+}
+
+TEST_F(Driver, AZeroLengthMember) {
+  TestArchive a;
+  a.add_file(a.add_stream(), "empty.dat", "", 0x01);
+  EXPECT_EQ(extract(a), 0);
+  EXPECT_EQ(read_file(out("empty.dat")), "");
+  EXPECT_EQ(mode_of(out("empty.dat")) & 0222, 0u);
+  struct stat st;
+  ASSERT_EQ(stat(out("empty.dat").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mtime, local_time(2004, 12, 24, 12, 29, 52));
+}
+
+TEST_F(Driver, FoldersWithAttributes07And27) {
+  TestArchive a;
+  int s = a.add_stream();
+  a.add_folder("sys", 0x07);
+  a.add_folder("sys\\arc", 0x27);
+  a.add_file(s, "sys\\arc\\inside.txt", "still writable inside", 0x27);
+  a.add_folder("sys", 0x07);  // exists already: succeeds, attributes set again
+  fault_reset();
+  EXPECT_EQ(extract(a), 0);
+  EXPECT_TRUE(is_folder(out("sys/arc")));
+  EXPECT_EQ(read_file(out("sys/arc/inside.txt")), "still writable inside");
+  // Of 0x27 only 0x07 reaches the file: read-only.
+  EXPECT_EQ(mode_of(out("sys/arc/inside.txt")) & 0222, 0u);
+  EXPECT_EQ(fault_calls(FAULT_SET_ATTRIBUTES), 4u);
+  EXPECT_TRUE(fake_ui.boxes.empty());
+  EXPECT_TRUE(closing_actions_ran());
+}
+
+TEST_F(Driver, WrongCrcDeletesTheFileAndOkGoesOn) {
+  TestArchive a;
+  int s = a.add_stream();
+  a.add_file(s, "a", "first");
+  size_t bad = a.add_file(s, "b", "second");
+  a.add_file(s, "c", "third");
+  a.entries[bad].keep_crc = true;
+  a.entries[bad].e.crc32 = reference_crc32("second", 6) ^ 1;
+  EXPECT_EQ(extract(a), 0);
+  EXPECT_FALSE(path_exists(out("b")));
+  EXPECT_EQ(read_file(out("a")), "first");
+  EXPECT_EQ(read_file(out("c")), "third");
+  ASSERT_EQ(fake_ui.boxes.size(), 1u);
+  EXPECT_EQ(fake_ui.boxes[0].text, "File \"" + out_win("b") + "\" fails error check");
+  EXPECT_EQ(fake_ui.boxes[0].style, 0x31u);
+  EXPECT_EQ(fake_ui.boxes[0].owner, &window);
+  EXPECT_TRUE(closing_actions_ran());
+}
+
+TEST_F(Driver, WrongCrcWithCancelStopsWithoutClosingActions) {
+  TestArchive a;
+  int s = a.add_stream();
+  a.add_file(s, "a", "first");
+  size_t bad = a.add_file(s, "b", "second");
+  a.add_file(s, "c", "third");
+  a.entries[bad].keep_crc = true;
+  a.entries[bad].e.crc32 = 0x12345678;
+  fake_ui.box_answers = {ANSWER_CANCEL};
+  EXPECT_EQ(extract(a), 0);
+  EXPECT_TRUE(path_exists(out("a")));
+  EXPECT_FALSE(path_exists(out("b")));
+  EXPECT_FALSE(path_exists(out("c")));
+  EXPECT_FALSE(closing_actions_ran());
+  EXPECT_TRUE(fake_ui.registry.empty());
+}
+
+TEST_F(Driver, DirectoryDamagedAfterTwoMembers) {
+  TestArchive a;
+  int s = a.add_stream();
+  a.add_file(s, "a", "first");
+  a.add_file(s, "b", "second");
+  a.add_file(s, "c", "third");
+  a.directory_blocks({2});
+  bytes = a.build();
+  bytes[a.directory_positions[1]] ^= 0xFF;  // the second block's magic
+  ASSERT_EQ(open_archive(bytes), 1);
+  set_destination(scratch.win("out"));
+  int result = extract_all(&window);
+  EXPECT_EQ(result, ERR_DAMAGED);
+  EXPECT_EQ(read_file(out("a")), "first");
+  EXPECT_EQ(read_file(out("b")), "second");
+  EXPECT_FALSE(path_exists(out("c")));
+  EXPECT_TRUE(fake_ui.boxes.empty()) << "the driver itself shows nothing";
+  EXPECT_TRUE(closing_actions_ran());
+  EXPECT_EQ(fake_ui.registry.size(), 4u);
+  // The dialog then reports the result.
+  report_error(&window, result, nullptr, 0);
+  EXPECT_EQ(fake_ui.boxes.at(0).text,
+            "Archive data is damaged, probably caused by\na corrupt disk or download error");
+}
+
+// Each way a directory can run short ends the loop with ERR_DAMAGED after the
+// entries before it, and the closing actions still run.
+TEST_F(Driver, DirectoryDataRunningShort) {
+  enum Damage { kMoreMembersThanEntries, kNamePastBlock, kAreasPastBlock, kBlockUnder38 };
+  for (Damage damage : {kMoreMembersThanEntries, kNamePastBlock, kAreasPastBlock, kBlockUnder38}) {
+    SCOPED_TRACE(damage);
+    fake_ui_reset();
+    TestArchive a;
+    int s = a.add_stream();
+    a.add_file(s, "good", "kept");
+    size_t last = a.add_file(s, "bad", "never");
+    switch (damage) {
+      case kMoreMembersThanEntries:
+        a.member_count = 3;
+        break;
+      case kNamePastBlock:
+        a.entries[last].raw_name_len = 4;  // one byte more than the block holds
+        break;
+      case kAreasPastBlock:
+        a.entries[last].raw_extra2_len = 1;
+        break;
+      case kBlockUnder38:
+        a.entries.pop_back();
+        a.member_count = 2;
+        a.raw_directory_blocks.push_back(std::vector<uint8_t>(37, 0));
+        break;
+    }
+    std::string destination = "out" + std::to_string(damage);
+    EXPECT_EQ(extract(a, destination), ERR_DAMAGED);
+    EXPECT_EQ(read_file(scratch.host(destination + "/good")), "kept");
+    // With a count above the entries, "bad" is a sound entry of its own.
+    EXPECT_EQ(path_exists(scratch.host(destination + "/bad")), damage == kMoreMembersThanEntries);
+    EXPECT_TRUE(closing_actions_ran());
+    file_close(archive_file);
+    archive_file = INVALID_FILE;
+  }
+}
+
+TEST_F(Driver, CancelDuringAMemberDeletesItWithoutClosingActions) {
+  TestArchive a;
+  a.add_file(a.add_stream(), "a", "first");
+  a.add_file(a.add_stream(), "b", pattern(100000, 9));
+  a.add_file(a.add_stream(), "c", "third");
+  // Drains: 1 before a's decoding, 2 after a, 3 before b's decoding.
+  fake_ui.cancel_at_drain = 3;
+  EXPECT_EQ(extract(a), 0);
+  EXPECT_EQ(read_file(out("a")), "first");
+  EXPECT_FALSE(path_exists(out("b")));
+  EXPECT_FALSE(path_exists(out("c")));
+  EXPECT_TRUE(fake_ui.boxes.empty());  // a cancelled member shows nothing
+  EXPECT_FALSE(closing_actions_ran());
+  EXPECT_TRUE(fake_ui.registry.empty());
+}
+
+TEST_F(Driver, CancelBetweenMembersEndsTheLoop) {
+  TestArchive a;
+  int s = a.add_stream();
+  a.add_file(s, "a", "first");
+  a.add_file(s, "b", "second");
+  fake_ui.cancel_at_drain = 2;
+  EXPECT_EQ(extract(a), 0);
+  EXPECT_TRUE(path_exists(out("a")));
+  EXPECT_FALSE(path_exists(out("b")));
+  EXPECT_FALSE(closing_actions_ran());
+}
+
+TEST_F(Driver, OverwritePromptNoSkipsAndYesToAllReplacesEveryLaterFile) {
+  TestArchive a;
+  int s = a.add_stream();
+  a.add_file(s, "one", "new one");
+  a.add_file(s, "two", "new two");
+  a.add_file(s, "three", "new three");
+  ASSERT_EQ(mkdir(scratch.host("out").c_str(), 0777), 0);
+  for (const char* name : {"one", "two", "three"}) write_file(out(name), std::string("old"));
+  stub_config.overwrite_all = 0;
+  fake_ui.prompt_answers = {PROMPT_NO, PROMPT_YES_TO_ALL};
+  bytes = a.build();
+  ASSERT_EQ(open_archive(bytes), 1);
+  stub_config.overwrite_all = 0;
+  set_destination(scratch.win("out"));
+  EXPECT_EQ(extract_all(&window), 0);
+  EXPECT_EQ(read_file(out("one")), "old");
+  EXPECT_EQ(read_file(out("two")), "new two");
+  EXPECT_EQ(read_file(out("three")), "new three");
+  EXPECT_EQ(fake_ui.prompts, (std::vector<std::string>{out_win("one"), out_win("two")}));
+  EXPECT_EQ(stub_config.overwrite_all, 1);
+  EXPECT_EQ(fake_ui.statuses.size(), 2u) << "a skipped member shows no status";
+}
+
+TEST_F(Driver, AnyOtherPromptAnswerReplacesAndFoldersRaiseNoPrompt) {
+  TestArchive a;
+  int s = a.add_stream();
+  a.add_file(s, "file", "new");
+  a.add_file(s, "folder", "cannot replace a folder");
+  ASSERT_EQ(mkdir(scratch.host("out").c_str(), 0777), 0);
+  ASSERT_EQ(mkdir(out("folder").c_str(), 0777), 0);
+  write_file(out("file"), std::string("old"));
+  bytes = a.build();
+  ASSERT_EQ(open_archive(bytes), 1);
+  stub_config.overwrite_all = 0;
+  fake_ui.prompt_answers = {0};  // a failed prompt counts as Yes
+  set_destination(scratch.win("out"));
+  EXPECT_EQ(extract_all(&window), 0);
+  EXPECT_EQ(read_file(out("file")), "new");
+  EXPECT_EQ(fake_ui.prompts.size(), 1u);
+  ASSERT_EQ(fake_ui.boxes.size(), 1u);
+  EXPECT_EQ(fake_ui.boxes[0].text, "Cannot create " + out_win("folder") + "\nAccess denied");
+}
+
+TEST_F(Driver, AReadOnlyExistingFileCannotBeCreated) {
+  TestArchive a;
+  int s = a.add_stream();
+  a.add_file(s, "locked", "new");
+  a.add_file(s, "after", "still extracted");
+  ASSERT_EQ(mkdir(scratch.host("out").c_str(), 0777), 0);
+  write_file(out("locked"), std::string("old"));
+  ASSERT_EQ(chmod(out("locked").c_str(), 0444), 0);
+  bytes = a.build();
+  ASSERT_EQ(open_archive(bytes), 1);
+  stub_config.overwrite_all = 0;  // the prompt answers Yes
+  set_destination(scratch.win("out"));
+  fault_reset();
+  EXPECT_EQ(extract_all(&window), 0);
+  EXPECT_EQ(fault_calls(FAULT_CREATE), 3u) << "two attempts for locked, one for after";
+  EXPECT_EQ(read_file(out("locked")), "old");
+  EXPECT_EQ(read_file(out("after")), "still extracted");
+  ASSERT_EQ(fake_ui.boxes.size(), 1u);
+  EXPECT_EQ(fake_ui.boxes[0].text, "Cannot create " + out_win("locked") + "\nAccess denied");
+  EXPECT_EQ(fake_ui.boxes[0].style, 0x31u);
+  EXPECT_TRUE(closing_actions_ran());
+}
+
+TEST_F(Driver, AFileThatCannotBeCreatedWithCancelStops) {
+  TestArchive a;
+  int s = a.add_stream();
+  a.add_file(s, "a", "x");
+  a.add_file(s, "b", "y");
+  bytes = a.build();
+  ASSERT_EQ(open_archive(bytes), 1);
+  set_destination(scratch.win("out"));
+  fault_reset();
+  fault_arm(FAULT_CREATE, 1, 5, FAULT_FROM_THEN_ON);  // the fault double's error 5
+  fake_ui.box_answers = {ANSWER_CANCEL};
+  EXPECT_EQ(extract_all(&window), 0);
+  ASSERT_EQ(fake_ui.boxes.size(), 1u);
+  EXPECT_EQ(fake_ui.boxes[0].text, "Cannot create " + out_win("a") + "\nAccess denied");
+  EXPECT_FALSE(path_exists(out("b")));
+  EXPECT_FALSE(closing_actions_ran());
+}
+
+TEST_F(Driver, AMissingFolderOnTheWayIsMadeBeforeTheSecondAttempt) {
+  TestArchive a;
+  a.add_file(a.add_stream(), "deep\\er\\file.txt", "found its way");
+  EXPECT_EQ(extract(a), 0);
+  EXPECT_EQ(read_file(out("deep/er/file.txt")), "found its way");
+  EXPECT_TRUE(fake_ui.boxes.empty());
+}
+
+TEST_F(Driver, AFailedWriteDeletesThePartialFileAndStops) {
+  TestArchive a;
+  int s = a.add_stream();
+  a.add_file(s, "big", pattern(70000, 12));
+  a.add_file(s, "after", "never");
+  bytes = a.build();
+  ASSERT_EQ(open_archive(bytes), 1);
+  set_destination(scratch.win("out"));
+  fault_reset();
+  fault_arm(FAULT_SHORT_WRITE, 1);
+  EXPECT_EQ(extract_all(&window), 0);
+  EXPECT_FALSE(path_exists(out("big")));
+  EXPECT_FALSE(path_exists(out("after")));
+  ASSERT_EQ(fake_ui.boxes.size(), 1u);
+  EXPECT_EQ(fake_ui.boxes[0].text, "Cannot write " + out_win("big") + "\nDisk full");
+  EXPECT_EQ(fake_ui.boxes[0].style, 0x30u);
+  EXPECT_FALSE(closing_actions_ran());
+}
+
+TEST_F(Driver, AFolderEntryThatCannotBeMadeEndsTheExtraction) {
+  TestArchive a;
+  int s = a.add_stream();
+  a.add_folder("blocked\\sub");
+  a.add_file(s, "after", "never");
+  ASSERT_EQ(mkdir(scratch.host("out").c_str(), 0777), 0);
+  write_file(out("blocked"), std::string("a file in the way"));
+  EXPECT_EQ(extract(a), 0);
+  ASSERT_EQ(fake_ui.boxes.size(), 1u);
+  EXPECT_EQ(fake_ui.boxes[0].text, "Cannot create folder " + out_win("blocked\\sub"));
+  EXPECT_EQ(fake_ui.boxes[0].style, 0x30u);
+  EXPECT_FALSE(path_exists(out("after")));
+  EXPECT_FALSE(closing_actions_ran());
+}
+
+TEST_F(Driver, NamesThatLeaveTheDestinationAreNotExtracted) {
+  TestArchive a;
+  int s = a.add_stream();
+  a.add_file(s, "good1.txt", "one");
+  for (const char* evil : {"..\\evil1.txt", "sub\\..\\..\\evil2.txt", "sub/../../evil3.txt",
+                           "\\evil4.txt", "/evil5.txt", "C:evil6.txt", "good.txt:stream",
+                           "...\\evil7.txt"}) {
+    a.add_file(s, evil, "evil");
+  }
+  a.add_folder("..\\evil_folder");
+  a.add_folder("C:\\evil_folder");
+  a.add_file(s, "good2.txt", "two");
+  ASSERT_EQ(mkdir(scratch.host("inner").c_str(), 0777), 0);
+  EXPECT_EQ(extract(a, "inner\\out"), ERR_DAMAGED);
+  EXPECT_EQ(list_tree(scratch.host()),
+            (std::vector<std::string>{"inner/", "inner/out/", "inner/out/good1.txt",
+                                      "inner/out/good2.txt", "setup.exe"}));
+  EXPECT_TRUE(fake_ui.boxes.empty()) << "told once, by the dialog, after the loop";
+  EXPECT_TRUE(closing_actions_ran());
+  EXPECT_EQ(fake_ui.registry.size(), 4u);
+}
+
+TEST_F(Driver, DestinationForms) {
+  TestArchive a;
+  a.add_file(a.add_stream(), "readme.txt", "text");
+  bytes = a.build();
+  write_file(scratch.host("setup.exe"), bytes);
+  std::string setup = scratch.win("setup.exe");
+  enter_scratch();
+  // Drive roots are ordinary folders on this host.
+  ASSERT_EQ(mkdir("E:", 0777), 0);
+
+  struct Form {
+    const char* typed;
+    const char* file;     // where readme.txt lands, relative to the scratch folder
+    const char* program;  // the program started
+    const char* root;     // the volume asked
+  };
+  const Form forms[] = {
+      {"out\\", "out/readme.txt", "\"out\\lumetra.exe\"", "C:\\"},
+      {"", "readme.txt", "\"lumetra.exe\"", "C:\\"},
+      {"C:", "C:readme.txt", "\"C:lumetra.exe\"", "C:\\"},
+      {"D:\\", "D:readme.txt", "\"D:lumetra.exe\"", "D:\\"},
+      {"E:\\inst\\", "E:/inst/readme.txt", "\"E:\\inst\\lumetra.exe\"", "E:\\"},
+  };
+  for (const Form& form : forms) {
+    SCOPED_TRACE(form.typed);
+    stub_config_reset();
+    stub_config.archive_offset = 0;
+    fake_ui_reset();
+    fake_ui.current_folder = "C:\\work";
+    ASSERT_EQ(startup_open_archive(setup.c_str()), 1);
+    set_destination(form.typed);
+    EXPECT_EQ(extract_all(&window), 0);
+    EXPECT_EQ(read_file(scratch.host(form.file)), "text");
+    EXPECT_EQ(fake_ui.program_starts, std::vector<std::string>{form.program});
+    EXPECT_EQ(fake_ui.volume_roots, std::vector<std::string>{form.root});
+    file_close(archive_file);
+    archive_file = INVALID_FILE;
+  }
+}
+
+TEST_F(Driver, ShortNameVolumes) {
+  TestArchive a;
+  int s = a.add_stream();
+  a.add_folder("long folder name");
+  a.add_file(s, "long folder name\\Release Notes.html", "notes");
+  bytes = a.build();
+  enter_scratch();
+  write_file(scratch.host("setup.exe"), bytes);
+  std::string setup = scratch.win("setup.exe");
+
+  // 254: 8.3 names everywhere.
+  stub_config.archive_offset = 0;
+  ASSERT_EQ(startup_open_archive(setup.c_str()), 1);
+  fake_ui.max_component = 254;
+  set_destination("short dest");
+  EXPECT_EQ(extract_all(&window), 0);
+  EXPECT_EQ(stub_config.short_names, 1);
+  EXPECT_EQ(read_file(scratch.host("shortdes/longfold/ReleaseN.htm")), "notes");
+  EXPECT_EQ(fake_ui.statuses, std::vector<std::string>{"Extracting longfold\\ReleaseN.htm"});
+  // The closing actions use the destination as typed.
+  EXPECT_EQ(fake_ui.program_starts, std::vector<std::string>{"\"short dest\\lumetra.exe\""});
+
+  // 255: long names. A failed volume query or current folder: long names too.
+  for (int variant = 0; variant < 3; variant++) {
+    fake_ui_reset();
+    fake_ui.max_component = 255;
+    fake_ui.volume_ok = variant != 1;
+    fake_ui.current_folder_ok = variant != 2;
+    stub_config.short_names = 1;
+    std::string dest = "long dest " + std::to_string(variant);
+    set_destination(dest);
+    EXPECT_EQ(extract_all(&window), 0);
+    EXPECT_EQ(stub_config.short_names, 0);
+    EXPECT_EQ(read_file(scratch.host(dest + "/long folder name/Release Notes.html")), "notes");
+    EXPECT_EQ(fake_ui.volume_roots.size(), variant == 2 ? 0u : 1u);
+  }
+}
+
+TEST_F(Driver, DestinationLengthLimits) {
+  TestArchive a;
+  a.add_file(a.add_stream(), std::string(24, 'n'), "fits the name room");
+  a.add_file(a.add_stream(), std::string(25, 'm'), "one too long: skipped");
+  bytes = a.build();
+  ASSERT_EQ(open_archive(bytes), 1);
+
+  // 234 characters: the quoted uninstall command takes 259.
+  std::string base = scratch.win();
+  std::string longest = base + "\\" + std::string(234 - base.size() - 1, 'd');
+  ASSERT_EQ(longest.size(), 234u);
+  set_destination(longest);
+  EXPECT_EQ(extract_all(&window), 0);
+  std::string host_dir = scratch.host(std::string(234 - base.size() - 1, 'd'));
+  EXPECT_EQ(read_file(host_dir + "/" + std::string(24, 'n')), "fits the name room");
+  EXPECT_FALSE(path_exists(host_dir + "/" + std::string(25, 'm')));
+  EXPECT_TRUE(fake_ui.boxes.empty());
+  ASSERT_EQ(fake_ui.registry.size(), 4u);
+  EXPECT_EQ(fake_ui.registry[2].size, 260u);
+
+  // 235 characters: refused before anything is made.
+  fake_ui_reset();
+  std::string too_long = base + "\\" + std::string(235 - base.size() - 1, 'e');
+  set_destination(too_long);
+  EXPECT_EQ(extract_all(&window), 0);
+  ASSERT_EQ(fake_ui.boxes.size(), 1u);
+  EXPECT_EQ(fake_ui.boxes[0].text, "Cannot create folder " + too_long + "\nInvalid path");
+  EXPECT_FALSE(path_exists(scratch.host(std::string(235 - base.size() - 1, 'e'))));
+  EXPECT_FALSE(closing_actions_ran());
+
+  // An unterminated destination is refused the same way, never read past.
+  fake_ui_reset();
+  for (char& c : stub_config.destination) c = 'x';
+  EXPECT_EQ(extract_all(&window), 0);
+  EXPECT_EQ(fake_ui.boxes.at(0).text, "Cannot create folder " + std::string(260, 'x') +
+                                          "\nInvalid path");
+}
+
+TEST_F(Driver, ArchiveShorterThanItsHeaderAtExtractionTime) {
+  TestArchive a;
+  a.add_file(a.add_stream(), "x", "y");
+  bytes = a.build();
+  ASSERT_EQ(open_archive(bytes), 1);
+  ASSERT_EQ(truncate(scratch.host("setup.exe").c_str(), 41), 0);
+  set_destination(scratch.win("out"));
+  EXPECT_EQ(extract_all(&window), ERR_DAMAGED);
+  EXPECT_FALSE(path_exists(scratch.host("out")));
+  EXPECT_TRUE(fake_ui.boxes.empty());
+}
+
+TEST_F(Driver, DestinationFolderThatCannotBeMade) {
+  TestArchive a;
+  a.add_file(a.add_stream(), "x", "y");
+  write_file(scratch.host("blocker"), std::string("file"));
+  EXPECT_EQ(extract(a, "blocker\\out"), 0);
+  ASSERT_EQ(fake_ui.boxes.size(), 1u);
+  // The climb ends on folders that exist: no second line (183).
+  EXPECT_EQ(fake_ui.boxes[0].text, "Cannot create folder " + scratch.win("blocker\\out"));
+  EXPECT_FALSE(closing_actions_ran());
+}
+
+TEST_F(Driver, NoMemoryForTheInputBuffer) {
+  TestArchive a;
+  a.add_file(a.add_stream(), "x", "y");
+  bytes = a.build();
+  ASSERT_EQ(open_archive(bytes), 1);
+  set_destination(scratch.win("out"));
+  fault_reset();
+  fault_arm(FAULT_ALLOC, 1);
+  EXPECT_EQ(extract_all(&window), ERR_NOMEM);
+  EXPECT_TRUE(fake_ui.boxes.empty());
+  EXPECT_FALSE(closing_actions_ran());
+  EXPECT_FALSE(path_exists(out("x")));
+}
+
+TEST_F(Driver, AllocationsDoNotGrowWithTheMemberCount) {
+  auto allocations_for = [&](int members) {
+    TestArchive a;
+    int s = a.add_stream();
+    for (int i = 0; i < members; i++) a.add_file(s, "m" + std::to_string(i), pattern(500, i));
+    fake_ui_reset();
+    bytes = a.build();
+    EXPECT_EQ(open_archive(bytes), 1);
+    set_destination(scratch.win("out" + std::to_string(members)));
+    fault_reset();
+    EXPECT_EQ(extract_all(&window), 0);
+    file_close(archive_file);
+    archive_file = INVALID_FILE;
+    return fault_calls(FAULT_ALLOC);
+  };
+  uint32_t few = allocations_for(3);
+  EXPECT_EQ(allocations_for(300), few);
+  EXPECT_LE(few, 2u);  // the input buffer and the window
+}
+
+}  // namespace
