@@ -19,8 +19,12 @@ struct BlockContext {
   uint32_t last_distance;
   uint32_t prev_distance;
   uint32_t distance_tables;  // 1 to 3
-  // The current set's reference tables; a distance table that the block does
-  // not have has a null lookup.
+  // The current set's lengths, and its reference tables once built
+  // (reference_ready); a distance table that the block does not have has a
+  // null lookup. They are built when the set starts if the fast tables cannot
+  // be trusted without them, else when the reference step first needs them.
+  const uint8_t* set_lengths;
+  int reference_ready;
   HuffmanTable litlen;
   HuffmanTable distance[3];
   // The current set's fast tables, or null when the set is decoded by the
@@ -35,6 +39,10 @@ enum StepResult {
   STEP_END_OF_SET,  // symbol 256: the next table set follows
   STEP_FINISH       // the block ends: output complete, damaged data or no input
 };
+
+// Builds the current set's reference tables (reference_ready afterwards).
+// Returns 1 when every code of the set went in whole.
+int build_reference_tables(BlockContext& c);
 
 // One item by the format's rules: the output test, the refill, a literal, the
 // end of the set or a match (a match reaching before out_base is dropped, one

@@ -33,43 +33,63 @@ struct BlockTables {
 };
 BlockTables tables;
 
-// Builds the reference table of one code and, when `fast` is not null and the
-// code allows it, the fast table as well. Returns whether the fast table may
-// be used: only when the reference table holds every code (so both decode
-// alike) and the code is not over-subscribed.
-int build_code(HuffmanTable& ref, int32_t* lookup, int32_t* tree, uint32_t k,
-               const uint8_t* lengths, uint32_t n, uint32_t* fast, uint32_t fast_capacity,
-               uint32_t fast_bits) {
-  build_codes(lengths, n, tables.codes);
-  int complete = build_table(lookup, tree, tables.codes, lengths, k, n) == 0;
-  ref.lookup = lookup;
-  ref.tree = tree;
-  ref.lengths = lengths;
-  ref.k = k;
-  if (fast == nullptr || !complete) return 0;
-  return build_fast_table(fast, fast_capacity, fast_bits, lengths, tables.codes, tables.templates,
-                          n);
-}
+}  // namespace
 
-// The tables of one set. The results of the reference builds are not acted
-// upon beyond the choice of loop: codes they could not hold decode as empty.
-void build_set(BlockContext& c, const CodeLengthSet& set, int allow_fast) {
-  for (uint32_t s = 0; s < LITLEN_SYMBOLS; s++) {
-    tables.templates[s] = litlen_template(s, c.distance_tables);
-  }
-  int fast = build_code(c.litlen, tables.litlen_lookup, tables.litlen_tree, LITLEN_BITS,
-                        set.litlen(), LITLEN_SYMBOLS, allow_fast ? tables.fast_litlen : nullptr,
-                        FAST_LITLEN_ENOUGH, FAST_LITLEN_BITS);
-  for (uint32_t s = 0; s < MAX_DISTANCE_SYMBOLS; s++) tables.templates[s] = distance_template(s);
+int build_reference_tables(BlockContext& c) {
+  const CodeLengthSet set = {c.set_lengths};
+  int whole = 1;
+  build_codes(set.litlen(), LITLEN_SYMBOLS, tables.codes);
+  whole &= build_table(tables.litlen_lookup, tables.litlen_tree, tables.codes, set.litlen(),
+                       LITLEN_BITS, LITLEN_SYMBOLS) == 0;
+  c.litlen = {tables.litlen_lookup, tables.litlen_tree, set.litlen(), LITLEN_BITS};
   for (uint32_t t = 0; t < 3; t++) {
     c.distance[t].lookup = nullptr;
-    c.fast_distance[t] = nullptr;
     if (t >= c.distance_tables) continue;
-    fast &= build_code(c.distance[t], tables.distance_lookup[t], tables.distance_tree[t],
-                       DISTANCE_BITS, set.distance(t), distance_sizes[t],
-                       fast ? tables.fast_distance[t] : nullptr, FAST_DIST_ENOUGH,
-                       FAST_DIST_BITS);
-    c.fast_distance[t] = tables.fast_distance[t];
+    build_codes(set.distance(t), distance_sizes[t], tables.codes);
+    whole &= build_table(tables.distance_lookup[t], tables.distance_tree[t], tables.codes,
+                         set.distance(t), DISTANCE_BITS, distance_sizes[t]) == 0;
+    c.distance[t] = {tables.distance_lookup[t], tables.distance_tree[t], set.distance(t),
+                     DISTANCE_BITS};
+  }
+  c.reference_ready = 1;
+  return whole;
+}
+
+namespace {
+
+// The tables of one set. The reference tables' results are not acted upon
+// beyond the choice of loop: codes they could not hold decode as empty.
+// The fast tables are used only where they decode exactly as the reference
+// tables: no code over-subscribed, and every code held whole by its
+// reference table, which is certain for complete and empty codes and is
+// found out by building for the others.
+void build_set(BlockContext& c, const uint8_t* lengths, int allow_fast) {
+  const CodeLengthSet set = {lengths};
+  c.set_lengths = lengths;
+  c.reference_ready = 0;
+  int fast = allow_fast;
+  int reference_first = !allow_fast;
+  for (uint32_t t = 0; t <= c.distance_tables; t++) {
+    uint32_t space = t == 0 ? code_space(set.litlen(), LITLEN_SYMBOLS)
+                            : code_space(set.distance(t - 1), distance_sizes[t - 1]);
+    if (space > FULL_CODE_SPACE) fast = 0;
+    if (space != 0 && space != FULL_CODE_SPACE) reference_first = 1;
+  }
+  if (reference_first && !build_reference_tables(c)) fast = 0;
+  if (fast) {
+    for (uint32_t s = 0; s < LITLEN_SYMBOLS; s++) {
+      tables.templates[s] = litlen_template(s, c.distance_tables);
+    }
+    build_codes(set.litlen(), LITLEN_SYMBOLS, tables.codes);
+    fast = build_fast_table(tables.fast_litlen, FAST_LITLEN_ENOUGH, FAST_LITLEN_BITS,
+                            set.litlen(), tables.codes, tables.templates, LITLEN_SYMBOLS);
+    for (uint32_t s = 0; s < MAX_DISTANCE_SYMBOLS; s++) tables.templates[s] = distance_template(s);
+    for (uint32_t t = 0; t < c.distance_tables && fast; t++) {
+      build_codes(set.distance(t), distance_sizes[t], tables.codes);
+      fast = build_fast_table(tables.fast_distance[t], FAST_DIST_ENOUGH, FAST_DIST_BITS,
+                              set.distance(t), tables.codes, tables.templates, distance_sizes[t]);
+      c.fast_distance[t] = tables.fast_distance[t];
+    }
   }
   c.fast_litlen = fast ? tables.fast_litlen : nullptr;
 }
@@ -122,8 +142,7 @@ int32_t decode_block_with(uint8_t* out_base, uint32_t history, uint32_t want, in
       return ERR_CANCELLED;
     }
     if (j == sets) break;
-    CodeLengthSet set = {lengths + j * set_size};
-    build_set(c, set, allow_fast);
+    build_set(c, lengths + j * set_size, allow_fast);
     if (decode_set(c) == STEP_FINISH) break;
   }
   in.pos = c.pos;

@@ -5,21 +5,24 @@
 //
 // Bit buffer state:
 //   in_next   the next byte to load into the buffer
-//   bitbuf    bits not yet consumed, next bit in bit 0; bits above bitsleft are 0
+//   bitbuf    bits not yet consumed, next bit in bit 0; above bitsleft it holds
+//             the bits of the bytes from in_next on (or 0), which is what
+//             the next load ORs into the same places
 //   bitsleft  how many bits of bitbuf are valid (0..63)
 // The reader's bit position is in_next * 8 - bitsleft, so (in_next, bitsleft)
 // saved at an item's start is all it takes to give the item back.
 //
 // Margins, tested at every item's start:
-//   input   in_next < limit. Then the item starts before limit, as the
-//           reference step requires of an item that needs no refill; an item
-//           takes at most two refills of 8 bytes, each advancing in_next by at
-//           most 7, so every load stays below limit + 15, inside the buffer's
-//           spare bytes, and reads the same bytes the reference step would.
-//   output  out < out_end; and a match is copied here only when its length
-//           plus COPY_OVERRUN fits before out_end, since word copies write up
-//           to 7 bytes past the match (bytes the following items overwrite,
-//           or that lie past the block's output and are never served).
+//   input   the item's first byte lies before limit, so the reference step
+//           would not refill before it either. An item takes at most 65 bits
+//           and two refills of 8 bytes: every load stays below limit + 24,
+//           inside the input buffer's spare bytes, and reads the same bytes
+//           the reference step would.
+//   output  out < out_end for a literal; a match is copied here only when its
+//           length plus COPY_OVERRUN fits before out_end, since word copies
+//           write up to COPY_OVERRUN - 1 bytes past the match (bytes that the
+//           following items overwrite, or that lie past the block's output,
+//           which is never served).
 #include "decode/block_context.h"
 #include "decode/decoder_state.h"
 #include "decode/fast_tables.h"
@@ -27,7 +30,7 @@
 
 namespace {
 
-constexpr uint32_t COPY_OVERRUN = 8;
+constexpr uint32_t COPY_OVERRUN = 16;
 // Bits a distance symbol with its extra bits may take: 16 + 18.
 constexpr uint32_t MAX_DISTANCE_BITS = 34;
 
@@ -46,6 +49,8 @@ struct BitBuffer {
     bitbuf >>= n;
     bitsleft -= n;
   }
+  // The byte that holds the next unread bit.
+  inline const uint8_t* pos() const { return in_next - ((bitsleft + 7) >> 3); }
 };
 
 inline uint32_t low_bits(uint64_t v, uint32_t n) { return (uint32_t)v & ((1u << n) - 1); }
@@ -59,25 +64,36 @@ inline uint32_t lookup(const uint32_t* table, uint32_t main_bits, uint64_t bitbu
   return entry;
 }
 
+inline void store_word(uint8_t* p, uint64_t v) { __builtin_memcpy(p, &v, 8); }
+
+// Copies `length` bytes from `distance` back; may write up to 15 bytes more.
 inline void copy_match(uint8_t* out, uint32_t distance, uint32_t length) {
   const uint8_t* from = out - distance;
   uint8_t* const end = out + length;
   if (distance >= 8) {
     // Each word read lies wholly before the word written, so even when the
-    // match overlaps itself it reads only bytes already final.
-    do {
-      uint64_t v = load_le64(from);
-      __builtin_memcpy(out, &v, 8);
-      from += 8;
-      out += 8;
-    } while (out < end);
+    // match overlaps itself it reads only bytes already final. Two words
+    // first: most matches are short.
+    store_word(out, load_le64(from));
+    store_word(out + 8, load_le64(from + 8));
+    out += 16;
+    from += 16;
+    while (out < end) {
+      store_word(out, load_le64(from));
+      store_word(out + 8, load_le64(from + 8));
+      out += 16;
+      from += 16;
+    }
   } else if (distance == 1) {
-    uint64_t v = 0x0101010101010101ull * from[0];
+    const uint64_t v = 0x0101010101010101ull * from[0];
     do {
-      __builtin_memcpy(out, &v, 8);
-      out += 8;
+      store_word(out, v);
+      store_word(out + 8, v);
+      out += 16;
     } while (out < end);
   } else {
+    // A pattern shorter than a word: byte by byte, each byte written before
+    // it is read again.
     do {
       *out++ = *from++;
     } while (out < end);
@@ -106,18 +122,24 @@ StepResult fast_run(BlockContext& c) {
   for (;;) {
     item_in = b.in_next;
     item_bits = b.bitsleft;
-    if (out >= out_end || b.in_next >= in_limit) break;
+    if (out >= out_end || b.pos() >= in_limit) break;
     b.refill();
     uint32_t entry = lookup(litlen, FAST_LITLEN_BITS, b.bitbuf);
-    if (entry == FAST_EMPTY) break;
-    const uint32_t code_bits = entry & 31;
-    const uint32_t kind = (entry >> 10) & 3;
-    if (kind == FAST_LITERAL) {
+    if (entry & FAST_LITERAL) {
       *out++ = (uint8_t)(entry >> 16);
-      b.consume(code_bits);
+      b.consume(entry & 31);
+      // A second literal on the same refill: at least 40 bits are left. It is
+      // an item of its own, begun before limit when the first one was.
+      entry = lookup(litlen, FAST_LITLEN_BITS, b.bitbuf);
+      if ((entry & FAST_LITERAL) && out < out_end && b.pos() < in_limit) {
+        *out++ = (uint8_t)(entry >> 16);
+        b.consume(entry & 31);
+      }
       continue;
     }
-    if (kind == FAST_END_OF_SET) {
+    if (entry == FAST_EMPTY) break;
+    const uint32_t code_bits = entry & 31;
+    if (entry & FAST_END_OF_SET) {
       b.consume(code_bits);
       result = STEP_END_OF_SET;
       item_in = b.in_next;
@@ -133,11 +155,15 @@ StepResult fast_run(BlockContext& c) {
     const uint32_t dentry = lookup(c.fast_distance[table], FAST_DIST_BITS, b.bitbuf);
     if (dentry == FAST_EMPTY) break;
     const uint32_t dcode_bits = dentry & 31;
-    const uint32_t dextra = (dentry >> 5) & 31;
-    uint32_t distance;
+    uint32_t distance = dentry >> 12;
     uint32_t new_last = last_distance;
     uint32_t new_prev = prev_distance;
     switch ((dentry >> 10) & 3) {
+      case FAST_NEW:
+        distance += low_bits(b.bitbuf >> dcode_bits, (dentry >> 5) & 31);
+        new_prev = last_distance;
+        new_last = distance;
+        break;
       case FAST_LAST:
         distance = last_distance;
         break;
@@ -146,21 +172,15 @@ StepResult fast_run(BlockContext& c) {
         new_prev = last_distance;
         new_last = distance;
         break;
-      case FAST_FIXED:
-        distance = dentry >> 12;
-        break;
-      default:
-        distance = (dentry >> 12) + low_bits(b.bitbuf >> dcode_bits, dextra);
-        new_prev = last_distance;
-        new_last = distance;
+      default:  // FAST_FIXED: distances 1-4
         break;
     }
     // Dropped, distance-0 and cut matches are the reference step's.
-    if (distance == 0 || distance > (uint32_t)(out - out_base) ||
+    if (distance - 1 >= (uint32_t)(out - out_base) ||
         length + COPY_OVERRUN > (uint32_t)(out_end - out)) {
       break;
     }
-    b.consume(dcode_bits + dextra);
+    b.consume(dcode_bits + ((dentry >> 5) & 31));
     last_distance = new_last;
     prev_distance = new_prev;
     copy_match(out, distance, length);

@@ -4,8 +4,8 @@
 #include "decode/length_sets.h"
 
 uint32_t litlen_template(uint32_t symbol, uint32_t distance_tables) {
-  if (symbol < END_OF_SET) return (FAST_LITERAL << 10) | (symbol << 16);
-  if (symbol == END_OF_SET) return FAST_END_OF_SET << 10;
+  if (symbol < END_OF_SET) return FAST_LITERAL | (symbol << 16);
+  if (symbol == END_OF_SET) return FAST_END_OF_SET;
   uint32_t base;
   uint32_t extra;
   if (symbol <= 265) {
@@ -27,7 +27,7 @@ uint32_t litlen_template(uint32_t symbol, uint32_t distance_tables) {
   uint32_t table = 0;
   if (base == 2) table = distance_tables == 1 ? FAST_NO_TABLE : 1;
   if (base == 3 && distance_tables == 3) table = 2;
-  return (extra << 5) | (FAST_MATCH << 10) | (table << 12) | (base << 16);
+  return (extra << 5) | (table << 12) | (base << 16);
 }
 
 uint32_t distance_template(uint32_t symbol) {
@@ -44,10 +44,19 @@ uint32_t distance_template(uint32_t symbol) {
 int build_fast_table(uint32_t* table, uint32_t capacity, uint32_t main_bits,
                      const uint8_t* lengths, const uint32_t* codes, const uint32_t* templates,
                      uint32_t n) {
-  if (code_is_over_subscribed(lengths, n)) return 0;
+  const uint32_t space = code_space(lengths, n);
+  if (space > FULL_CODE_SPACE) return 0;
   const uint32_t main_size = 1u << main_bits;
   const uint32_t main_mask = main_size - 1;
-  for (uint32_t i = 0; i < main_size; i++) table[i] = FAST_EMPTY;
+  if (space < FULL_CODE_SPACE) {
+    // Some entries will have no code.
+    for (uint32_t i = 0; i < main_size; i++) table[i] = FAST_EMPTY;
+  } else {
+    // A complete code writes every entry; only the pointers start empty.
+    for (uint32_t s = 0; s < n; s++) {
+      if (lengths[s] > main_bits) table[codes[s] & main_mask] = FAST_EMPTY;
+    }
+  }
   // First pass: the width of each subtable, the longest code through its main
   // entry, kept in that entry as a pointer without a start yet.
   for (uint32_t s = 0; s < n; s++) {

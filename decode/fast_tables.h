@@ -7,10 +7,12 @@
 // Entry layout, literal/length table:
 //   bits 0-4    code length in bits (1..16); 0 marks an entry without a symbol
 //   bits 5-9    extra bits that follow the code (0..15)
-//   bits 10-11  FAST_LITERAL, FAST_MATCH or FAST_END_OF_SET
 //   bits 12-13  a match's distance table (0..2), FAST_NO_TABLE when the block
 //               has none for its length
-//   bits 16-31  the literal byte, or the match length's base
+//   bit 14      FAST_END_OF_SET: symbol 256
+//   bit 15      FAST_LITERAL: a literal (one test on the hottest path)
+//   bits 16-31  the literal byte, or the match length's base (a match has
+//               neither bit 14 nor bit 15)
 // Entry layout, distance tables:
 //   bits 0-4    code length; 0 marks an entry without a symbol
 //   bits 5-9    extra bits that follow the code (0..18)
@@ -32,9 +34,8 @@ constexpr uint32_t FAST_LITLEN_BITS = 11;
 constexpr uint32_t FAST_DIST_BITS = 8;
 
 constexpr uint32_t FAST_EMPTY = 0;
-constexpr uint32_t FAST_LITERAL = 0;
-constexpr uint32_t FAST_MATCH = 1;
-constexpr uint32_t FAST_END_OF_SET = 2;
+constexpr uint32_t FAST_LITERAL = 1u << 15;
+constexpr uint32_t FAST_END_OF_SET = 1u << 14;
 constexpr uint32_t FAST_NO_TABLE = 3;
 constexpr uint32_t FAST_LAST = 0;   // last_distance; registers unchanged
 constexpr uint32_t FAST_PREV = 1;   // prev_distance; the registers swap

@@ -21,15 +21,14 @@ int build_codes(const uint8_t* lengths, uint32_t n, uint32_t* codes) {
   for (uint32_t s = 0; s < n; s++) {
     uint32_t l = lengths[s];
     if (l == 0) continue;
-    uint32_t code = next[l]++;
     // An over-subscribed set can push a code past l bits; only its low l bits
     // are kept, so the reversed code stays below 2^l.
-    uint32_t reversed = 0;
-    for (uint32_t i = 0; i < l; i++) {
-      reversed = (reversed << 1) | (code & 1);
-      code >>= 1;
-    }
-    codes[s] = reversed;
+    uint32_t v = ((next[l]++) & ((1u << l) - 1)) << (MAX_CODE_LENGTH - l);
+    v = ((v >> 1) & 0x5555) | ((v & 0x5555) << 1);
+    v = ((v >> 2) & 0x3333) | ((v & 0x3333) << 2);
+    v = ((v >> 4) & 0x0F0F) | ((v & 0x0F0F) << 4);
+    v = ((v >> 8) & 0x00FF) | ((v & 0x00FF) << 8);
+    codes[s] = v;
   }
   return 0;
 }
@@ -110,14 +109,14 @@ int32_t decode_symbol(const HuffmanTable& table, const uint8_t*& pos, uint32_t& 
   return entry;
 }
 
-int code_is_over_subscribed(const uint8_t* lengths, uint32_t n) {
+uint32_t code_space(const uint8_t* lengths, uint32_t n) {
   // Each code of length l takes 2^(16 - l) of the 2^16 leaves of a full tree
   // of depth 16; at most 288 * 2^15 in all, so the sum fits.
   uint32_t used = 0;
   for (uint32_t s = 0; s < n; s++) {
     uint32_t l = lengths[s];
-    if (l > MAX_CODE_LENGTH) return 1;
+    if (l > MAX_CODE_LENGTH) return FULL_CODE_SPACE + 1;
     if (l != 0) used += 1u << (MAX_CODE_LENGTH - l);
   }
-  return used > (1u << MAX_CODE_LENGTH) ? 1 : 0;
+  return used;
 }

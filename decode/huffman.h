@@ -55,6 +55,11 @@ int build_table(int32_t* lookup, int32_t* tree, const uint32_t* codes, const uin
 // peek yields, since no code is longer than 16 bits.
 int32_t decode_symbol(const HuffmanTable& table, const uint8_t*& pos, uint32_t& bit_offset);
 
-// 1 when the lengths of a code of n symbols ask for more codes than exist
-// (the Kraft sum exceeds 1).
-int code_is_over_subscribed(const uint8_t* lengths, uint32_t n);
+// The part of the code space that the lengths of a code of n symbols take, in
+// units of 2^-16 (the Kraft sum times 2^16): FULL_CODE_SPACE for a complete
+// code, less for an incomplete one (0 when no symbol has a code), more when
+// the lengths ask for more codes than exist (over-subscribed). A complete or
+// empty code always fits its reference table whole (a complete code of n
+// symbols has n - 1 inner nodes, one of them above the lookup).
+constexpr uint32_t FULL_CODE_SPACE = 1u << MAX_CODE_LENGTH;
+uint32_t code_space(const uint8_t* lengths, uint32_t n);

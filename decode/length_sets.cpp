@@ -123,10 +123,6 @@ int read_sets(Reader& r, uint8_t* lengths, uint32_t set_size, uint32_t end) {
   return 0;
 }
 
-void fill(uint8_t* lengths, uint32_t from, uint32_t to, uint8_t value) {
-  for (uint32_t i = from; i <= to; i++) lengths[i] = value;
-}
-
 }  // namespace
 
 int read_length_sets(uint8_t* lengths, uint32_t set_size, uint32_t set_count,
@@ -151,22 +147,18 @@ int read_precode(uint8_t* lengths) {
 }
 
 void default_length_set(uint8_t* lengths, uint32_t window_size) {
-  fill(lengths, 0, 243, 8);
-  fill(lengths, 244, 255, 9);
-  lengths[END_OF_SET] = 0;
-  fill(lengths, 257, 260, 9);
-  fill(lengths, 261, 265, 10);
-  fill(lengths, 266, 287, 11);
-  const uint32_t d0 = distance_starts[0];
-  if (window_size > SMALL_WINDOW) {
-    fill(lengths, d0, d0 + 21, 5);
-    fill(lengths, d0 + 22, d0 + 41, 6);
-  } else {
-    fill(lengths, d0, d0 + 3, 4);
-    fill(lengths, d0 + 4, d0 + 27, 5);
-    fill(lengths, d0 + 28, d0 + 41, 0);
+  // Runs of (count, length) over the 344 positions; distance table 0 has two
+  // variants, the one for windows above 8192 bytes first.
+  static const uint8_t runs[] = {
+      244, 8, 12, 9, 1, 0, 4, 9, 5, 10, 22, 11,  // literal/length: 0-243, 244-255, 256, ...
+      22, 5, 20, 6,                              // distance table 0, large window
+      4, 4, 24, 5, 14, 0,                        // distance table 0, small window
+      2, 3, 12, 4};                              // distance table 1
+  const bool large = window_size > SMALL_WINDOW;
+  uint32_t out = 0;
+  for (uint32_t r = 0; r < sizeof runs; r += 2) {
+    const bool skip = large ? (r >= 16 && r < 22) : (r >= 12 && r < 16);
+    if (skip) continue;
+    for (uint32_t k = 0; k < runs[r]; k++) lengths[out++] = runs[r + 1];
   }
-  const uint32_t d1 = distance_starts[1];
-  fill(lengths, d1, d1 + 1, 3);
-  fill(lengths, d1 + 2, d1 + 13, 4);
 }

@@ -45,6 +45,7 @@ uint32_t match_distance(BlockContext& c, uint32_t symbol) {
 }  // namespace
 
 StepResult reference_step(BlockContext& c) {
+  if (!c.reference_ready) build_reference_tables(c);
   if (c.out == c.out_end) return STEP_FINISH;
   InputState& in = decoder.in;
   if (c.pos >= in.limit) {

@@ -22,14 +22,14 @@ void save(const std::string& path, const Bytes& b) {
 }
 
 Bytes block_seed(const Bytes& data, uint32_t tables, size_t per_set, bool with_default) {
-  dectest::BlockSpec spec;
-  spec.tables = tables;
-  spec.sets = dectest::split_sets(dectest::lz_parse(data.data(), 0, 0, data.size(), tables, 8),
+  dectest::BlockDesign design;
+  design.tables = tables;
+  design.sets = dectest::split_sets(dectest::lz_parse(data.data(), 0, 0, data.size(), tables, 8),
                                   per_set);
-  spec.default_set = with_default;
-  spec.window_size = (uint32_t)data.size();
+  design.default_set = with_default;
+  design.window_size = (uint32_t)data.size();
   dectest::BitWriter w;
-  dectest::write_block(w, spec);
+  dectest::write_block(w, design);
   uint32_t want = (uint32_t)data.size();
   Bytes seed = {0, 0, (uint8_t)want, (uint8_t)(want >> 8)};
   Bytes b = w.take();
@@ -52,15 +52,15 @@ int main(int argc, char** argv) {
   // The default set: literals only (no 256, so it runs until the output is full).
   {
     Bytes data = {'h', 'e', 'l', 'l', 'o'};
-    dectest::BlockSpec spec;
-    spec.tables = 2;
-    spec.default_set = true;
+    dectest::BlockDesign design;
+    design.tables = 2;
+    design.default_set = true;
     dectest::TableSet set;
     for (uint8_t c : data) set.items.push_back(dectest::literal(c));
     set.end_with_256 = false;
-    spec.sets = {set};
+    design.sets = {set};
     dectest::BitWriter w;
-    dectest::write_block(w, spec);
+    dectest::write_block(w, design);
     Bytes seed = {0, 0, 5, 0};
     Bytes b = w.take();
     seed.insert(seed.end(), b.begin(), b.end());
@@ -87,11 +87,11 @@ int main(int argc, char** argv) {
       Bytes magic = {0x51, 0x45, 0x56, 0x44, 0x45, 0x00};
       archive.insert(archive.end(), magic.begin(), magic.end());
       if (b % 2 == 0) {
-        dectest::BlockSpec spec;
-        spec.tables = 2;
-        spec.sets = dectest::split_sets(
+        dectest::BlockDesign design;
+        design.tables = 2;
+        design.sets = dectest::split_sets(
             dectest::lz_parse(entries.data(), 0, 0, entries.size(), 2, 8), 0);
-        Bytes f = dectest::compressed_frame(spec, (uint32_t)entries.size(), false, 0);
+        Bytes f = dectest::compressed_frame(design, (uint32_t)entries.size(), false, 0);
         archive.insert(archive.end(), f.begin(), f.end());
       } else {
         dectest::BitWriter w;

@@ -48,13 +48,19 @@ say "\$ build/qev pack ${DEMO#"$ROOT"/}/product -o build-win/lumetra-setup.exe -
 say "installer: $(stat -c %s "$SETUP") bytes (stub $(stat -c %s "$STUB") bytes)"
 
 # --- where it runs -----------------------------------------------------------
-# is_virtual DISPLAY: true when the display is served by Xvfb.
+# is_virtual DISPLAY: true when the display is served by Xvfb (found by the
+# display's lock file, or by an Xvfb process started for that display).
 is_virtual() {
-  local n=${1#:}
+  local n=${1#:} pid
   n=${n%%.*}
-  local pid
-  pid=$(tr -d ' ' <"/tmp/.X$n-lock" 2>/dev/null) || return 1
-  [ -n "$pid" ] && grep -q Xvfb "/proc/$pid/cmdline" 2>/dev/null
+  if [ -r "/tmp/.X$n-lock" ]; then
+    pid=$(tr -d ' ' <"/tmp/.X$n-lock")
+    [ -n "$pid" ] && tr '\0' ' ' <"/proc/$pid/cmdline" 2>/dev/null | grep -q Xvfb && return 0
+  fi
+  for pid in $(pgrep -x Xvfb); do
+    tr '\0' ' ' <"/proc/$pid/cmdline" 2>/dev/null | grep -Eq "(^| ):$n( |$)" && return 0
+  done
+  return 1
 }
 
 OWN_XVFB=
@@ -78,7 +84,7 @@ stop_own_display() {
   wait "$OWN_XVFB" 2>/dev/null
 }
 trap stop_own_display EXIT
-if is_virtual "$DISPLAY"; then
+if [ -n "$OWN_XVFB" ] || is_virtual "$DISPLAY"; then
   virtual=1
 else
   virtual=0
@@ -161,7 +167,7 @@ else
   (cd "$dest" && find . -mindepth 1 | sort | while read -r p; do
     p=${p#./}
     if [ -d "$p" ]; then
-      printf '    %-32s %10s  %s\n' "$p/" "" "$(date -r "$p" '+%Y-%m-%d %H:%M:%S')"
+      printf '    %s/\n' "$p"
     else
       ro=
       [ -n "$(find "$p" -perm /222)" ] || ro=" read-only"

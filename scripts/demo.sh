@@ -70,13 +70,13 @@ run_windows_program() {
   say "    exit code: $rc"
 }
 
-# The archive base of an installer made by qev pack: right after the stub.
 # Writes the three start-up samples into $WIN_DEMO:
 #   sample-setup.exe   a small archive with one file and one folder
 #   empty-setup.exe    the same with member_count 0 in its header
-#   cut-setup.exe      the same cut 41 bytes into its 42-byte header
-# Without qev, and only for a stub within the preset archive offset, the empty
-# and cut samples are made by hand at that offset.
+#   cut-setup.exe      the empty one cut 41 bytes into its 42-byte header
+# qev pack puts the archive right after the stub, so the stub's size is the
+# archive base. Without qev, and only for a stub within the preset archive
+# offset, the empty and cut samples are made by hand at that offset.
 make_startup_samples() {
   local base
   rm -f "$WIN_DEMO"/*-setup.exe
@@ -157,7 +157,7 @@ show_host_tool() {
 # the uninstall key. (Filled in with the sample product and the dialogs.)
 demo_installer() {
   say "== the demo installer"
-  say "  not yet available: comes with the sample product and the dialogs"
+  "$ROOT/scripts/demo-installer.sh" || say "  (the demo installer did not run to its end)"
 }
 # ---------------------------------------------------------------------------
 

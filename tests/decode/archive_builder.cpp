@@ -53,10 +53,10 @@ Bytes encode_stream(const Bytes& decoded, const std::vector<BlockPlan>& plan) {
       if (history + p.size > capacity) capacity = history + p.size + 512;
       std::vector<Item> items = lz_parse(decoded.data(), (size_t)(start - history), (size_t)start,
                                          (size_t)(start + p.size), p.tables, 8);
-      BlockSpec spec;
-      spec.tables = p.tables;
-      spec.sets = split_sets(items, p.per_set);
-      frame = compressed_frame(spec, p.size, last, p.selector);
+      BlockDesign design;
+      design.tables = p.tables;
+      design.sets = split_sets(items, p.per_set);
+      frame = compressed_frame(design, p.size, last, p.selector);
     }
     out.insert(out.end(), frame.begin(), frame.end());
     start += p.size;

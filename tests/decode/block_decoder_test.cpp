@@ -3,7 +3,7 @@
 // and cut matches, the distance-table choice by match length, the two repeat
 // registers, long lengths, early ends on damaged data, the implementer's
 // choices, cancellation and memory failure. Every decode runs through the
-// reference loop and the fast loop, which must agree in every respect.
+// reference loop and the fast loop, which must agree in everything.
 #include <gtest/gtest.h>
 
 #include <string.h>
@@ -14,7 +14,7 @@
 #include "decode/block_decoder.h"
 #include "decode/decoder_state.h"
 #include "decode_fixture.h"
-#include "platform/fault.h"
+#include "fault_support.h"
 #include "shell/result_codes.h"
 #include "shell/stub_config.h"
 #include "stream_writer.h"
@@ -78,13 +78,13 @@ TEST(BlockDecoder, HeaderCases) {
   EXPECT_EQ(d.bits, 8u);
   // With sets sent, the lengths are read first.
   BitWriter w;
-  dectest::BlockSpec spec;
-  spec.tables = 2;
+  dectest::BlockDesign design;
+  design.tables = 2;
   dectest::TableSet set;
   set.items = {dectest::literal('a')};
   set.end_with_256 = false;
-  spec.sets = {set};
-  dectest::write_block(w, spec);
+  design.sets = {set};
+  dectest::write_block(w, design);
   uint64_t header_and_lengths = w.bit_count() - 1;  // 'a' is the only code: 1 bit
   d = decode_both(w.bytes(), {}, 0);
   EXPECT_EQ(d.result, 0);
@@ -181,23 +181,23 @@ TEST(BlockDecoder, MatchLengthChoosesTheDistanceTable) {
   dectest::reset_decoder();
   // After history "wxyz" and literals a, b, c: with three tables 258 (length
   // 3) takes table 2 (distance 4), then 257 (length 2) table 1 (distance 1).
-  dectest::BlockSpec spec;
-  spec.tables = 3;
+  dectest::BlockDesign design;
+  design.tables = 3;
   dectest::TableSet set = choice_set();
   set.items = {dectest::literal('a'), dectest::literal('b'), dectest::literal('c'),
                match(258, 2, 5), match(257, 1, 2)};
   set.end_with_256 = false;
-  spec.sets = {set};
+  design.sets = {set};
   BitWriter w;
-  dectest::write_block(w, spec);
+  dectest::write_block(w, design);
   Decoded d = decode_both(w.bytes(), text("wxyz"), 8);
   EXPECT_EQ(d.out, text("wxyzabczabbb"));
 
   // With two tables 258 takes table 0 (distance 2).
-  spec.tables = 2;
-  spec.sets[0].items[3] = match(258, 0, 3);
+  design.tables = 2;
+  design.sets[0].items[3] = match(258, 0, 3);
   BitWriter v;
-  dectest::write_block(v, spec);
+  dectest::write_block(v, design);
   d = decode_both(v.bytes(), text("wxyz"), 8);
   EXPECT_EQ(d.out, text("wxyzabcbcbbb"));
 }
@@ -223,11 +223,11 @@ TEST(BlockDecoder, RepeatRegisters) {
   b.dist_extra_bits = 2;
   set.items = {a, b, match(258, 0, 1), match(258, 0, 1)};
   set.end_with_256 = false;
-  dectest::BlockSpec spec;
-  spec.tables = 2;
-  spec.sets = {set};
+  dectest::BlockDesign design;
+  design.tables = 2;
+  design.sets = {set};
   BitWriter w;
-  dectest::write_block(w, spec);
+  dectest::write_block(w, design);
   Decoded d = decode_both(w.bytes(), history, 12);
   ASSERT_EQ(d.result, 12);
   // Model: copy 3 bytes from distance 10, 15, 10, 15.
@@ -249,9 +249,9 @@ TEST(BlockDecoder, RepeatRegisters) {
   c.dist_extra = 1;
   c.dist_extra_bits = 2;
   set.items = {c, match(258, 0, 3), match(258, 0, 0)};
-  spec.sets = {set};
+  design.sets = {set};
   BitWriter v;
-  dectest::write_block(v, spec);
+  dectest::write_block(v, design);
   d = decode_both(v.bytes(), history, 9);
   expect = history;
   for (uint32_t dist : {14u, 2u, 14u}) {
@@ -277,14 +277,14 @@ TEST(BlockDecoder, LongestLength) {
 TEST(BlockDecoder, EarlyEnds) {
   dectest::reset_decoder();
   // Symbol 256 in the last set ends the block with the count so far.
-  dectest::BlockSpec spec;
-  spec.tables = 1;
+  dectest::BlockDesign design;
+  design.tables = 1;
   dectest::TableSet set;
   set.items = {dectest::literal('a'), dectest::literal('b')};
   set.end_with_256 = true;
-  spec.sets = {set};
+  design.sets = {set};
   BitWriter w;
-  dectest::write_block(w, spec);
+  dectest::write_block(w, design);
   EXPECT_EQ(decode_both(w.bytes(), {}, 10).result, 2);
 
   // A literal/length code with an empty entry: the block ends there.
@@ -293,9 +293,9 @@ TEST(BlockDecoder, EarlyEnds) {
   sparse.lengths['a'] = 2;  // codes 00 only; 01, 10, 11 are empty
   sparse.items = {dectest::literal('a')};
   sparse.end_with_256 = false;
-  spec.sets = {sparse};
+  design.sets = {sparse};
   BitWriter v;
-  dectest::write_block(v, spec);
+  dectest::write_block(v, design);
   v.put(3, 2);  // an empty code
   Decoded d = decode_both(v.bytes(), {}, 10);
   EXPECT_EQ(d.result, 1);
@@ -320,11 +320,11 @@ TEST(BlockDecoder, ImplementerChoices) {
   set.lengths[330 + 2] = 1;  // sent, but table 1 is not built in a one-table block
   set.items = {dectest::literal('a'), match(257, 1, 2), dectest::literal('a')};
   set.end_with_256 = false;
-  dectest::BlockSpec spec;
-  spec.tables = 1;
-  spec.sets = {set};
+  dectest::BlockDesign design;
+  design.tables = 1;
+  design.sets = {set};
   BitWriter w;
-  dectest::write_block(w, spec);
+  dectest::write_block(w, design);
   EXPECT_EQ(decode_both(w.bytes(), {}, 4).result, 1);
 
   // Distance 0: a repeat register read before any distance is known.
@@ -343,6 +343,7 @@ TEST(BlockDecoder, ImplementerChoices) {
 }
 
 TEST(BlockDecoder, CancelAndMemory) {
+  REQUIRE_FAULTS();
   Bytes example = {0x02, 0x82, 0xDF, 0x08};
   dectest::reset_decoder();
   stub_config.cancel_requested = 1;

@@ -12,7 +12,7 @@
 #include "decode/decoder_state.h"
 #include "decode/entry_stream.h"
 #include "decode_fixture.h"
-#include "platform/fault.h"
+#include "fault_support.h"
 #include "shell/result_codes.h"
 #include "stream_writer.h"
 
@@ -53,10 +53,10 @@ Bytes stored_dir_block(const Bytes& data, uint32_t size_field) {
 }
 
 Bytes compressed_dir_block(const Bytes& data) {
-  dectest::BlockSpec spec;
-  spec.tables = 2;
-  spec.sets = dectest::split_sets(dectest::lz_parse(data.data(), 0, 0, data.size(), 2, 8), 0);
-  Bytes f = dectest::compressed_frame(spec, (uint32_t)data.size(), false, 0);
+  dectest::BlockDesign design;
+  design.tables = 2;
+  design.sets = dectest::split_sets(dectest::lz_parse(data.data(), 0, 0, data.size(), 2, 8), 0);
+  Bytes f = dectest::compressed_frame(design, (uint32_t)data.size(), false, 0);
   Bytes b = kMagic;
   b.insert(b.end(), f.begin(), f.end());
   return b;
@@ -71,6 +71,7 @@ Bytes cat(std::initializer_list<Bytes> parts) {
 size_t decoded() { return (size_t)(decoder.dir_end - decoder.dir_cursor); }
 
 TEST(DirectoryReader, StoredThenCompressedBlocks) {
+  REQUIRE_FAULTS();
   Bytes three = cat({entry("first_file1", 42, 0, 1), entry("second_file", 42, 16, 2),
                      entry("third_file3", 42, 33, 3)});
   ASSERT_EQ(three.size(), 147u);
@@ -153,6 +154,7 @@ TEST(DirectoryReader, CodesPastTheBytesReadEndShort) {
 }
 
 TEST(DirectoryReader, FailuresLeaveThePositionAlone) {
+  REQUIRE_FAULTS();
   Bytes archive = stored_dir_block(entry("x", 42, 0, 1), 39);
   std::vector<uint8_t> buffer(DIR_BUFFER_SIZE);
   for (FaultOp op : {FAULT_SEEK, FAULT_READ}) {

@@ -15,7 +15,7 @@
 #include "decode/decoder_state.h"
 #include "decode/entry_stream.h"
 #include "decode_fixture.h"
-#include "platform/fault.h"
+#include "fault_support.h"
 #include "shell/result_codes.h"
 #include "shell/stub_config.h"
 #include "stream_writer.h"
@@ -66,6 +66,7 @@ struct Layout {
 };
 
 TEST(DecodeMember, ZeroSizeReadsNothing) {
+  REQUIRE_FAULTS();
   ArchiveFile a(with_header(dectest::encode_stream(Bytes(20, 1), {{20, true}})));
   fault_reset();
   Extracted e = extract(0, 0);
@@ -79,6 +80,7 @@ TEST(DecodeMember, ZeroSizeReadsNothing) {
 }
 
 TEST(DecodeMember, ThreeMembersServedFromOneBlock) {
+  REQUIRE_FAULTS();
   // Records at 0, 327 and 606561, all in the stream's single block.
   Layout l;
   l.add("readme.txt\x01", dectest::text_data(1, 301));  // 11 + 11 + 301 + 4 = 327
@@ -104,6 +106,7 @@ TEST(DecodeMember, ThreeMembersServedFromOneBlock) {
 }
 
 TEST(DecodeMember, AMemberBehindTheWindowRestartsTheStream) {
+  REQUIRE_FAULTS();
   Layout l;
   for (int m = 0; m < 6; m++) l.add("m" + std::to_string(m), dectest::text_data(10 + m, 3000));
   uint32_t total = (uint32_t)l.decoded.size();
@@ -160,6 +163,7 @@ TEST(DecodeMember, ShortStoredBlockEndsTheStream) {
 }
 
 TEST(DecodeMember, MemberPastTheLastBlockEndsShort) {
+  REQUIRE_FAULTS();
   // An inconsistent directory: the second member lies past the stream's
   // last block. It ends short without reading what follows the stream.
   Layout l;
@@ -306,6 +310,7 @@ TEST(DecodeMember, TheDirectoryReaderMayMoveTheFileBetweenMembers) {
 }
 
 TEST(DecodeMember, Failures) {
+  REQUIRE_FAULTS();
   Layout l;
   l.add("a", dectest::text_data(18, 5000));
   l.add("b", dectest::text_data(19, 5000));

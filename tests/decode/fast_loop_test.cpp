@@ -69,15 +69,15 @@ Block make_block(std::mt19937& rng, int round) {
   uint32_t tables = 1 + rng() % 3;
   std::vector<Item> items = dectest::lz_parse(all.data(), 0, history_len, all.size(), tables,
                                               4 + rng() % 16);
-  dectest::BlockSpec spec;
-  spec.tables = tables;
-  spec.max_code_length = 16 - rng() % 8;  // 9..16 bits: with and without subtables
+  dectest::BlockDesign design;
+  design.tables = tables;
+  design.max_code_length = 16 - rng() % 8;  // 9..16 bits: with and without subtables
   size_t per_set = rng() % 3 == 0 ? 0 : 1 + rng() % 3000;
-  spec.sets = dectest::split_sets(items, per_set);
-  if (spec.sets.size() > 63) spec.sets = dectest::split_sets(items, items.size() / 60 + 1);
+  design.sets = dectest::split_sets(items, per_set);
+  if (design.sets.size() > 63) design.sets = dectest::split_sets(items, items.size() / 60 + 1);
   Block b;
   BitWriter w;
-  dectest::write_block(w, spec);
+  dectest::write_block(w, design);
   b.stream = w.take();
   b.history.assign(all.begin(), all.begin() + (ptrdiff_t)history_len);
   b.expect.assign(all.begin() + (ptrdiff_t)history_len, all.end());
@@ -122,8 +122,8 @@ TEST(FastLoop, SparseAndOverSubscribedCodesDecodeAlike) {
   for (int round = 0; round < 300; round++) {
     dectest::reset_decoder();
     const uint32_t tables = 1 + rng() % 3;
-    dectest::BlockSpec spec;
-    spec.tables = tables;
+    dectest::BlockDesign design;
+    design.tables = tables;
     int set_count = 1 + rng() % 3;
     for (int j = 0; j < set_count; j++) {
       dectest::TableSet set;
@@ -177,10 +177,10 @@ TEST(FastLoop, SparseAndOverSubscribedCodesDecodeAlike) {
         set.items.push_back(item);
       }
       set.end_with_256 = set.lengths[256] != 0 && j + 1 < set_count;
-      spec.sets.push_back(set);
+      design.sets.push_back(set);
     }
     BitWriter w;
-    dectest::write_block(w, spec);
+    dectest::write_block(w, design);
     Bytes history = sample_data(rng, rng() % 3000, round);
     decode_both(w.bytes(), history, 1 + rng() % 20000);
     if (HasFailure()) FAIL() << "round " << round;

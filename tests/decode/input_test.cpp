@@ -11,7 +11,7 @@
 #include "decode/decoder_state.h"
 #include "decode/input.h"
 #include "decode_fixture.h"
-#include "platform/fault.h"
+#include "fault_support.h"
 #include "shell/result_codes.h"
 #include "shell/stub_config.h"
 #include "stream_writer.h"
@@ -183,6 +183,7 @@ TEST(StartBlock, FileEndingInsideAFrameEndsTheFrame) {
 }
 
 TEST(StartBlock, SeeksBackToResumePos) {
+  REQUIRE_FAULTS();
   Bytes s = frame_of(40);
   Bytes t = frame_of(50);
   s.insert(s.end(), t.begin(), t.end());
@@ -235,6 +236,7 @@ TEST(CopyStored, FromTheBufferThenTheFile) {
 }
 
 TEST(CopyStored, ShortFramesCancelAndFailures) {
+  REQUIRE_FAULTS();
   Bytes f = frame_of(9);
   ArchiveFile a(f);
   ASSERT_EQ(start_block(), 0);
@@ -260,6 +262,7 @@ TEST(CopyStored, ShortFramesCancelAndFailures) {
 }
 
 TEST(Refill, CancelAndFailure) {
+  REQUIRE_FAULTS();
   ArchiveFile a(frame_of(100000));
   ASSERT_EQ(start_block(), 0);
   decoder.in.pos = decoder.in.limit;

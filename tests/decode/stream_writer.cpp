@@ -259,15 +259,15 @@ void write_length_sets(BitWriter& w, const std::vector<std::vector<uint8_t>>& se
   for (uint32_t s : symbols) w.put_code(codes[s], pre[s]);
 }
 
-void write_block(BitWriter& w, BlockSpec spec) {
-  const size_t set_size = spec.tables == 3 ? 372 : 344;
+void write_block(BitWriter& w, BlockDesign design) {
+  const size_t set_size = design.tables == 3 ? 372 : 344;
   const uint32_t starts[3] = {288, 330, 344};
   std::vector<std::vector<uint8_t>> lengths;
-  if (spec.default_set) {
+  if (design.default_set) {
     lengths.assign(1, std::vector<uint8_t>(372, 0));
-    default_lengths(lengths[0].data(), spec.window_size);
+    default_lengths(lengths[0].data(), design.window_size);
   } else {
-    for (const TableSet& set : spec.sets) {
+    for (const TableSet& set : design.sets) {
       if (!set.lengths.empty()) {
         lengths.push_back(set.lengths);
         lengths.back().resize(372, 0);
@@ -282,25 +282,25 @@ void write_block(BitWriter& w, BlockSpec spec) {
       }
       if (set.end_with_256) lit[256]++;
       std::vector<uint8_t> l(372, 0);
-      std::vector<uint8_t> ll = huffman_lengths(lit, spec.max_code_length);
+      std::vector<uint8_t> ll = huffman_lengths(lit, design.max_code_length);
       std::copy(ll.begin(), ll.end(), l.begin());
       for (int t = 0; t < 3; t++) {
-        std::vector<uint8_t> dl = huffman_lengths(dist[t], spec.max_code_length);
+        std::vector<uint8_t> dl = huffman_lengths(dist[t], design.max_code_length);
         std::copy(dl.begin(), dl.end(), l.begin() + starts[t]);
       }
       lengths.push_back(l);
     }
   }
-  w.put(spec.tables, 2);
-  w.put(spec.default_set ? 0 : (uint32_t)spec.sets.size(), 6);
-  if (!spec.default_set) write_length_sets(w, lengths, set_size);
-  for (size_t j = 0; j < spec.sets.size(); j++) {
-    const std::vector<uint8_t>& l = lengths[spec.default_set ? 0 : j];
+  w.put(design.tables, 2);
+  w.put(design.default_set ? 0 : (uint32_t)design.sets.size(), 6);
+  if (!design.default_set) write_length_sets(w, lengths, set_size);
+  for (size_t j = 0; j < design.sets.size(); j++) {
+    const std::vector<uint8_t>& l = lengths[design.default_set ? 0 : j];
     std::vector<uint32_t> lit_codes = canonical_codes(l.data(), 288);
     std::vector<uint32_t> dist_codes[3];
     const uint32_t sizes[3] = {42, 14, 28};
     for (int t = 0; t < 3; t++) dist_codes[t] = canonical_codes(l.data() + starts[t], sizes[t]);
-    for (const Item& item : spec.sets[j].items) {
+    for (const Item& item : design.sets[j].items) {
       w.put_code(lit_codes[item.lit_sym], l[item.lit_sym]);
       if (item.lit_sym < 257) continue;
       w.put(item.lit_extra, item.lit_extra_bits);
@@ -308,7 +308,7 @@ void write_block(BitWriter& w, BlockSpec spec) {
       w.put_code(dist_codes[item.dist_table][item.dist_sym], dl[item.dist_sym]);
       w.put(item.dist_extra, item.dist_extra_bits);
     }
-    if (spec.sets[j].end_with_256) w.put_code(lit_codes[256], l[256]);
+    if (design.sets[j].end_with_256) w.put_code(lit_codes[256], l[256]);
   }
 }
 
@@ -324,7 +324,7 @@ void patch(std::vector<uint8_t>& bytes, uint64_t bit, uint32_t value, unsigned n
 
 }  // namespace
 
-std::vector<uint8_t> compressed_frame(const BlockSpec& spec, uint32_t block_size, bool last,
+std::vector<uint8_t> compressed_frame(const BlockDesign& design, uint32_t block_size, bool last,
                                       uint32_t selector) {
   BitWriter w;
   w.put(1, 4);            // method: compressed
@@ -332,7 +332,7 @@ std::vector<uint8_t> compressed_frame(const BlockSpec& spec, uint32_t block_size
   w.put(block_size, 20);  // bytes the block produces
   w.put(0, 20);           // block_length, patched below
   w.put(selector, 5);     // window selector
-  write_block(w, spec);
+  write_block(w, design);
   w.align();
   std::vector<uint8_t> bytes = w.take();
   bytes.resize(std::max<size_t>(bytes.size(), 6), 0);

@@ -68,7 +68,7 @@ struct TableSet {
   std::vector<uint8_t> lengths;
 };
 
-struct BlockSpec {
+struct BlockDesign {
   uint32_t tables = 3;         // distance tables, 1-3
   bool default_set = false;    // send no sets (the items must fit the default codes)
   uint32_t window_size = 0;    // history + block size, for the default set's choice
@@ -81,11 +81,11 @@ struct BlockSpec {
 void write_length_sets(BitWriter& w, const std::vector<std::vector<uint8_t>>& sets,
                        size_t set_size);
 // Writes a compressed block: header, lengths, the items of each set.
-void write_block(BitWriter& w, BlockSpec spec);
+void write_block(BitWriter& w, BlockDesign design);
 
 // Frames: the 45-bit header, the 5 selector bits (compressed only) and the
 // payload, with block_length the frame's exact length.
-std::vector<uint8_t> compressed_frame(const BlockSpec& spec, uint32_t block_size, bool last,
+std::vector<uint8_t> compressed_frame(const BlockDesign& design, uint32_t block_size, bool last,
                                       uint32_t selector);
 std::vector<uint8_t> stored_frame(const uint8_t* data, uint32_t size, bool last);
 

@@ -35,13 +35,18 @@ run_damaged() {
   wait_window main >/dev/null
   click main 108
   for i in $(seq 40); do
-    if probe wait message 2000 >"$WORK/message" 2>/dev/null; then
-      text=$(sed -n 's/^text //p' "$WORK/message")
+    if probe wait message 2000 >/dev/null 2>&1; then
+      wait_message
+      text=$MSG_TEXT
       seen=$((seen + 1))
       [ $seen = 1 ] && shot "damaged-$label"
       case $text in
-        "$DAMAGED") note "$label: damaged-archive message" ;;
+        "$DAMAGED")
+          expect_box OK yes
+          note "$label: damaged-archive message" ;;
         'File "'"$win_dest"'\'*'" fails error check')
+          # The driver asks whether to go on: OK goes on.
+          expect_box OK,Cancel yes
           file=${text#'File "'"$win_dest"'\'}
           file=${file%'" fails error check'}
           [ ! -e "$dest/$(echo "$file" | tr '\\' /)" ] || fail "$label: $file failed its check but is still there"

@@ -2,8 +2,8 @@
 # The main dialog as the user meets it, and the ways it ends without
 # extracting: its texts (title, introduction naming the installer, preset
 # folder selected, check box ticked), Help (the help text in a box without
-# icon; the dialog stays), Escape (ignored), Cancel, and Alt+F4 (like the
-# close box). Nothing is extracted, no program started, no key written.
+# icon; the dialog stays), Escape (ignored), and the three ways out: Alt+F4,
+# the close box and Cancel. Nothing is extracted, no program started, no key written.
 set -eu
 source "$(dirname "$0")/lib.sh"
 e2e_begin dialog_keys
@@ -27,7 +27,9 @@ status=$(control_text main 102)
 
 # Help: the help text, and the dialog stays.
 click main 103
-help=$(message_text)
+wait_message
+expect_box OK no
+help=$MSG_TEXT
 want='This is a self-extracting QEV archive. To extract the contents to disk,\nspecify a folder name in the edit box, and click the Extract button.\nIf the folder does not exist, it will be created.'
 [ "$help" = "$want" ] || fail "help text: \"$help\""
 shot dialog-help
@@ -50,7 +52,18 @@ wait_installer_exit
 [ ! -e "$dest" ] || fail "something was extracted after Alt+F4"
 key_absent || fail "the uninstall key was written after Alt+F4"
 
-# Cancel ends it too.
+# So does the close box.
+start_installer "$installer"
+wait_window main >/dev/null
+xy=$(probe close-box main)
+# shellcheck disable=SC2086
+xdotool mousemove --sync $xy click 1
+probe gone main 10000 >/dev/null || fail "the close box did not end the dialog"
+wait_installer_exit
+[ ! -e "$dest" ] || fail "something was extracted after the close box"
+key_absent || fail "the uninstall key was written after the close box"
+
+# And Cancel.
 start_installer "$installer"
 wait_window main >/dev/null
 click main 104

@@ -144,6 +144,22 @@ message_text() {
   wait_window message | sed -n 's/^text //p'
 }
 
+# wait_message: waits for a message box and sets MSG_TEXT (one line, \n
+# escaped), MSG_BUTTONS ("OK" or "OK,Cancel") and MSG_ICON (yes or no).
+wait_message() {
+  wait_window message "$@" >"$WORK/message"
+  MSG_TEXT=$(sed -n 's/^text //p' "$WORK/message")
+  MSG_BUTTONS=$(sed -n 's/^buttons //p' "$WORK/message")
+  MSG_ICON=$(sed -n 's/^icon //p' "$WORK/message")
+}
+
+# expect_box BUTTONS ICON: the box now shown offers BUTTONS, with or without
+# the warning icon.
+expect_box() {
+  [ "$MSG_BUTTONS" = "$1" ] || fail "\"$MSG_TEXT\": buttons $MSG_BUTTONS, expected $1"
+  [ "$MSG_ICON" = "$2" ] || fail "\"$MSG_TEXT\": icon $MSG_ICON, expected $2"
+}
+
 # control_text KIND ID / control_checked KIND ID
 control_text() {
   probe controls "$1" | awk -F'\t' -v id="$2" '$1 == id { print $4; exit }'

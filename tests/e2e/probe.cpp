@@ -13,6 +13,7 @@
 //   probe controls KIND         one line per control: id, class, checked, text
 //   probe where KIND ID         screen position of the control's centre: "x y"
 //   probe focus-point KIND      an empty spot of its client area: "x y"
+//   probe close-box KIND        the centre of its close box: "x y"
 //   probe geometry KIND         window and controls against the template
 //   probe resources EXE         the dialog templates and the icon of EXE
 //   probe file PATH             attributes and local times of PATH
@@ -143,6 +144,26 @@ int cmd_wait(Kind kind, DWORD ms) {
   GetWindowRect(window, &r);
   printf("window %ld %ld %ld %ld\n", r.left, r.top, r.right, r.bottom);
   if (kind == KIND_MESSAGE) {
+    // What the box offers: its buttons, and whether it shows an icon.
+    std::string buttons;
+    bool icon = false;
+    for (HWND child : children_of(window)) {
+      char cls[64];
+      GetClassNameA(child, cls, sizeof cls);
+      LONG style = GetWindowLongA(child, GWL_STYLE);
+      if (!_stricmp(cls, "Button") && (style & WS_VISIBLE)) {
+        if (!buttons.empty()) buttons += ",";
+        buttons += text_of(child);
+      }
+      if (!_stricmp(cls, "Static") && (style & SS_TYPEMASK) == SS_ICON && (style & WS_VISIBLE)) {
+        // A box without an icon may keep an empty icon control.
+        DWORD_PTR shown = 0;
+        SendMessageTimeoutA(child, STM_GETICON, 0, 0, SMTO_ABORTIFHUNG, 2000, &shown);
+        if (shown) icon = true;
+      }
+    }
+    printf("buttons %s\n", buttons.c_str());
+    printf("icon %s\n", icon ? "yes" : "no");
     printf("text ");
     print_escaped(message_text(window));
     printf("\n");
@@ -214,6 +235,23 @@ int cmd_where(Kind kind, int id) {
   }
   printf("control %d is covered\n", id);
   return 1;
+}
+
+// The centre of the close box at the right end of the caption: the frame is
+// as wide on each side as on the left, and the caption lies between the
+// frame and the client area.
+int cmd_close_box(Kind kind) {
+  HWND window = require(kind);
+  if (!window) return 1;
+  RECT frame;
+  GetWindowRect(window, &frame);
+  POINT origin = {0, 0};
+  ClientToScreen(window, &origin);
+  int border = origin.x - frame.left;
+  int caption = origin.y - frame.top - border;
+  printf("%ld %ld\n", frame.right - border - GetSystemMetrics(SM_CXSIZE) / 2,
+         frame.top + border + caption / 2);
+  return 0;
 }
 
 // Dialog units to pixels as the dialog manager converts them for a template
@@ -511,7 +549,7 @@ int cmd_file(const char* path) {
 
 int usage() {
   fprintf(stderr,
-          "usage: probe wait|gone KIND MS | count|controls|geometry|focus-point KIND |\n"
+          "usage: probe wait|gone KIND MS | count|controls|geometry|focus-point|close-box KIND |\n"
           "       where KIND ID | resources EXE | file PATH\n");
   return 2;
 }
@@ -532,6 +570,7 @@ int main(int argc, char** argv) {
   if (!strcmp(command, "controls")) return cmd_controls(kind);
   if (!strcmp(command, "where") && argc == 4) return cmd_where(kind, atoi(argv[3]));
   if (!strcmp(command, "focus-point")) return cmd_focus_point(kind);
+  if (!strcmp(command, "close-box")) return cmd_close_box(kind);
   if (!strcmp(command, "geometry")) return cmd_geometry(kind);
   return usage();
 }
