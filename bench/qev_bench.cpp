@@ -6,7 +6,7 @@
 // The files of DIR (sorted by path) are concatenated and compressed three
 // ways: into this format's blocks (1 MiB of output each, every block keeping
 // up to 512 KiB of history, by a plain greedy LZ77 writer until the real
-// writer takes its place here), as one raw deflate stream by zlib at level 9,
+// writer takes its place here; a block that does not compress is stored), as one raw deflate stream by zlib at level 9,
 // and by libdeflate at level 12. Each is then decoded in memory N times
 // (median reported) together with its CRC-32 over the output: this decoder by
 // its reference loop and by its fast loop, zlib's inflate + crc32, and
@@ -28,6 +28,7 @@
 #include "decode/block_decoder.h"
 #include "decode/crc32.h"
 #include "decode/decoder_state.h"
+#include "decode/input.h"
 #include "stream_writer.h"
 
 namespace {
@@ -66,7 +67,8 @@ Bytes read_corpus(const std::string& dir, size_t limit) {
 struct Block {
   size_t start;
   size_t size;
-  Bytes coded;  // block header onwards, SLACK zero bytes behind
+  bool stored;  // kept as it is: it would not compress
+  Bytes coded;  // block header onwards (or the bytes), SLACK zero bytes behind
 };
 
 std::vector<Block> encode_blocks(const Bytes& data) {
@@ -80,7 +82,12 @@ std::vector<Block> encode_blocks(const Bytes& data) {
     design.sets = dectest::split_sets(items, std::max<size_t>(8192, items.size() / 60 + 1));
     dectest::BitWriter w;
     dectest::write_block(w, design);
-    Block b = {start, end - start, w.take()};
+    Block b = {start, end - start, false, w.take()};
+    // Data that do not compress go stored, as a writer keeps them.
+    if (b.coded.size() >= b.size) {
+      b.stored = true;
+      b.coded.assign(data.begin() + (ptrdiff_t)start, data.begin() + (ptrdiff_t)end);
+    }
     b.coded.resize(b.coded.size() + SLACK, 0);
     blocks.push_back(std::move(b));
   }
@@ -91,6 +98,10 @@ std::vector<Block> encode_blocks(const Bytes& data) {
 double decode_qev(const std::vector<Block>& blocks, Bytes& out, bool reference, uint32_t* crc) {
   double t0 = now();
   for (const Block& b : blocks) {
+    if (b.stored) {
+      mem_copy_forward(out.data() + b.start, b.coded.data(), b.size);
+      continue;
+    }
     uint8_t* input = const_cast<uint8_t*>(b.coded.data());
     decoder.in.input_buffer = input;
     decoder.in.pos = input;

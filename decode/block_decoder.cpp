@@ -26,8 +26,15 @@ struct BlockTables {
   int32_t litlen_tree[2 * LITLEN_SYMBOLS];
   int32_t distance_lookup[3][1u << DISTANCE_BITS];
   int32_t distance_tree[3][2 * MAX_DISTANCE_SYMBOLS];
-  uint32_t codes[LITLEN_SYMBOLS];
-  uint32_t templates[LITLEN_SYMBOLS];
+  // The current set's codes, computed once for both kinds of table.
+  uint32_t litlen_codes[LITLEN_SYMBOLS];
+  uint32_t distance_codes[3][MAX_DISTANCE_SYMBOLS];
+  // Fast entry templates: the literal/length ones depend on the block's
+  // distance table count (litlen_templates_for, 0 before the first), the
+  // distance ones on nothing (computed once, when entry 1 is still 0).
+  uint32_t litlen_templates[LITLEN_SYMBOLS];
+  uint32_t litlen_templates_for;
+  uint32_t distance_templates[MAX_DISTANCE_SYMBOLS];
   uint32_t fast_litlen[FAST_LITLEN_ENOUGH];
   uint32_t fast_distance[3][FAST_DIST_ENOUGH];
 };
@@ -37,17 +44,15 @@ BlockTables tables;
 
 int build_reference_tables(BlockContext& c) {
   const CodeLengthSet set = {c.set_lengths};
-  int whole = 1;
-  build_codes(set.litlen(), LITLEN_SYMBOLS, tables.codes);
-  whole &= build_table(tables.litlen_lookup, tables.litlen_tree, tables.codes, set.litlen(),
-                       LITLEN_BITS, LITLEN_SYMBOLS) == 0;
+  int whole = build_table(tables.litlen_lookup, tables.litlen_tree, tables.litlen_codes,
+                          set.litlen(), LITLEN_BITS, LITLEN_SYMBOLS) == 0;
   c.litlen = {tables.litlen_lookup, tables.litlen_tree, set.litlen(), LITLEN_BITS};
   for (uint32_t t = 0; t < 3; t++) {
     c.distance[t].lookup = nullptr;
     if (t >= c.distance_tables) continue;
-    build_codes(set.distance(t), distance_sizes[t], tables.codes);
-    whole &= build_table(tables.distance_lookup[t], tables.distance_tree[t], tables.codes,
-                         set.distance(t), DISTANCE_BITS, distance_sizes[t]) == 0;
+    whole &= build_table(tables.distance_lookup[t], tables.distance_tree[t],
+                         tables.distance_codes[t], set.distance(t), DISTANCE_BITS,
+                         distance_sizes[t]) == 0;
     c.distance[t] = {tables.distance_lookup[t], tables.distance_tree[t], set.distance(t),
                      DISTANCE_BITS};
   }
@@ -70,24 +75,33 @@ void build_set(BlockContext& c, const uint8_t* lengths, int allow_fast) {
   int fast = allow_fast;
   int reference_first = !allow_fast;
   for (uint32_t t = 0; t <= c.distance_tables; t++) {
-    uint32_t space = t == 0 ? code_space(set.litlen(), LITLEN_SYMBOLS)
-                            : code_space(set.distance(t - 1), distance_sizes[t - 1]);
+    const uint8_t* l = t == 0 ? set.litlen() : set.distance(t - 1);
+    const uint32_t n = t == 0 ? LITLEN_SYMBOLS : distance_sizes[t - 1];
+    build_codes(l, n, t == 0 ? tables.litlen_codes : tables.distance_codes[t - 1]);
+    const uint32_t space = code_space(l, n);
     if (space > FULL_CODE_SPACE) fast = 0;
     if (space != 0 && space != FULL_CODE_SPACE) reference_first = 1;
   }
   if (reference_first && !build_reference_tables(c)) fast = 0;
   if (fast) {
-    for (uint32_t s = 0; s < LITLEN_SYMBOLS; s++) {
-      tables.templates[s] = litlen_template(s, c.distance_tables);
+    if (tables.litlen_templates_for != c.distance_tables) {
+      for (uint32_t s = 0; s < LITLEN_SYMBOLS; s++) {
+        tables.litlen_templates[s] = litlen_template(s, c.distance_tables);
+      }
+      tables.litlen_templates_for = c.distance_tables;
     }
-    build_codes(set.litlen(), LITLEN_SYMBOLS, tables.codes);
+    if (tables.distance_templates[1] == 0) {
+      for (uint32_t s = 0; s < MAX_DISTANCE_SYMBOLS; s++) {
+        tables.distance_templates[s] = distance_template(s);
+      }
+    }
     fast = build_fast_table(tables.fast_litlen, FAST_LITLEN_ENOUGH, FAST_LITLEN_BITS,
-                            set.litlen(), tables.codes, tables.templates, LITLEN_SYMBOLS);
-    for (uint32_t s = 0; s < MAX_DISTANCE_SYMBOLS; s++) tables.templates[s] = distance_template(s);
+                            set.litlen(), tables.litlen_codes, tables.litlen_templates,
+                            LITLEN_SYMBOLS);
     for (uint32_t t = 0; t < c.distance_tables && fast; t++) {
-      build_codes(set.distance(t), distance_sizes[t], tables.codes);
       fast = build_fast_table(tables.fast_distance[t], FAST_DIST_ENOUGH, FAST_DIST_BITS,
-                              set.distance(t), tables.codes, tables.templates, distance_sizes[t]);
+                              set.distance(t), tables.distance_codes[t],
+                              tables.distance_templates, distance_sizes[t]);
       c.fast_distance[t] = tables.fast_distance[t];
     }
   }

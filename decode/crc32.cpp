@@ -1,7 +1,7 @@
 // CRC-32 two ways with the same result. Where the CPU has carry-less
 // multiplication (PCLMULQDQ with SSE4.1, checked once by build_crc_table), runs
-// of 64 bytes or more fold 64 bytes per step, four 128-bit lanes at once,
-// then reduce to 32 bits (Barrett); the rest goes by slicing-by-8: eight
+// of 16 bytes or more fold 16 bytes per step, then reduce to 32 bits
+// (Barrett); the rest goes by slicing-by-8: eight
 // bytes per step through eight tables. Table 0 is decoder.crc_table, the
 // byte-at-a-time table; table t holds for each byte value the CRC of that
 // byte followed by t zero bytes.
@@ -24,56 +24,24 @@ constexpr uint32_t CRC_POLYNOMIAL = 0xEDB88320;  // reflected 0x04C11DB7
 uint32_t crc_slices[7][256];                     // tables 1..7
 
 #if QEV_CRC_FOLDING
-// Folding constants for the reflected polynomial: x^(4*128+32), x^(4*128-32)
-// (four lanes), x^(128+32), x^(128-32) (one lane), x^64 (64 to 32 bits) modulo
-// P, and P with its Barrett constant floor(x^64 / P), all bit-reflected.
-const uint64_t K1K2[2] __attribute__((aligned(16))) = {0x0154442bd4, 0x01c6e41596};
+// Folding constants for the reflected polynomial: x^(128+32) and x^(128-32)
+// (folding over 16 bytes), x^64 (64 to 32 bits) modulo P, and P with its
+// Barrett constant floor(x^64 / P), all bit-reflected.
 const uint64_t K3K4[2] __attribute__((aligned(16))) = {0x01751997d0, 0x00ccaa009e};
 const uint64_t K5K0[2] __attribute__((aligned(16))) = {0x0163cd6124, 0};
 const uint64_t POLY[2] __attribute__((aligned(16))) = {0x01db710641, 0x01f7011641};
 
-// The running CRC over `length` bytes: at least 64, a multiple of 16.
+// The running CRC over `length` bytes: at least 16, a multiple of 16. One
+// 128-bit lane: each step folds the lane forward over the next 16 bytes.
 __attribute__((target("pclmul,sse4.1"))) uint32_t crc_fold(uint32_t crc, const uint8_t* p,
                                                             size_t length) {
-  __m128i x0, x1, x2, x3, x4, x5, x6, x7, x8;
-  x1 = _mm_loadu_si128((const __m128i*)(p + 0x00));
-  x2 = _mm_loadu_si128((const __m128i*)(p + 0x10));
-  x3 = _mm_loadu_si128((const __m128i*)(p + 0x20));
-  x4 = _mm_loadu_si128((const __m128i*)(p + 0x30));
-  x1 = _mm_xor_si128(x1, _mm_cvtsi32_si128((int)crc));
-  x0 = _mm_load_si128((const __m128i*)K1K2);
-  p += 64;
-  length -= 64;
-  while (length >= 64) {
-    x5 = _mm_clmulepi64_si128(x1, x0, 0x00);
-    x6 = _mm_clmulepi64_si128(x2, x0, 0x00);
-    x7 = _mm_clmulepi64_si128(x3, x0, 0x00);
-    x8 = _mm_clmulepi64_si128(x4, x0, 0x00);
-    x1 = _mm_clmulepi64_si128(x1, x0, 0x11);
-    x2 = _mm_clmulepi64_si128(x2, x0, 0x11);
-    x3 = _mm_clmulepi64_si128(x3, x0, 0x11);
-    x4 = _mm_clmulepi64_si128(x4, x0, 0x11);
-    x1 = _mm_xor_si128(_mm_xor_si128(x1, x5), _mm_loadu_si128((const __m128i*)(p + 0x00)));
-    x2 = _mm_xor_si128(_mm_xor_si128(x2, x6), _mm_loadu_si128((const __m128i*)(p + 0x10)));
-    x3 = _mm_xor_si128(_mm_xor_si128(x3, x7), _mm_loadu_si128((const __m128i*)(p + 0x20)));
-    x4 = _mm_xor_si128(_mm_xor_si128(x4, x8), _mm_loadu_si128((const __m128i*)(p + 0x30)));
-    p += 64;
-    length -= 64;
-  }
-  // Four lanes into one, then the remaining 16-byte blocks.
+  __m128i x0, x1, x2, x3, x5;
+  x1 = _mm_xor_si128(_mm_loadu_si128((const __m128i*)p), _mm_cvtsi32_si128((int)crc));
   x0 = _mm_load_si128((const __m128i*)K3K4);
-  const __m128i* lanes[3] = {&x2, &x3, &x4};
-  for (int k = 0; k < 3; k++) {
+  for (size_t i = 16; i < length; i += 16) {
     x5 = _mm_clmulepi64_si128(x1, x0, 0x00);
     x1 = _mm_clmulepi64_si128(x1, x0, 0x11);
-    x1 = _mm_xor_si128(_mm_xor_si128(x1, *lanes[k]), x5);
-  }
-  while (length >= 16) {
-    x5 = _mm_clmulepi64_si128(x1, x0, 0x00);
-    x1 = _mm_clmulepi64_si128(x1, x0, 0x11);
-    x1 = _mm_xor_si128(_mm_xor_si128(x1, _mm_loadu_si128((const __m128i*)p)), x5);
-    p += 16;
-    length -= 16;
+    x1 = _mm_xor_si128(_mm_xor_si128(x1, _mm_loadu_si128((const __m128i*)(p + i))), x5);
   }
   // 128 bits to 64, 64 to 32, then the Barrett reduction.
   x2 = _mm_clmulepi64_si128(x1, x0, 0x10);
@@ -116,7 +84,7 @@ void build_crc_table() {
 
 uint32_t crc_update(uint32_t crc, const uint8_t* data, size_t length) {
 #if QEV_CRC_FOLDING
-  if (crc_folding && length >= 64) {
+  if (crc_folding && length >= 16) {
     size_t whole = length & ~(size_t)15;
     crc = crc_fold(crc, data, whole);
     data += whole;

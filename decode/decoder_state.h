@@ -9,10 +9,11 @@
 constexpr uint32_t INPUT_BUFFER_SIZE = 0xF000;  // 61440
 constexpr uint32_t FRAME_PIECE_MAX = 0xEFF0;    // 61424: 61440 - 8 carried - 8 spare
 constexpr uint32_t FRAME_MARGIN = 8;
-// Bytes allocated behind the 61440 of the input buffer. A literal or match
-// begun just before the end of a full last piece of damaged data can run 8
-// bytes past it and peek up to 8 more; the spare bytes keep every such read
-// inside the allocation (their contents do not matter).
+// Bytes allocated behind the 61440 of the input buffer. An item begun just
+// before limit, at the end of a full last piece (limit at 61432) of damaged
+// data, can run 8 bytes past it; the reference step's 4-byte peeks then reach
+// 12 bytes past limit and the fast loop's 8-byte loads 24. The spare bytes
+// keep every such read inside the allocation (their contents do not matter).
 constexpr uint32_t INPUT_BUFFER_SPARE = 64;
 constexpr uint32_t INPUT_BUFFER_ALLOC = INPUT_BUFFER_SIZE + INPUT_BUFFER_SPARE;
 

@@ -9,6 +9,13 @@
 // than size when the stream ended early; the caller's CRC check decides).
 // Otherwise ERR_SEEK, ERR_WRITE, ERR_DAMAGED, ERR_CANCELLED, ERR_NOMEM,
 // ERR_TRUNCATED or -1.
+//
+// A block that fails leaves the stream broken: every later member that
+// continues it fails with ERR_DAMAGED until a member starts it afresh. The
+// stream's last block stays marked as last while the stream continues, so a
+// member that needs bytes past it (an inconsistent directory) ends short and
+// fails its CRC check instead of reading what follows the stream as a block.
+// A stream that would decode past 4 GiB is damaged (offsets are 32-bit).
 int decode_member(FileHandle file, uint32_t stream_pos, uint32_t stream_offset,
                   uint32_t size, uint8_t flags);
 // Forgets the held stream and frees the window (start of an extraction: the

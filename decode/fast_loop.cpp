@@ -128,10 +128,11 @@ StepResult fast_run(BlockContext& c) {
     if (entry & FAST_LITERAL) {
       *out++ = (uint8_t)(entry >> 16);
       b.consume(entry & 31);
-      // A second literal on the same refill: at least 40 bits are left. It is
-      // an item of its own, begun before limit when the first one was.
-      entry = lookup(litlen, FAST_LITLEN_BITS, b.bitbuf);
-      if ((entry & FAST_LITERAL) && out < out_end && b.pos() < in_limit) {
+      // Two more literals on the same refill: 56 bits hold three codes of up
+      // to 16 bits. Each is an item of its own, with its own margin tests.
+      for (int more = 0; more < 2; more++) {
+        entry = lookup(litlen, FAST_LITLEN_BITS, b.bitbuf);
+        if (!(entry & FAST_LITERAL) || out >= out_end || b.pos() >= in_limit) break;
         *out++ = (uint8_t)(entry >> 16);
         b.consume(entry & 31);
       }

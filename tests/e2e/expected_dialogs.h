@@ -4,7 +4,7 @@
 // resource script so that the tests catch a template that drifts from them.
 // Classes are the predefined atoms; positions and sizes are dialog units.
 
-struct ControlSpec {
+struct ExpectedControl {
   int id;            // -1 for the icon (0xFFFF in the template)
   int class_atom;    // 0x80 BUTTON, 0x81 EDIT, 0x82 STATIC
   const char* text;  // exact text; null: any non-empty text
@@ -13,11 +13,11 @@ struct ControlSpec {
   int x, y, cx, cy;
 };
 
-struct DialogSpec {
+struct ExpectedDialog {
   int resource;
   unsigned long style;
   int x, y, cx, cy;
-  const ControlSpec* controls;
+  const ExpectedControl* controls;
   int count;
 };
 
@@ -27,7 +27,7 @@ constexpr int ATOM_STATIC = 0x82;
 
 // Dialog 1: WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_3DLOOK.
 // Template order, which is also the tab order.
-inline constexpr ControlSpec kMainControls[] = {
+inline constexpr ExpectedControl kMainControls[] = {
     {101, ATOM_EDIT, "", 0, 0x50810400, 5, 33, 196, 10},
     {108, ATOM_BUTTON, "&Extract", 0, 0x50010001, 206, 5, 33, 12},
     {104, ATOM_BUTTON, "&Cancel", 0, 0x50010000, 206, 21, 33, 12},
@@ -38,14 +38,14 @@ inline constexpr ControlSpec kMainControls[] = {
      10},
     {105, ATOM_STATIC, "", 0, 0x50000000, 5, 5, 196, 16},
 };
-inline constexpr DialogSpec kMainDialog = {1, 0x90C80084, 57, 37, 244, 81, kMainControls, 8};
+inline constexpr ExpectedDialog kMainDialog = {1, 0x90C80084, 57, 37, 244, 81, kMainControls, 8};
 
 // Dialog 2: WS_POPUP | WS_VISIBLE | WS_CAPTION | DS_MODALFRAME | DS_3DLOOK.
-inline constexpr ControlSpec kPromptControls[] = {
+inline constexpr ExpectedControl kPromptControls[] = {
     {-1, ATOM_STATIC, nullptr, 32514, 0x50000003, 5, 5, 0, 0},
     {107, ATOM_STATIC, "", 0, 0x50020001, 26, 5, 154, 20},
     {109, ATOM_BUTTON, "&Yes", 0, 0x50010001, 22, 26, 44, 12},
     {110, ATOM_BUTTON, "&No", 0, 0x50010000, 70, 26, 44, 12},
     {108, ATOM_BUTTON, "Yes To &All", 0, 0x50010000, 118, 26, 44, 12},
 };
-inline constexpr DialogSpec kPromptDialog = {2, 0x90C00084, 95, 60, 185, 43, kPromptControls, 5};
+inline constexpr ExpectedDialog kPromptDialog = {2, 0x90C00084, 95, 60, 185, 43, kPromptControls, 5};

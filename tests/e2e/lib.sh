@@ -65,8 +65,8 @@ e2e_begin() {
 
 # The template prefix is made once per build tree by make_prefix.sh and never
 # used itself. A copy of it is a prefix in which nothing has run yet. The
-# system folders (hundreds of megabytes of DLLs that Wine only reads) are
-# linked rather than copied; everything else is copied.
+# system folders (hundreds of megabytes of DLLs and assemblies that Wine only
+# reads) are linked rather than copied; everything else is copied.
 fresh_prefix() {
   local template="$QEV_E2E_WORK/prefix-template"
   [ -f "$template/.complete" ] || fail "no template prefix in $template (the e2e_prefix test makes it)"
@@ -84,7 +84,7 @@ fresh_prefix() {
       for sub in "$entry"/* "$entry"/.[!.]*; do
         [ -e "$sub" ] || continue
         case $(basename "$sub") in
-          system32 | syswow64) cp -al "$sub" "$WINEPREFIX/drive_c/windows/" ;;
+          system32 | syswow64 | winsxs) cp -al "$sub" "$WINEPREFIX/drive_c/windows/" ;;
           *) cp -a "$sub" "$WINEPREFIX/drive_c/windows/" ;;
         esac
       done
@@ -115,12 +115,18 @@ e2e_cleanup() {
   local status=$?
   if [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX" ]; then
     wineserver -k >/dev/null 2>&1 || true
+    wineserver -w >/dev/null 2>&1 || true
   fi
   if [ -n "$XVFB_PID" ]; then
     kill "$XVFB_PID" 2>/dev/null || true
     wait "$XVFB_PID" 2>/dev/null || true
   fi
   if [ $status -eq 0 ]; then
+    # A passing test keeps its screenshots and logs, not its prefix.
+    if [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX" ]; then
+      chmod -R u+w "$WINEPREFIX" 2>/dev/null || true
+      rm -rf "$WINEPREFIX"
+    fi
     note "$NAME: passed"
   else
     echo "$NAME: failed; work folder $WORK" >&2

@@ -293,7 +293,7 @@ bool size_matches(int actual, int pos, int size, int base, int per) {
 int cmd_geometry(Kind kind) {
   HWND window = require(kind);
   if (!window) return 1;
-  const DialogSpec& spec = kind == KIND_MAIN ? kMainDialog : kPromptDialog;
+  const ExpectedDialog& expected = kind == KIND_MAIN ? kMainDialog : kPromptDialog;
   Units u = base_units();
   int failures = 0;
   printf("base units %d %d\n", u.x, u.y);
@@ -304,20 +304,20 @@ int cmd_geometry(Kind kind) {
   ClientToScreen(window, &origin);
   RECT client;
   GetClientRect(window, &client);
-  bool ok = origin.x == px_x(spec.x, u) && origin.y == px_y(spec.y, u) &&
-            size_matches(client.right, spec.x, spec.cx, u.x, 4) &&
-            size_matches(client.bottom, spec.y, spec.cy, u.y, 8);
+  bool ok = origin.x == px_x(expected.x, u) && origin.y == px_y(expected.y, u) &&
+            size_matches(client.right, expected.x, expected.cx, u.x, 4) &&
+            size_matches(client.bottom, expected.y, expected.cy, u.y, 8);
   printf("%s dialog client %ld %ld %ld %ld expected %d %d %d %d\n", ok ? "ok" : "FAIL", origin.x,
-         origin.y, client.right, client.bottom, px_x(spec.x, u), px_y(spec.y, u),
-         px_x(spec.cx, u), px_y(spec.cy, u));
+         origin.y, client.right, client.bottom, px_x(expected.x, u), px_y(expected.y, u),
+         px_x(expected.cx, u), px_y(expected.cy, u));
   failures += !ok;
 
   RECT frame;
   GetWindowRect(window, &frame);
   printf("frame %ld %ld %ld %ld\n", frame.left, frame.top, frame.right, frame.bottom);
 
-  for (int i = 0; i < spec.count; i++) {
-    const ControlSpec& c = spec.controls[i];
+  for (int i = 0; i < expected.count; i++) {
+    const ExpectedControl& c = expected.controls[i];
     HWND control = GetDlgItem(window, c.id == -1 ? 0xFFFF : c.id);
     if (!control) {
       printf("FAIL control %d missing\n", c.id);
@@ -340,8 +340,8 @@ int cmd_geometry(Kind kind) {
   }
   // Nothing beyond the template's controls.
   int children = (int)children_of(window).size();
-  if (children != spec.count) {
-    printf("FAIL %d controls, expected %d\n", children, spec.count);
+  if (children != expected.count) {
+    printf("FAIL %d controls, expected %d\n", children, expected.count);
     failures++;
   }
   return failures ? 1 : 0;
@@ -389,12 +389,12 @@ void check_value(const char* what, long actual, long expected) {
   check(actual == expected, what, actual, expected);
 }
 
-void check_template(HMODULE module, const DialogSpec& spec) {
-  printf("dialog %d\n", spec.resource);
-  HRSRC info = FindResourceExA(module, (LPCSTR)RT_DIALOG, MAKEINTRESOURCEA(spec.resource),
+void check_template(HMODULE module, const ExpectedDialog& expected) {
+  printf("dialog %d\n", expected.resource);
+  HRSRC info = FindResourceExA(module, (LPCSTR)RT_DIALOG, MAKEINTRESOURCEA(expected.resource),
                                MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL));
   if (!info) {
-    printf("FAIL dialog %d not found in the neutral language\n", spec.resource);
+    printf("FAIL dialog %d not found in the neutral language\n", expected.resource);
     fail_count++;
     return;
   }
@@ -403,21 +403,21 @@ void check_template(HMODULE module, const DialogSpec& spec) {
   DWORD style = in.dword();
   // The extended form begins with the words 1, 0xFFFF.
   check(style != 0xFFFF0001, "classic template (not extended)", 1, 1);
-  check_value("style", style, spec.style);
+  check_value("style", style, expected.style);
   check_value("no set-font style", style & DS_SETFONT, 0);
   check_value("extended style", in.dword(), 0);
   WORD count = in.word();
-  check_value("control count", count, spec.count);
-  check_value("x", (SHORT)in.word(), spec.x);
-  check_value("y", (SHORT)in.word(), spec.y);
-  check_value("cx", (SHORT)in.word(), spec.cx);
-  check_value("cy", (SHORT)in.word(), spec.cy);
+  check_value("control count", count, expected.count);
+  check_value("x", (SHORT)in.word(), expected.x);
+  check_value("y", (SHORT)in.word(), expected.y);
+  check_value("cx", (SHORT)in.word(), expected.cx);
+  check_value("cy", (SHORT)in.word(), expected.cy);
   std::string text;
   check_value("no menu", in.sz_or_ord(&text), 0);
   check_value("default class", in.sz_or_ord(&text), 0);
   check_value("empty caption", in.sz_or_ord(&text), 0);
-  for (int i = 0; i < count && i < spec.count && !in.bad; i++) {
-    const ControlSpec& c = spec.controls[i];
+  for (int i = 0; i < count && i < expected.count && !in.bad; i++) {
+    const ExpectedControl& c = expected.controls[i];
     in.align4(base);
     printf("control %d\n", c.id);
     check_value("  style", in.dword(), c.style);
@@ -443,7 +443,7 @@ void check_template(HMODULE module, const DialogSpec& spec) {
     check_value("  creation data", in.word(), 0);
   }
   if (in.bad) {
-    printf("FAIL template %d is cut short\n", spec.resource);
+    printf("FAIL template %d is cut short\n", expected.resource);
     fail_count++;
   }
 }

@@ -3,15 +3,19 @@
 // outside; and the checks that every extraction must pass, whatever the
 // archive held.
 //
-// Layout of one run, in a fresh scratch folder S:
+// Layout of one run, in a fresh scratch folder S (below TMPDIR, or /dev/shm
+// when TMPDIR is not set and the machine has it), which is the current folder
+// during the run:
 //   S/setup.exe   the archive (behind `prefix` stub bytes)
-//   S/cwd/        the current folder during the run; must stay empty
-//   S/out         the destination, given as an absolute path
-// Start-up opens setup.exe, then the driver extracts into S\out with the
-// recording fake UI (boxes answer OK, prompts Yes, unless scripted), the fault
-// double and the hooks (hooks.h) recording. A negative result is then
-// reported as the main dialog does. Afterwards the tree under S/out is read
-// and S is removed.
+//   S/out         the destination, given as the relative path "out", so that
+//                 every path the driver forms is in 8.3 form already up to
+//                 the member's name (the scratch folder's own name is not,
+//                 and a volume without long names would shorten it too)
+// Nothing else may appear in S. Start-up opens setup.exe, then the driver
+// extracts into "out" with the recording fake UI (boxes answer OK, prompts
+// Yes, unless scripted), the fault double and the hooks (hooks.h) recording.
+// A negative result is then reported as the main dialog does. Afterwards the
+// tree under S/out is read and S is removed.
 #include <stdint.h>
 #include <sys/types.h>
 #include <time.h>
@@ -54,13 +58,17 @@ struct Observation {
   bool opened = false;        // start-up accepted the archive and the driver ran
   int result = 0;             // extract_all's
   std::vector<FakeBox> boxes; // start-up's, the driver's and the dialog's, in order
+  std::vector<std::string> prompts;  // paths the overwrite question was asked about
   std::vector<std::string> program_starts;
   size_t registry_calls = 0;
   HookRecord record;          // of the driver's run
-  std::string destination;    // host path (gone after the run)
+  std::string root;           // S, the scratch folder (gone after the run)
+  std::string destination;    // S/out, as a host path
+  std::string shell_destination;  // "out", as the driver was given it
   bool destination_exists = false;
-  std::map<std::string, FileInfo> tree;  // below the destination, relative host paths
-  std::vector<std::string> outside;      // what appeared in S or S/cwd besides the layout
+  std::map<std::string, FileInfo> before;  // the destination as `prepare` left it
+  std::map<std::string, FileInfo> tree;    // below the destination, relative host paths
+  std::vector<std::string> outside;      // what appeared in S besides the archive and S/out
   bool buffers_freed = false; // input buffer and window pointers cleared
   int fds_before = 0, fds_after = 0;
   double seconds = 0;         // the driver's run

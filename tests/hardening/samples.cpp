@@ -201,7 +201,8 @@ std::vector<Sample> fault_samples() {
   };
   {
     qev::PackOptions o;
-    o.stream_limit = 64 << 10;
+    o.stream_limit = 1;  // a stream per member
+    o.encoder.block.split_effort = 0;  // one table set per block: refills poll, not set starts
     out.push_back(sample("large frames", entries(100, 1), o));
   }
   {

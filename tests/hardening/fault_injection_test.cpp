@@ -1,0 +1,499 @@
+// Every file-layer call of an extraction made to fail in turn, and a Cancel
+// at every point where the decoders and the driver look for one, over
+// writer-made archives that hold every construct (several refills per frame,
+// stored frames read past the buffer, filtered members over several filter
+// stretches, many table sets, members across blocks, streams shared and
+// restarted, many directory blocks). For each run: the result and the
+// messages are those of the failure tables, the member being written when
+// the failure came is deleted, the members before it stay exactly as packed,
+// the closing actions run only after a directory failure or a complete loop,
+// and the run releases all its memory and handles.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <map>
+#include <set>
+#include <sstream>
+
+#include "expectations.h"
+#include "harness.h"
+#include "hooks.h"
+#include "platform/dos_time.h"
+#include "platform/fault.h"
+#include "scratch.h"
+#include "samples.h"
+#include "shell/result_codes.h"
+#include "shell/ui.h"
+
+namespace {
+
+const char* fault_name(FaultOp op) {
+  static const char* const names[] = {"create", "open", "close", "read", "write", "short write",
+                                      "seek", "set times", "get attributes", "set attributes",
+                                      "delete", "folder creation", "alloc"};
+  return op < FAULT_OP_COUNT ? names[op] : "?";
+}
+
+const char* context_name(HookContext c) {
+  static const char* const names[] = {"driver", "directory", "decode", "folders"};
+  return names[c];
+}
+
+// The file-layer calls that the fault double counts as `op`, in order.
+bool counted_as(FaultOp op, HookOp h) {
+  switch (op) {
+    case FAULT_CREATE: return h == HOOK_CREATE;
+    case FAULT_CLOSE: return h == HOOK_CLOSE;
+    case FAULT_READ: return h == HOOK_READ || h == HOOK_READ_ARCHIVE;
+    case FAULT_WRITE:
+    case FAULT_SHORT_WRITE: return h == HOOK_WRITE;
+    case FAULT_SEEK: return h == HOOK_SEEK;
+    case FAULT_SET_TIMES: return h == HOOK_SET_TIMES;
+    case FAULT_GET_ATTRIBUTES: return h == HOOK_GET_ATTRIBUTES;
+    case FAULT_SET_ATTRIBUTES: return h == HOOK_SET_ATTRIBUTES;
+    case FAULT_DELETE: return h == HOOK_DELETE;
+    case FAULT_FOLDER_CREATE: return h == HOOK_FOLDER_CREATE;
+    case FAULT_ALLOC: return h == HOOK_ALLOC || h == HOOK_RESIZE;
+    default: return false;
+  }
+}
+
+std::vector<HookCall> calls_of(const HookRecord& record, FaultOp op) {
+  std::vector<HookCall> out;
+  for (const HookCall& c : record.calls) {
+    if (counted_as(op, c.op)) out.push_back(c);
+  }
+  return out;
+}
+
+std::string where(const Sample& s, FaultOp op, size_t n, const HookCall& c) {
+  std::ostringstream o;
+  o << s.label << ": " << fault_name(op) << " call " << n << " (" << context_name(c.context)
+    << ", entry " << c.entry;
+  if (c.entry >= 0 && (size_t)c.entry < s.entries.size()) o << " " << s.entries[(size_t)c.entry].name;
+  o << ")";
+  return o.str();
+}
+
+void expect_clean(const std::vector<std::string>& problems, const std::string& context) {
+  for (const std::string& p : problems) ADD_FAILURE() << context << ": " << p;
+}
+
+class FaultInjection : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    samples_ = fault_samples();
+    for (const Sample& s : samples_) {
+      ASSERT_FALSE(s.bytes.empty()) << s.label << ": " << s.result.error;
+      Observation clean = run_extraction(s.bytes);
+      expect_clean(mismatches(s, clean, all_done(s)), s.label + ", clean run");
+      clean_.push_back(clean.record);
+    }
+  }
+  void TearDown() override { fault_reset(); }
+
+  // Fails the n-th call of `op` of each sample's extraction in turn (once,
+  // with error 5) and checks the run against `expect`. Returns the contexts
+  // in which calls failed.
+  std::set<HookContext> each_call(
+      FaultOp op,
+      const std::function<Expected(const Sample&, const HookCall&, const Observation&)>& expect,
+      uint32_t os_error = 5) {
+    std::set<HookContext> contexts;
+    size_t runs = 0;
+    for (size_t k = 0; k < samples_.size(); k++) {
+      const Sample& s = samples_[k];
+      std::vector<HookCall> calls = calls_of(clean_[k], op);
+      for (uint32_t n = 1; n <= calls.size(); n++) {
+        RunOptions o;
+        o.arm = [&] { fault_arm(op, n, os_error); };
+        Observation obs = run_extraction(s.bytes, o);
+        expect_clean(mismatches(s, obs, expect(s, calls[n - 1], obs)), where(s, op, n, calls[n - 1]));
+        contexts.insert(calls[n - 1].context);
+        runs++;
+      }
+    }
+    EXPECT_GT(runs, 0u) << fault_name(op) << ": no such calls in the samples";
+    return contexts;
+  }
+
+  std::vector<Sample> samples_;
+  std::vector<HookRecord> clean_;
+};
+
+TEST_F(FaultInjection, AllocationFailures) {
+  std::set<HookContext> seen = each_call(FAULT_ALLOC, [](const Sample& s, const HookCall& c, const Observation&) {
+    Expected e;
+    if (c.context == CTX_DRIVER) {
+      // The input buffer: nothing extracted, the dialog says "Not enough memory".
+      e = directory_failed(s, 0, ERR_NOMEM);
+      e.closing = false;
+    } else if (c.context == CTX_DIRECTORY) {
+      e = directory_failed(s, c.entry, ERR_NOMEM);  // a compressed directory block's lengths
+    } else {
+      e = stopped_at(s, c.entry, ERR_NOMEM);  // the window, its growth, a block's lengths
+    }
+    return e;
+  });
+  EXPECT_EQ(seen, (std::set<HookContext>{CTX_DRIVER, CTX_DIRECTORY, CTX_DECODE}));
+}
+
+TEST_F(FaultInjection, ReadFailures) {
+  std::map<std::string, size_t> outcomes;
+  each_call(FAULT_READ, [&](const Sample& s, const HookCall& c, const Observation& obs) {
+    if (c.context == CTX_DIRECTORY) {
+      outcomes["directory"]++;
+      return directory_failed(s, c.entry, READ_FAILED);
+    }
+    // A failed frame start or stored copy passes -1 up: the member stops,
+    // silently. A failed refill inside a block's data ends the block short
+    // instead: members whose bytes it lacks fail their CRC check (and are
+    // deleted), and a later member of that stream finds it broken.
+    const std::vector<Report>& r = obs.record.reports;
+    if (r.size() == 1 && r[0].code == READ_FAILED) {
+      outcomes["member stopped"]++;
+      return stopped_at(s, c.entry, READ_FAILED);
+    }
+    bool short_block = !r.empty();
+    for (size_t i = 0; i < r.size(); i++) {
+      bool last = i + 1 == r.size();
+      short_block &= r[i].entry >= c.entry &&
+                     (r[i].code == ERR_CRC || (last && r[i].code == ERR_DAMAGED));
+    }
+    if (!short_block) return stopped_at(s, c.entry, READ_FAILED);  // shows the mismatch
+    outcomes["short block"]++;
+    return from_reports(s, r);
+  });
+  EXPECT_GT(outcomes["directory"], 0u);
+  EXPECT_GT(outcomes["member stopped"], 0u);
+  EXPECT_GT(outcomes["short block"], 0u);
+}
+
+TEST_F(FaultInjection, SeekFailures) {
+  std::set<HookContext> seen = each_call(FAULT_SEEK, [](const Sample& s, const HookCall& c, const Observation&) {
+    Expected e;
+    if (c.context == CTX_DRIVER) {
+      // Finding the archive's length: nothing is made.
+      e = directory_failed(s, 0, ERR_SEEK);
+      e.closing = false;
+      e.destination = false;
+    } else if (c.context == CTX_DIRECTORY) {
+      e = directory_failed(s, c.entry, ERR_SEEK);
+    } else {
+      e = stopped_at(s, c.entry, ERR_SEEK);  // "Cannot read <member>"
+    }
+    e.os_line = "\nAccess denied";
+    return e;
+  });
+  EXPECT_EQ(seen, (std::set<HookContext>{CTX_DRIVER, CTX_DIRECTORY, CTX_DECODE}));
+}
+
+TEST_F(FaultInjection, WriteFailuresAndShortWrites) {
+  for (FaultOp op : {FAULT_WRITE, FAULT_SHORT_WRITE}) {
+    each_call(op, [op](const Sample& s, const HookCall& c, const Observation&) {
+      EXPECT_EQ(c.context, CTX_DECODE);
+      Expected e = stopped_at(s, c.entry, ERR_WRITE);
+      e.os_line = op == FAULT_WRITE ? "\nAccess denied" : "\nDisk full";
+      return e;
+    });
+  }
+}
+
+TEST_F(FaultInjection, AFileThatCannotBeCreatedIsMadeOnTheSecondAttempt) {
+  each_call(FAULT_CREATE, [](const Sample& s, const HookCall&, const Observation&) {
+    return all_done(s);
+  });
+}
+
+TEST_F(FaultInjection, FilesThatCannotBeCreatedAreReportedOkGoesOnCancelStops) {
+  for (size_t k = 0; k < samples_.size(); k++) {
+    const Sample& s = samples_[k];
+    std::vector<HookCall> calls = calls_of(clean_[k], FAULT_CREATE);
+    for (uint32_t n = 1; n <= calls.size(); n++) {
+      const int first = calls[n - 1].entry;
+      for (int answer : {ANSWER_OK, ANSWER_CANCEL}) {
+        RunOptions o;
+        o.box_answers.assign(calls.size(), answer);
+        o.arm = [&] { fault_arm(FAULT_CREATE, n, 5, FAULT_FROM_THEN_ON); };
+        Observation obs = run_extraction(s.bytes, o);
+        Expected e;
+        if (answer == ANSWER_CANCEL) {
+          e = stopped_at(s, first, ERR_CREATE, true);
+        } else {
+          std::vector<Report> r;
+          for (size_t i = (size_t)first; i < s.entries.size(); i++) {
+            if (!s.entries[i].folder) r.push_back({ERR_CREATE, (int)i, "", true, 0});
+          }
+          e = from_reports(s, r);
+        }
+        e.os_line = "\nAccess denied";
+        expect_clean(mismatches(s, obs, e), where(s, FAULT_CREATE, n, calls[n - 1]) +
+                                                (answer == ANSWER_OK ? ", OK" : ", Cancel"));
+      }
+    }
+  }
+}
+
+TEST_F(FaultInjection, FolderCreationFailures) {
+  each_call(FAULT_FOLDER_CREATE, [](const Sample& s, const HookCall& c, const Observation&) {
+    EXPECT_EQ(c.context, CTX_FOLDERS);
+    // A member's folder: the climb goes on to the destination, which exists
+    // (183), and that is the error left: the message has no second line.
+    Expected e = stopped_at(s, c.entry, ERR_MKDIR);
+    if (c.entry < 0) {
+      // The destination itself, a first-level folder: there is nothing to
+      // climb to, the error stays. Nothing happens at all.
+      e.walked = 0;
+      e.destination = false;
+      e.os_line = "\nAccess denied";
+    }
+    return e;
+  });
+}
+
+TEST_F(FaultInjection, FailuresThatAreIgnored) {
+  // Times, attributes, the attribute query and closing a finished file: the
+  // extraction goes on as if nothing happened, save the one time or attribute.
+  each_call(FAULT_SET_TIMES, [](const Sample& s, const HookCall& c, const Observation&) {
+    Expected e = all_done(s);
+    e.untimed = c.entry;
+    return e;
+  });
+  each_call(FAULT_SET_ATTRIBUTES, [](const Sample& s, const HookCall& c, const Observation&) {
+    Expected e = all_done(s);
+    e.unattributed = c.entry;
+    return e;
+  });
+  each_call(FAULT_GET_ATTRIBUTES, [](const Sample& s, const HookCall&, const Observation&) {
+    return all_done(s);
+  });
+  each_call(FAULT_CLOSE, [](const Sample& s, const HookCall&, const Observation&) {
+    return all_done(s);
+  });
+}
+
+TEST_F(FaultInjection, AFailedWriteWhoseFileCannotBeDeleted) {
+  // The system refuses the delete: the partial file stays. It holds a proper
+  // prefix of the member, and nothing else changes.
+  for (size_t k = 0; k < samples_.size(); k++) {
+    const Sample& s = samples_[k];
+    std::vector<HookCall> writes = calls_of(clean_[k], FAULT_WRITE);
+    for (uint32_t n = 1; n <= writes.size(); n++) {
+      const HookCall& c = writes[n - 1];
+      RunOptions o;
+      o.arm = [n] {
+        fault_arm(FAULT_WRITE, n, 5);
+        fault_arm(FAULT_DELETE, 1, 5);
+      };
+      Observation obs = run_extraction(s.bytes, o);
+      const qev::PackEntry& entry = s.entries[(size_t)c.entry];
+      std::string relative = entry.name;
+      for (char& ch : relative) {
+        if (ch == '\\') ch = '/';
+      }
+      auto it = obs.tree.find(relative);
+      ASSERT_NE(it, obs.tree.end()) << where(s, FAULT_WRITE, n, c);
+      std::string data(entry.data.begin(), entry.data.end());
+      EXPECT_LT(it->second.content.size(), data.size()) << where(s, FAULT_WRITE, n, c);
+      EXPECT_EQ(data.compare(0, it->second.content.size(), it->second.content), 0)
+          << where(s, FAULT_WRITE, n, c);
+      obs.tree.erase(it);
+      Expected e = stopped_at(s, c.entry, ERR_WRITE);
+      e.os_line = "\nAccess denied";
+      for (const std::string& p : mismatches(s, obs, e)) {
+        // The general rule that every file left passes its check objects to
+        // this one file, rightly; nothing else may.
+        if (p.find(relative) == std::string::npos) {
+          ADD_FAILURE() << where(s, FAULT_WRITE, n, c) << ": " << p;
+        }
+      }
+    }
+  }
+}
+
+TEST_F(FaultInjection, AFailedCloseAfterAFailedDecodeStillDeletesTheFile) {
+  for (size_t k = 0; k < samples_.size(); k++) {
+    const Sample& s = samples_[k];
+    std::vector<HookCall> writes = calls_of(clean_[k], FAULT_WRITE);
+    std::vector<HookCall> closes = calls_of(clean_[k], FAULT_CLOSE);
+    for (uint32_t n = 1; n <= writes.size(); n++) {
+      const HookCall& c = writes[n - 1];
+      // The close that follows the failed write comes after the closes of
+      // the files before that member.
+      uint32_t before = 0;
+      for (const HookCall& x : closes) before += x.entry < c.entry;
+      RunOptions o;
+      o.arm = [n, before] {
+        fault_arm(FAULT_WRITE, n, 5);
+        fault_arm(FAULT_CLOSE, before + 1, 6);
+      };
+      Observation obs = run_extraction(s.bytes, o);
+      Expected e = stopped_at(s, c.entry, ERR_WRITE);
+      e.os_line = "\nAccess denied";
+      expect_clean(mismatches(s, obs, e), where(s, FAULT_WRITE, n, c) + ", close failing too");
+    }
+  }
+}
+
+// Writes the sample's members into `destination` as an extraction leaves them.
+void earlier_extraction(const Sample& s, const std::string& destination) {
+  mkdir(destination.c_str(), 0777);
+  for (const qev::PackEntry& entry : s.entries) {
+    std::string path = destination + "/" + entry.name;
+    for (char& ch : path) {
+      if (ch == '\\') ch = '/';
+    }
+    if (entry.folder) {
+      mkdir(path.c_str(), 0777);
+      continue;
+    }
+    write_file(path, entry.data);
+    time_t t;
+    if (dos_to_time(entry.write_date, entry.write_time, &t)) {
+      struct timespec times[2] = {{0, UTIME_OMIT}, {t, 0}};
+      utimensat(AT_FDCWD, path.c_str(), times, 0);
+    }
+    if (entry.attributes & 1) chmod(path.c_str(), 0444);
+  }
+}
+
+TEST_F(FaultInjection, AFailedAttributeQueryOverAnEarlierExtraction) {
+  // Extracting again over the same tree, without Yes To All: each existing
+  // file raises the question (answered Yes) and the read-only ones cannot be
+  // replaced ("Cannot create", OK goes on), so they stay as they were.
+  //  - When the query that looks for an existing file fails, that file is
+  //    replaced without a question.
+  //  - When the query of a folder that exists fails, create_folder_path tries
+  //    to make it, the system answers 183 (which, unlike 80, does not count
+  //    as "exists"), and the folder is not "made": the extraction ends with
+  //    "Cannot create folder" and no second line; the older files stay.
+  //  - When it fails while the parent of a read-only file is made again (the
+  //    second attempt to create the file), the second attempt is not made and
+  //    the message has no second line.
+  for (size_t k = 0; k < samples_.size(); k++) {
+    const Sample& s = samples_[k];
+    RunOptions o;
+    o.prepare = [&s](const std::string& destination) { earlier_extraction(s, destination); };
+    Observation clean = run_extraction(s.bytes, o);
+    std::vector<Report> baseline;
+    std::vector<int> prompts;
+    for (size_t i = 0; i < s.entries.size(); i++) {
+      if (s.entries[i].folder) continue;
+      prompts.push_back((int)i);
+      if (s.entries[i].attributes & 1) {
+        baseline.push_back({ERR_CREATE, (int)i, "", true, 0});
+      }
+    }
+    auto base = [&](size_t walked_to) {
+      Expected e = from_reports(s, {});
+      for (const Report& r : baseline) {
+        if ((size_t)r.entry < walked_to) e.reports.push_back(r);
+      }
+      e.all_present = true;  // replaced by the same bytes, or left as they were
+      e.os_line = "\nAccess denied";
+      e.check_prompts = true;
+      e.prompts = prompts;
+      return e;
+    };
+    expect_clean(mismatches(s, clean, base(s.entries.size())), s.label + ", over an earlier extraction");
+
+    std::vector<HookCall> queries = calls_of(clean.record, FAULT_GET_ATTRIBUTES);
+    for (uint32_t n = 1; n <= queries.size(); n++) {
+      const HookCall& c = queries[n - 1];
+      RunOptions r = o;
+      r.arm = [n] { fault_arm(FAULT_GET_ATTRIBUTES, n, 5); };
+      Observation obs = run_extraction(s.bytes, r);
+      Expected e = base(s.entries.size());
+      bool folder_entry = c.entry < 0 || s.entries[(size_t)c.entry].folder;
+      if (c.context == CTX_DRIVER) {
+        // The question for this file is not asked.
+        e.prompts.erase(std::find(e.prompts.begin(), e.prompts.end(), c.entry));
+      } else if (folder_entry) {
+        e = base((size_t)(c.entry + 1));
+        e.reports.push_back({ERR_MKDIR, c.entry, "", false, 1});
+        e.closing = false;
+        e.walked = (size_t)(c.entry + 1);
+        e.line_of[c.entry] = "";
+        e.prompts.clear();
+        for (size_t i = 0; i < (size_t)std::max(c.entry, 0); i++) {
+          if (!s.entries[i].folder) e.prompts.push_back((int)i);
+        }
+        if (c.entry < 0) e.walked = 0;
+      } else {
+        // Remaking the parent of a read-only file.
+        e.line_of[c.entry] = "";
+      }
+      expect_clean(mismatches(s, obs, e), where(s, FAULT_GET_ATTRIBUTES, n, c) + ", over an earlier extraction");
+    }
+  }
+}
+
+// Cancel after each file-layer call of the extraction in turn, and at each
+// drain of the message queue: nothing is shown, the closing actions do not
+// run, and the members extracted are a prefix of the directory, the one
+// being decoded included only when it was finished.
+TEST_F(FaultInjection, CancelAtEveryPoint) {
+  std::map<CancelSite, size_t> sites;
+  for (size_t k = 0; k < samples_.size(); k++) {
+    const Sample& s = samples_[k];
+    const std::vector<HookCall>& calls = clean_[k].calls;
+    // The clean-up after the loop frees the buffers: a Cancel that comes
+    // then finds the closing actions done.
+    size_t cleanup = calls.size();
+    while (cleanup > 0 && calls[cleanup - 1].op == HOOK_FREE && calls[cleanup - 1].context == CTX_DRIVER) {
+      cleanup--;
+    }
+    for (size_t n = 1; n <= calls.size(); n++) {
+      RunOptions o;
+      o.cancel_after_call = n;
+      Observation obs = run_extraction(s.bytes, o);
+      sites[obs.record.cancel_site]++;
+      const HookCall& c = calls[n - 1];
+      std::string context = s.label + ": cancel after call " + std::to_string(n) + " (" +
+                            hook_op_name(c.op) + ", " + context_name(c.context) + ", entry " +
+                            std::to_string(c.entry) + ")";
+      for (const Report& r : obs.record.reports) EXPECT_EQ(r.code, ERR_CANCELLED) << context;
+      Expected e = from_reports(s, obs.record.reports);
+      for (Report& r : e.reports) r.name = "";
+      e.closing = n > cleanup;
+      // The loop looks at the flag before each entry: the entry being handled
+      // is finished or abandoned, and no later one begun. While the directory
+      // is read, the flag is seen before the entry, or by the decoder of a
+      // compressed directory block, which ends the walk with ERR_CANCELLED.
+      size_t walked = obs.record.walked.size();
+      e.walked = (size_t)(c.entry + 1);
+      if (c.context == CTX_DIRECTORY && walked + 1 == e.walked) {
+        e.walked = walked;
+        e.result = obs.result == ERR_CANCELLED ? ERR_CANCELLED : 0;
+      }
+      expect_clean(mismatches(s, obs, e), context);
+    }
+    // Drains: a folder has one (after it), a file two (before its decoding
+    // and after it).
+    size_t drains = 0;
+    for (const qev::PackEntry& entry : s.entries) drains += entry.folder ? 1 : 2;
+    for (uint32_t n = 1; n <= drains; n++) {
+      RunOptions o;
+      o.cancel_at_drain = n;
+      Observation obs = run_extraction(s.bytes, o);
+      sites[obs.record.cancel_site]++;
+      std::string context = s.label + ": cancel at drain " + std::to_string(n);
+      Expected e = from_reports(s, obs.record.reports);
+      for (Report& r : e.reports) r.name = "";
+      e.walked = obs.record.walked.size();
+      e.closing = false;
+      for (const Report& r : obs.record.reports) EXPECT_EQ(r.code, ERR_CANCELLED) << context;
+      expect_clean(mismatches(s, obs, e), context);
+    }
+  }
+  // Every poll of the decoders answered at least once.
+  for (CancelSite site : {CANCEL_REFILL, CANCEL_STORED_COPY, CANCEL_TABLE_SET, CANCEL_FILTER,
+                          CANCEL_BLOCK, CANCEL_NONE}) {
+    EXPECT_GT(sites[site], 0u) << "no cancel seen at: " << cancel_site_name(site);
+  }
+}
+
+}  // namespace
