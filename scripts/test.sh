@@ -86,6 +86,22 @@ run_tree host build configure_host
 run_tree windows build-win prepare_windows
 run_tree sanitizers build-san configure_sanitizers
 
+# The stub's size against its budget: the archive offset that the
+# configuration block presets (the e2e_stub_size test checks it too).
+STUB_BUDGET=19456
+if [ -f "$ROOT/build-win/qevstub.exe" ]; then
+  stub_size=$(stat -c %s "$ROOT/build-win/qevstub.exe")
+  stub_verdict=ok
+  if [ "$stub_size" -gt $STUB_BUDGET ]; then
+    stub_verdict="OVER BUDGET"
+    failed_any=1
+  fi
+  results+=("$(printf '%-11s %-11s %d bytes (budget %d)  %s' build-win/ qevstub.exe "$stub_size" $STUB_BUDGET "$stub_verdict")")
+else
+  results+=("$(printf '%-11s %-11s not built' build-win/ qevstub.exe)")
+  failed_any=1
+fi
+
 say "== summary ($(($(date +%s) - started))s)"
 for r in "${results[@]}"; do say "  $r"; done
 echo "total: $total_passed passed, $total_failed failed"
