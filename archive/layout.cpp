@@ -1,16 +1,25 @@
 #include "archive/layout.h"
 
-void parse_header(const uint8_t* b, ArchiveHeader* h) {
-  for (int i = 0; i < 4; i++) h->archive_magic[i] = b[i];
-  h->directory_pos = load_u32(b + 4);
-  h->member_count = load_u32(b + 8);
-  h->reserved12 = load_u32(b + 12);
-  h->reserved16 = load_u32(b + 16);
-  h->archive_size = load_u32(b + 20);
-  h->stream_data_size = load_u32(b + 24);
-  for (int i = 0; i < 3; i++) h->reserved28[i] = load_u32(b + 28 + 4 * i);
-  h->reserved40 = load_u16(b + 40);
-}
+#include <stddef.h>
+
+// The records' structs hold their fields at the offsets the archive gives
+// them (checked below), in the host's order, which is the archive's own
+// little-endian one: reading a record is one copy.
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "records are copied as they stand");
+static_assert(offsetof(ArchiveHeader, directory_pos) == 4 && offsetof(ArchiveHeader, member_count) == 8 &&
+                  offsetof(ArchiveHeader, archive_size) == 20 &&
+                  offsetof(ArchiveHeader, stream_data_size) == 24 &&
+                  offsetof(ArchiveHeader, reserved28) == 28 && offsetof(ArchiveHeader, reserved40) == 40,
+              "the header struct has the header's layout");
+static_assert(offsetof(DirectoryEntry, stream_pos) == 4 && offsetof(DirectoryEntry, attributes) == 8 &&
+                  offsetof(DirectoryEntry, flags) == 11 && offsetof(DirectoryEntry, stream_offset) == 12 &&
+                  offsetof(DirectoryEntry, size) == 16 && offsetof(DirectoryEntry, crc32) == 20 &&
+                  offsetof(DirectoryEntry, extra2_len) == 24 && offsetof(DirectoryEntry, name_len) == 26 &&
+                  offsetof(DirectoryEntry, create_time) == 28 && offsetof(DirectoryEntry, write_date) == 34 &&
+                  offsetof(DirectoryEntry, reserved36) == 36,
+              "the entry struct has the entry's layout");
+
+void parse_header(const uint8_t* b, ArchiveHeader* h) { __builtin_memcpy(h, b, ARCHIVE_HEADER_SIZE); }
 
 void write_header(const ArchiveHeader& h, uint8_t* b) {
   for (int i = 0; i < 4; i++) b[i] = h.archive_magic[i];
@@ -24,24 +33,7 @@ void write_header(const ArchiveHeader& h, uint8_t* b) {
   store_u16(b + 40, h.reserved40);
 }
 
-void parse_entry(const uint8_t* b, DirectoryEntry* e) {
-  e->reserved0 = load_u32(b + 0);
-  e->stream_pos = load_u32(b + 4);
-  e->attributes = b[8];
-  e->reserved9 = b[9];
-  e->extra_len = b[10];
-  e->flags = b[11];
-  e->stream_offset = load_u32(b + 12);
-  e->size = load_u32(b + 16);
-  e->crc32 = load_u32(b + 20);
-  e->extra2_len = load_u16(b + 24);
-  e->name_len = load_u16(b + 26);
-  e->create_time = load_u16(b + 28);
-  e->create_date = load_u16(b + 30);
-  e->write_time = load_u16(b + 32);
-  e->write_date = load_u16(b + 34);
-  e->reserved36 = load_u16(b + 36);
-}
+void parse_entry(const uint8_t* b, DirectoryEntry* e) { __builtin_memcpy(e, b, DIR_ENTRY_FIXED_SIZE); }
 
 void write_entry(const DirectoryEntry& e, uint8_t* b) {
   store_u32(b + 0, e.reserved0);

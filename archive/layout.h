@@ -1,7 +1,8 @@
 #pragma once
 // The archive's byte layout. Every integer is little-endian and packed; records
-// are read field by field from bytes with the loaders below (never by casting a
-// byte pointer to a struct), so alignment and host byte order do not matter.
+// are written field by field with the storers below and read by copying them
+// into structs laid out like them (never by casting a byte pointer to a
+// struct), so alignment does not matter.
 //
 //   [ArchiveHeader 42 bytes][member streams ...][directory blocks ...]
 //

@@ -6,6 +6,7 @@
 #include "cli/host_ui.h"
 #include "decode/decoder_state.h"
 #include "decode/entry_stream.h"
+#include "decode/input.h"
 #include "encode/stub_image.h"
 #include "platform/cp1252.h"
 #include "platform/platform.h"
@@ -76,6 +77,9 @@ bool ArchiveSession::prepare_reading() {
     report_error(nullptr, ERR_NOMEM, nullptr, 0);
     return false;
   }
+  // Defined from the start, as the driver's: the decoders read past the
+  // bytes filled near a frame's end.
+  mem_fill(decoder.in.input_buffer, 0, INPUT_BUFFER_ALLOC);
   reset_stream_state();
   return true;
 }

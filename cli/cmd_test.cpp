@@ -15,6 +15,7 @@
 #include "decode/entry_stream.h"
 #include "platform/platform.h"
 #include "shell/directory_walk.h"
+#include "shell/driver.h"
 #include "shell/format.h"
 #include "shell/report_error.h"
 #include "shell/result_codes.h"
@@ -70,7 +71,7 @@ int cmd_test(int argc, char** argv) {
     ui_set_status(nullptr, message_buffer);
     int decoded = decode_member(sink, entry.stream_pos, entry.stream_offset, entry.size,
                                 entry.flags);
-    int code = decoded < 0 ? decoded : decoder.member_crc != entry.crc32 ? ERR_CRC : 0;
+    int code = decoded < 0 ? decoded : member_verified(entry) ? 0 : ERR_CRC;
     if (code != 0) {
       failed++;
       if (!report_error(nullptr, code, name, 0)) {

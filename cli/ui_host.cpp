@@ -103,6 +103,8 @@ void ui_set_status(void*, const char* text) {
 
 void drain_message_queue() {}
 
+void pump_messages() {}
+
 uint32_t ui_current_folder(char* out, uint32_t capacity) {
   // Only its first character is used (as a drive letter); "/" will do.
   if (capacity < 2) return 0;

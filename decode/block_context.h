@@ -1,11 +1,17 @@
 #pragma once
-// What the two decode loops of a compressed block share: the output, the bit
-// reader, the distance registers and the current table set's tables. The
-// reference loop (reference_step) follows the format literally, one item at a
-// time, with every check; the fast loop (fast_run) decodes many items while
-// its margins hold and leaves every other item, untouched, to the reference
-// step. Both produce the same bytes, registers and reader position for every
-// input, damaged or not; the tests hold them to it.
+// What the decode loops of a compressed block share: the output, the bit
+// reader, the distance registers and the current table set's tables.
+//
+// Three loops decode a table set's items, and all give the same bytes,
+// registers and reader position for every input, damaged or not:
+// - fast_run decodes many items while its margins hold and hands every other
+//   item, untouched, to the careful step;
+// - careful_step decodes one item with every check in its place (the output
+//   test, the refill, the empty entries, the dropped and the cut matches),
+//   from the same entries as the fast loop, so it finishes whatever the fast
+//   loop leaves, and decodes alone the sets whose fast tables cannot be built;
+// - reference_step follows the format literally, symbol by symbol through the
+//   reference tables: the oracle that the other two are tested against.
 #include <stdint.h>
 
 #include "decode/huffman.h"
@@ -27,11 +33,14 @@ struct BlockContext {
   int reference_ready;
   HuffmanTable litlen;
   HuffmanTable distance[3];
-  // The current set's fast tables, or null when the set is decoded by the
-  // reference step alone (a code over-subscribed, or one the reference table
-  // could not hold whole).
+  // The current set's fast tables (the literal/length table, the distance
+  // tables behind it as fast_tables.h places them), or null when the set is
+  // decoded through the reference tables (a code over-subscribed, or one the
+  // reference table could not hold whole); and the entry templates that
+  // reference symbols are then turned into.
   const uint32_t* fast_litlen;
-  const uint32_t* fast_distance[3];
+  const uint32_t* litlen_templates;
+  const uint32_t* distance_templates;
 };
 
 enum StepResult {
@@ -48,9 +57,19 @@ int build_reference_tables(BlockContext& c);
 // end of the set or a match (a match reaching before out_base is dropped, one
 // of distance 0 ends the block, a long one is cut at out_end).
 StepResult reference_step(BlockContext& c);
+// The same item decoded from fast-table entries (or, without fast tables,
+// from entries made of the reference tables' symbols and the templates).
+StepResult careful_step(BlockContext& c);
 // Decodes items while every byte they may read lies before decoder.in.limit
 // (the reference step would not refill) and every byte a match copy may touch
-// lies before out_end. Returns STEP_CONTINUE when the next item is the
-// reference step's (nothing of that item consumed), STEP_END_OF_SET after a
-// symbol 256.
+// lies before out_end. Returns STEP_CONTINUE when the next item is the careful
+// step's (nothing of that item consumed): the end of the set, an entry
+// without a code, a match to drop, cut or end the block with, or a margin.
 StepResult fast_run(BlockContext& c);
+
+// Decodes a compressed block (as decode_block does), each table set by
+// decode_set, on the tables build_set leaves: the reference tables alone, or
+// also the fast tables when `fast` is set.
+typedef StepResult (*SetDecoder)(BlockContext& c);
+int32_t decode_block_by(uint8_t* out_base, uint32_t history, uint32_t want, int fast,
+                        SetDecoder decode_set);

@@ -10,7 +10,6 @@
 #include "decode/length_sets.h"
 #include "platform/platform.h"
 #include "shell/result_codes.h"
-#include "shell/stub_config.h"
 
 namespace {
 
@@ -22,39 +21,39 @@ constexpr uint32_t MAX_DISTANCE_SYMBOLS = 42;
 // Static rather than on the stack: some 40 KB, more than a stub's stack probe
 // should see, and plain zeroed data needs no constructor.
 struct BlockTables {
-  int32_t litlen_lookup[1u << LITLEN_BITS];
-  int32_t litlen_tree[2 * LITLEN_SYMBOLS];
-  int32_t distance_lookup[3][1u << DISTANCE_BITS];
-  int32_t distance_tree[3][2 * MAX_DISTANCE_SYMBOLS];
-  // The current set's codes, computed once for both kinds of table.
-  uint32_t litlen_codes[LITLEN_SYMBOLS];
-  uint32_t distance_codes[3][MAX_DISTANCE_SYMBOLS];
+  // The reference tables: for table t (0 literal/length, 1 + i distance
+  // table i) the codes and the tree slots lie at the set's offset of its
+  // lengths (twice that for the 2n tree slots), the lookups one after another.
+  int32_t lookups[(1u << LITLEN_BITS) + 3 * (1u << DISTANCE_BITS)];
+  int32_t trees[2 * SET_SIZE_THREE_TABLES];
+  uint32_t codes[SET_SIZE_THREE_TABLES];
   // Fast entry templates: the literal/length ones depend on the block's
   // distance table count (litlen_templates_for, 0 before the first), the
   // distance ones on nothing (computed once, when entry 1 is still 0).
   uint32_t litlen_templates[LITLEN_SYMBOLS];
   uint32_t litlen_templates_for;
   uint32_t distance_templates[MAX_DISTANCE_SYMBOLS];
-  uint32_t fast_litlen[FAST_LITLEN_ENOUGH];
-  uint32_t fast_distance[3][FAST_DIST_ENOUGH];
+  uint32_t fast[FAST_TABLES_SIZE];
 };
 BlockTables tables;
 
 }  // namespace
 
 int build_reference_tables(BlockContext& c) {
-  const CodeLengthSet set = {c.set_lengths};
-  int whole = build_table(tables.litlen_lookup, tables.litlen_tree, tables.litlen_codes,
-                          set.litlen(), LITLEN_BITS, LITLEN_SYMBOLS) == 0;
-  c.litlen = {tables.litlen_lookup, tables.litlen_tree, set.litlen(), LITLEN_BITS};
-  for (uint32_t t = 0; t < 3; t++) {
-    c.distance[t].lookup = nullptr;
-    if (t >= c.distance_tables) continue;
-    whole &= build_table(tables.distance_lookup[t], tables.distance_tree[t],
-                         tables.distance_codes[t], set.distance(t), DISTANCE_BITS,
-                         distance_sizes[t]) == 0;
-    c.distance[t] = {tables.distance_lookup[t], tables.distance_tree[t], set.distance(t),
-                     DISTANCE_BITS};
+  int whole = 1;
+  for (uint32_t t = 0; t <= 3; t++) {
+    HuffmanTable& table = t == 0 ? c.litlen : c.distance[t - 1];
+    table.lookup = nullptr;
+    if (t > c.distance_tables) continue;
+    const uint32_t first = t == 0 ? 0 : distance_starts[t - 1];
+    const uint32_t n = t == 0 ? LITLEN_SYMBOLS : distance_sizes[t - 1];
+    const uint32_t k = t == 0 ? LITLEN_BITS : DISTANCE_BITS;
+    int32_t* const lookup =
+        tables.lookups + (t == 0 ? 0 : (1u << LITLEN_BITS) + (t - 1) * (1u << DISTANCE_BITS));
+    const uint8_t* const lengths = c.set_lengths + first;
+    build_codes(lengths, n, tables.codes + first);
+    whole &= build_table(lookup, tables.trees + 2 * first, tables.codes + first, lengths, k, n) == 0;
+    table = {lookup, tables.trees + 2 * first, lengths, k};
   }
   c.reference_ready = 1;
   return whole;
@@ -68,57 +67,40 @@ namespace {
 // tables: no code over-subscribed, and every code held whole by its
 // reference table, which is certain for complete and empty codes and is
 // found out by building for the others.
-void build_set(BlockContext& c, const uint8_t* lengths, int allow_fast) {
+void build_set(BlockContext& c, const uint8_t* lengths, int fast) {
   const CodeLengthSet set = {lengths};
   c.set_lengths = lengths;
   c.reference_ready = 0;
-  int fast = allow_fast;
-  int reference_first = !allow_fast;
-  for (uint32_t t = 0; t <= c.distance_tables; t++) {
-    const uint8_t* l = t == 0 ? set.litlen() : set.distance(t - 1);
-    const uint32_t n = t == 0 ? LITLEN_SYMBOLS : distance_sizes[t - 1];
-    build_codes(l, n, t == 0 ? tables.litlen_codes : tables.distance_codes[t - 1]);
-    const uint32_t space = code_space(l, n);
-    if (space > FULL_CODE_SPACE) fast = 0;
-    if (space != 0 && space != FULL_CODE_SPACE) reference_first = 1;
+  if (tables.litlen_templates_for != c.distance_tables) {
+    litlen_templates(tables.litlen_templates, c.distance_tables);
+    tables.litlen_templates_for = c.distance_tables;
   }
-  if (reference_first && !build_reference_tables(c)) fast = 0;
-  if (fast) {
-    if (tables.litlen_templates_for != c.distance_tables) {
-      for (uint32_t s = 0; s < LITLEN_SYMBOLS; s++) {
-        tables.litlen_templates[s] = litlen_template(s, c.distance_tables);
-      }
-      tables.litlen_templates_for = c.distance_tables;
-    }
-    if (tables.distance_templates[1] == 0) {
-      for (uint32_t s = 0; s < MAX_DISTANCE_SYMBOLS; s++) {
-        tables.distance_templates[s] = distance_template(s);
-      }
-    }
-    fast = build_fast_table(tables.fast_litlen, FAST_LITLEN_ENOUGH, FAST_LITLEN_BITS,
-                            set.litlen(), tables.litlen_codes, tables.litlen_templates,
-                            LITLEN_SYMBOLS);
-    for (uint32_t t = 0; t < c.distance_tables && fast; t++) {
-      fast = build_fast_table(tables.fast_distance[t], FAST_DIST_ENOUGH, FAST_DIST_BITS,
-                              set.distance(t), tables.distance_codes[t],
-                              tables.distance_templates, distance_sizes[t]);
-      c.fast_distance[t] = tables.fast_distance[t];
-    }
+  if (tables.distance_templates[1] == 0) distance_templates(tables.distance_templates);
+  c.litlen_templates = tables.litlen_templates;
+  c.distance_templates = tables.distance_templates;
+  c.fast_litlen = nullptr;
+  if (!fast) return;
+  int built = build_fast_table(tables.fast, FAST_LITLEN_ENOUGH, FAST_LITLEN_BITS,
+                               FAST_LITLEN_LENGTH_SHIFT, set.litlen(), tables.litlen_templates, LITLEN_SYMBOLS,
+                               FAST_EXCEPTIONAL | FAST_SUBTABLE, FAST_EMPTY_LITLEN);
+  int incomplete = built == FAST_BUILT_INCOMPLETE;
+  for (uint32_t t = 0; t < c.distance_tables && built; t++) {
+    built = build_fast_table(tables.fast + FAST_DIST_FIRST + t * FAST_DIST_STRIDE, FAST_DIST_ENOUGH,
+                             FAST_DIST_BITS, FAST_DIST_LENGTH_SHIFT, set.distance(t), tables.distance_templates,
+                             distance_sizes[t], 0, FAST_EMPTY_DISTANCE);
+    incomplete |= built == FAST_BUILT_INCOMPLETE;
   }
-  c.fast_litlen = fast ? tables.fast_litlen : nullptr;
+  // An incomplete code may be one the reference table cannot hold whole;
+  // then the set goes by the reference tables, as over-subscribed ones do.
+  if ((!built || incomplete) && !build_reference_tables(c)) built = 0;
+  if (built) c.fast_litlen = tables.fast;
 }
 
-// Decodes the current set until symbol 256 or the block's end.
-StepResult decode_set(BlockContext& c) {
-  StepResult r;
-  do {
-    r = c.fast_litlen != nullptr ? fast_run(c) : STEP_CONTINUE;
-    if (r == STEP_CONTINUE) r = reference_step(c);
-  } while (r == STEP_CONTINUE);
-  return r;
-}
 
-int32_t decode_block_with(uint8_t* out_base, uint32_t history, uint32_t want, int allow_fast) {
+}  // namespace
+
+int32_t decode_block_by(uint8_t* out_base, uint32_t history, uint32_t want, int fast,
+                        SetDecoder decode_set) {
   InputState& in = decoder.in;
   const uint8_t* pos = in.pos;
   uint32_t bit_offset = in.bit_offset;
@@ -151,12 +133,12 @@ int32_t decode_block_with(uint8_t* out_base, uint32_t history, uint32_t want, in
   c.distance_tables = distance_tables;
   const uint32_t sets = set_count != 0 ? set_count : 1;
   for (uint32_t j = 0;; j++) {
-    if (stub_config.cancel_requested) {
+    if (poll_cancel()) {
       mem_free(lengths);
       return ERR_CANCELLED;
     }
     if (j == sets) break;
-    build_set(c, lengths + j * set_size, allow_fast);
+    build_set(c, lengths + j * set_size, fast);
     if (decode_set(c) == STEP_FINISH) break;
   }
   in.pos = c.pos;
@@ -166,14 +148,24 @@ int32_t decode_block_with(uint8_t* out_base, uint32_t history, uint32_t want, in
   return (int32_t)(c.out - (out_base + history));
 }
 
-}  // namespace
-
-uint8_t reference_decoding;
-
-int32_t decode_block(uint8_t* out_base, uint32_t history, uint32_t want) {
-  return decode_block_with(out_base, history, want, !reference_decoding);
+// Decodes the current set until symbol 256 or the block's end: the fast loop
+// while its margins hold, the careful step for every item it leaves. Built
+// for size (the stub, whose extraction waits on the file system far longer
+// than on the decoder), the careful step decodes every item.
+StepResult decode_set_fast(BlockContext& c) {
+  StepResult r;
+  do {
+#if !defined(__OPTIMIZE_SIZE__)
+    if (c.fast_litlen != nullptr) fast_run(c);
+#endif
+    r = careful_step(c);
+  } while (r == STEP_CONTINUE);
+  return r;
 }
 
-int32_t decode_block_reference(uint8_t* out_base, uint32_t history, uint32_t want) {
-  return decode_block_with(out_base, history, want, 0);
+int32_t (*decode_block_override)(uint8_t* out_base, uint32_t history, uint32_t want);
+
+int32_t decode_block(uint8_t* out_base, uint32_t history, uint32_t want) {
+  if (decode_block_override != nullptr) return decode_block_override(out_base, history, want);
+  return decode_block_by(out_base, history, want, 1, decode_set_fast);
 }

@@ -4,7 +4,8 @@
 #include "decode/decoder_state.h"
 #include "decode/input.h"
 #include "shell/result_codes.h"
-#include "shell/stub_config.h"
+
+#include <emmintrin.h>
 
 namespace {
 
@@ -14,17 +15,27 @@ constexpr uint8_t CALL_OPCODE = 0xE8;
 // need a stack probe in the stub. One pass runs at a time.
 uint8_t stage[STAGE_SIZE];
 
-// Index of the first 0xE8 in [from, to), or `to`. Eight bytes at a time: a
-// byte equal to 0xE8 becomes 0 after the XOR, and the lowest byte flagged by
-// the zero-byte test is the first zero (flags above a zero may be false).
-uint32_t find_call(const uint8_t* src, uint32_t from, uint32_t to) {
-  while (to - from >= 8) {
-    uint64_t v = load_le64(src + from) ^ 0xE8E8E8E8E8E8E8E8ull;
-    uint64_t zero = (v - 0x0101010101010101ull) & ~v & 0x8080808080808080ull;
-    if (zero != 0) return from + ((uint32_t)__builtin_ctzll(zero) >> 3);
-    from += 8;
+// Index of the first 0xE8 in [from, to), or `to`, with the bytes before it
+// copied to `dest` (dest[0] for src[from]). Sixteen bytes at a time while as
+// many remain, each group stored whole before it is looked at: bytes stored
+// past the call lie within dest[0, to - from) and are staged again after it.
+// Built for size (the stub), the bytes go one at a time.
+uint32_t copy_to_call(uint8_t* dest, const uint8_t* src, uint32_t from, uint32_t to) {
+  const uint32_t start = from;
+#if !defined(__OPTIMIZE_SIZE__)
+  const __m128i call = _mm_set1_epi8((char)CALL_OPCODE);
+  while (to - from >= 16) {
+    const __m128i v = _mm_loadu_si128((const __m128i*)(src + from));
+    _mm_storeu_si128((__m128i*)(dest + (from - start)), v);
+    const uint32_t found = (uint32_t)_mm_movemask_epi8(_mm_cmpeq_epi8(v, call));
+    if (found != 0) return from + (uint32_t)__builtin_ctz(found);
+    from += 16;
   }
-  while (from < to && src[from] != CALL_OPCODE) from++;
+#endif
+  while (from < to && src[from] != CALL_OPCODE) {
+    dest[from - start] = src[from];
+    from++;
+  }
   return from;
 }
 
@@ -55,8 +66,7 @@ int32_t translate_pass(FileHandle file, const uint8_t* src, uint32_t n, uint32_t
     uint32_t staged = 0;
     while (i < stretch_end) {
       // The bytes up to the next call go over as they are.
-      uint32_t call = find_call(src, i, stretch_end);
-      mem_copy_forward(stage + staged, src + i, call - i);
+      uint32_t call = copy_to_call(stage + staged, src, i, stretch_end);
       staged += call - i;
       i = call;
       if (i == stretch_end) break;
@@ -75,7 +85,7 @@ int32_t translate_pass(FileHandle file, const uint8_t* src, uint32_t n, uint32_t
       i += 1 + width;
     }
     decoder.member_crc = crc_update(decoder.member_crc, stage, staged);
-    if (stub_config.cancel_requested) return ERR_CANCELLED;
+    if (poll_cancel()) return ERR_CANCELLED;
     if (write_all(file, stage, staged) < 0) return ERR_WRITE;
   }
   return (int32_t)(i - n);

@@ -5,6 +5,10 @@
 // bytes per step through eight tables. Table 0 is decoder.crc_table, the
 // byte-at-a-time table; table t holds for each byte value the CRC of that
 // byte followed by t zero bytes.
+//
+// Built for size (the stub, whose output waits on the file system anyway),
+// the folding keeps one lane and the rest goes a byte at a time through
+// table 0 alone.
 #include "decode/crc32.h"
 
 #include "decode/decoder_state.h"
@@ -15,34 +19,66 @@
 #include <immintrin.h>
 #define QEV_CRC_FOLDING 1
 #endif
+#if defined(__OPTIMIZE_SIZE__)
+#define QEV_CRC_COMPACT 1
+#endif
 
 uint8_t crc_folding;
 
 namespace {
 
 constexpr uint32_t CRC_POLYNOMIAL = 0xEDB88320;  // reflected 0x04C11DB7
+#if !QEV_CRC_COMPACT
 uint32_t crc_slices[7][256];                     // tables 1..7
+#endif
 
 #if QEV_CRC_FOLDING
-// Folding constants for the reflected polynomial: x^(128+32) and x^(128-32)
-// (folding over 16 bytes), x^64 (64 to 32 bits) modulo P, and P with its
-// Barrett constant floor(x^64 / P), all bit-reflected.
+// Folding constants for the reflected polynomial: x^(512+32) and x^(512-32)
+// (folding four lanes over 64 bytes), x^(128+32) and x^(128-32) (one lane
+// over 16 bytes), x^64 (64 to 32 bits) modulo P, and P with its Barrett
+// constant floor(x^64 / P), all bit-reflected.
+const uint64_t K1K2[2] __attribute__((aligned(16))) = {0x0154442bd4, 0x01c6e41596};
 const uint64_t K3K4[2] __attribute__((aligned(16))) = {0x01751997d0, 0x00ccaa009e};
 const uint64_t K5K0[2] __attribute__((aligned(16))) = {0x0163cd6124, 0};
 const uint64_t POLY[2] __attribute__((aligned(16))) = {0x01db710641, 0x01f7011641};
 
-// The running CRC over `length` bytes: at least 16, a multiple of 16. One
-// 128-bit lane: each step folds the lane forward over the next 16 bytes.
+// One lane x folded forward over 16 bytes (k: the constants of the distance)
+// and the bytes there added.
+__attribute__((target("pclmul,sse4.1"))) inline __m128i fold_16(__m128i x, __m128i k,
+                                                               __m128i next) {
+  return _mm_xor_si128(_mm_xor_si128(_mm_clmulepi64_si128(x, k, 0x00), next),
+                       _mm_clmulepi64_si128(x, k, 0x11));
+}
+
+// The running CRC over `length` bytes: at least 16, a multiple of 16. From 64
+// bytes on, four lanes fold 64 bytes per step, independent of each other, so
+// the multiplier works on all four at once; they are then folded into one,
+// which takes the rest 16 bytes per step.
 __attribute__((target("pclmul,sse4.1"))) uint32_t crc_fold(uint32_t crc, const uint8_t* p,
                                                             size_t length) {
-  __m128i x0, x1, x2, x3, x5;
-  x1 = _mm_xor_si128(_mm_loadu_si128((const __m128i*)p), _mm_cvtsi32_si128((int)crc));
-  x0 = _mm_load_si128((const __m128i*)K3K4);
-  for (size_t i = 16; i < length; i += 16) {
-    x5 = _mm_clmulepi64_si128(x1, x0, 0x00);
-    x1 = _mm_clmulepi64_si128(x1, x0, 0x11);
-    x1 = _mm_xor_si128(_mm_xor_si128(x1, _mm_loadu_si128((const __m128i*)(p + i))), x5);
+  __m128i x0, x1, x2, x3;
+  const __m128i* q = (const __m128i*)p;
+  x1 = _mm_xor_si128(_mm_loadu_si128(q), _mm_cvtsi32_si128((int)crc));
+  size_t i = 1;
+  const size_t blocks = length / 16;
+#if !QEV_CRC_COMPACT
+  if (blocks >= 4) {
+    __m128i y2 = _mm_loadu_si128(q + 1), y3 = _mm_loadu_si128(q + 2), y4 = _mm_loadu_si128(q + 3);
+    x0 = _mm_load_si128((const __m128i*)K1K2);
+    for (i = 4; i + 4 <= blocks; i += 4) {
+      x1 = fold_16(x1, x0, _mm_loadu_si128(q + i));
+      y2 = fold_16(y2, x0, _mm_loadu_si128(q + i + 1));
+      y3 = fold_16(y3, x0, _mm_loadu_si128(q + i + 2));
+      y4 = fold_16(y4, x0, _mm_loadu_si128(q + i + 3));
+    }
+    x0 = _mm_load_si128((const __m128i*)K3K4);
+    x1 = fold_16(x1, x0, y2);
+    x1 = fold_16(x1, x0, y3);
+    x1 = fold_16(x1, x0, y4);
   }
+#endif
+  x0 = _mm_load_si128((const __m128i*)K3K4);
+  for (; i < blocks; i++) x1 = fold_16(x1, x0, _mm_loadu_si128(q + i));
   // 128 bits to 64, 64 to 32, then the Barrett reduction.
   x2 = _mm_clmulepi64_si128(x1, x0, 0x10);
   x3 = _mm_setr_epi32(~0, 0, ~0, 0);
@@ -69,6 +105,7 @@ void build_crc_table() {
     for (int k = 0; k < 8; k++) c = (c & 1) ? (c >> 1) ^ CRC_POLYNOMIAL : c >> 1;
     decoder.crc_table[i] = c;
   }
+#if !QEV_CRC_COMPACT
   for (uint32_t i = 0; i < 256; i++) {
     uint32_t c = decoder.crc_table[i];
     for (int t = 0; t < 7; t++) {
@@ -76,6 +113,7 @@ void build_crc_table() {
       crc_slices[t][i] = c;
     }
   }
+#endif
 #if QEV_CRC_FOLDING
   unsigned a, b, c, d;
   crc_folding = __get_cpuid(1, &a, &b, &c, &d) && (c & bit_PCLMUL) && (c & bit_SSE4_1);
@@ -92,6 +130,7 @@ uint32_t crc_update(uint32_t crc, const uint8_t* data, size_t length) {
   }
 #endif
   const uint32_t* t0 = decoder.crc_table;
+#if !QEV_CRC_COMPACT
   while (length >= 8) {
     uint32_t lo = load_le32(data) ^ crc;
     uint32_t hi = load_le32(data + 4);
@@ -102,6 +141,7 @@ uint32_t crc_update(uint32_t crc, const uint8_t* data, size_t length) {
     data += 8;
     length -= 8;
   }
+#endif
   while (length != 0) {
     crc = t0[(crc ^ *data++) & 0xFF] ^ (crc >> 8);
     length--;

@@ -61,6 +61,16 @@ struct DecoderState {
   uint32_t dir_read_pos;     // file position of the next directory block's magic
   uint8_t* dir_cursor;       // next unread byte of the driver's dir_buffer
   uint8_t* dir_end;          // end of the decoded bytes in dir_buffer
+  // Set by the extraction driver while it runs (null otherwise): called
+  // wherever the decoders poll cancel_requested, before they read it, so that
+  // the dialog repaints and its Cancel and close box get through while a long
+  // member is decoded, not only between members.
+  void (*drain_hook)();
 };
 
 extern DecoderState decoder;
+
+// The decoders' poll of stub_config.cancel_requested (before each block, at
+// every refill and stored copy, once per table set, after every filter
+// stretch): runs drain_hook first when one is set. Nonzero when cancelled.
+int poll_cancel();

@@ -218,7 +218,7 @@ int decode_member(FileHandle file, uint32_t stream_pos, uint32_t stream_offset, 
       if (remaining == 0) break;
       continue;
     }
-    if (stub_config.cancel_requested) return ERR_CANCELLED;
+    if (poll_cancel()) return ERR_CANCELLED;
     decoder.stream_broken = 1;
     // The stream has ended before the member did: it ends short, and the
     // caller's CRC check fails it.

@@ -90,23 +90,9 @@ int build_table(int32_t* lookup, int32_t* tree, const uint32_t* codes, const uin
 }
 
 int32_t decode_symbol(const HuffmanTable& table, const uint8_t*& pos, uint32_t& bit_offset) {
-  uint32_t bits = peek_bits(pos, bit_offset);
-  int32_t entry = table.lookup[bits & ((1u << table.k) - 1)];
-  if (entry < 0) {
-    if (entry == EMPTY_ENTRY || table.tree == nullptr) return EMPTY_ENTRY;
-    bits >>= table.k;
-    uint32_t node = (uint32_t)(-entry);
-    for (;;) {
-      entry = table.tree[2 * node + (bits & 1)];
-      bits >>= 1;
-      if (entry <= 0) break;
-      node = (uint32_t)entry;
-    }
-    if (entry == EMPTY_ENTRY) return EMPTY_ENTRY;
-    entry = -entry;
-  }
-  consume_bits(pos, bit_offset, table.lengths[entry]);
-  return entry;
+  const int32_t symbol = huffman_lookup(table, peek_bits(pos, bit_offset));
+  if (symbol != EMPTY_ENTRY) consume_bits(pos, bit_offset, table.lengths[symbol]);
+  return symbol;
 }
 
 uint32_t code_space(const uint8_t* lengths, uint32_t n) {

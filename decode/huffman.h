@@ -49,10 +49,27 @@ int build_codes(const uint8_t* lengths, uint32_t n, uint32_t* codes);
 int build_table(int32_t* lookup, int32_t* tree, const uint32_t* codes, const uint8_t* lengths,
                 uint32_t k, uint32_t n);
 
+// The symbol whose code starts `bits` (first bit in bit 0, at least 16 valid
+// bits), or EMPTY_ENTRY. A walk through the tree never needs more bits, since
+// no code is longer than 16 bits and every node lies on some code's path.
+inline int32_t huffman_lookup(const HuffmanTable& table, uint32_t bits) {
+  int32_t entry = table.lookup[bits & ((1u << table.k) - 1)];
+  if (entry >= 0) return entry;
+  if (entry == EMPTY_ENTRY || table.tree == nullptr) return EMPTY_ENTRY;
+  bits >>= table.k;
+  uint32_t node = (uint32_t)(-entry);
+  for (;;) {
+    entry = table.tree[2 * node + (bits & 1)];
+    bits >>= 1;
+    if (entry <= 0) break;
+    node = (uint32_t)entry;
+  }
+  return entry == EMPTY_ENTRY ? EMPTY_ENTRY : -entry;
+}
+
 // Decodes one symbol at (pos, bit_offset) and consumes its code; or returns
 // EMPTY_ENTRY, consuming nothing. Peeks 4 bytes at pos (the caller has tested
-// for a refill); a walk through the tree never needs more than the 25 bits a
-// peek yields, since no code is longer than 16 bits.
+// for a refill); the 25 bits a peek yields are more than a code needs.
 int32_t decode_symbol(const HuffmanTable& table, const uint8_t*& pos, uint32_t& bit_offset);
 
 // The part of the code space that the lengths of a code of n symbols take, in

@@ -5,7 +5,6 @@
 #include "decode/decoder_state.h"
 #include "platform/platform.h"
 #include "shell/result_codes.h"
-#include "shell/stub_config.h"
 
 namespace {
 
@@ -66,7 +65,7 @@ int start_block() {
 int refill_input() {
   InputState& in = decoder.in;
   if (in.chunk_remaining == 0) return ERR_TRUNCATED;
-  if (stub_config.cancel_requested) return ERR_CANCELLED;
+  if (poll_cancel()) return ERR_CANCELLED;
   // A symbol started before limit ends at most FRAME_MARGIN bytes past it;
   // anything else is not a position this refill can carry.
   ptrdiff_t past = in.pos - in.limit;
@@ -93,7 +92,7 @@ int32_t copy_stored(uint8_t* dest, uint32_t n) {
   mem_copy_forward(dest, p, copied);
   in.pos = p + copied;
   in.bit_offset = 0;
-  if (stub_config.cancel_requested) return ERR_CANCELLED;
+  if (poll_cancel()) return ERR_CANCELLED;
   if (copied < n) {
     uint32_t asked = min_u32(n - copied, in.chunk_remaining);
     if (asked != 0) {

@@ -5,6 +5,10 @@
 #include "decode/input.h"
 #include "shell/result_codes.h"
 
+#if defined(__OPTIMIZE_SIZE__)
+#define QEV_LENGTHS_COMPACT 1
+#endif
+
 namespace {
 
 constexpr uint32_t PRECODE_BITS = 6;  // lookup width of the pre-code table
@@ -17,12 +21,15 @@ constexpr uint32_t REPEAT_RUN_1 = 19;
 // there instead of overflowing; the runs it then writes are the same.
 constexpr uint32_t MULTIPLIER_CAP = 1u << 16;
 
-// The pre-code's own working storage.
+// The pre-code's own working storage. consumed[i] is the code length of the
+// symbol in lookup[i] (0 where the lookup holds none), so that a symbol's
+// length does not wait for the symbol (not kept when built for size).
 struct PrecodeTables {
   uint8_t lengths[PRECODE_SYMBOLS];
   uint32_t codes[PRECODE_SYMBOLS];
   int32_t lookup[1u << PRECODE_BITS];
   int32_t tree[2 * PRECODE_SYMBOLS];
+  uint8_t consumed[1u << PRECODE_BITS];
 };
 PrecodeTables precode;
 
@@ -78,33 +85,128 @@ int read_precode_fields(Reader& r) {
   build_codes(precode.lengths, PRECODE_SYMBOLS, precode.codes);
   build_table(precode.lookup, precode.tree, precode.codes, precode.lengths, PRECODE_BITS,
               PRECODE_SYMBOLS);
+#if !QEV_LENGTHS_COMPACT
+  for (uint32_t i = 0; i < (1u << PRECODE_BITS); i++) {
+    precode.consumed[i] = precode.lookup[i] >= 0 ? precode.lengths[precode.lookup[i]] : 0;
+  }
+#endif
   return 0;
 }
 
+// The pre-code symbols of the lengths, one after another, each one waiting
+// for the bits its predecessor left. Taken from a 64-bit bit buffer, as in
+// the fast decode loop (see there), whose position is in_next * 8 - bitsleft;
+// the reader r is brought up to date from it before a refill and by finish().
+// Built for size (the stub), the symbols are peeked and consumed in r itself.
+#if QEV_LENGTHS_COMPACT
+class PrecodeSymbols {
+ public:
+  explicit PrecodeSymbols(Reader& r) : r_(r) {}
+  // The next symbol, its code consumed: 0, ERR_DAMAGED (bits that match no
+  // code) or the failure of a refill.
+  int next(int32_t* symbol) {
+    int result = r_.ensure_input();
+    if (result < 0) return result;
+    const uint32_t bits = peek_bits(r_.pos, r_.bit_offset);
+    int32_t s = precode.lookup[bits & ((1u << PRECODE_BITS) - 1)];
+    if (s < 0) s = huffman_lookup(table_, bits);
+    if (s == EMPTY_ENTRY) return ERR_DAMAGED;
+    consume_bits(r_.pos, r_.bit_offset, precode.lengths[s]);
+    *symbol = s;
+    return 0;
+  }
+  void finish() {}
+
+ private:
+  Reader& r_;
+  const HuffmanTable table_ = {precode.lookup, precode.tree, precode.lengths, PRECODE_BITS};
+};
+#else
+class PrecodeSymbols {
+ public:
+  explicit PrecodeSymbols(Reader& r) : r_(r) { load(); }
+  int next(int32_t* symbol) {
+    if (in_next_ - ((bitsleft_ + 7) >> 3) >= decoder.in.limit) {
+      finish();
+      int result = r_.ensure_input();
+      if (result < 0) return result;
+      load();
+    }
+    // A symbol takes at most 16 bits. Topping up loads 8 bytes from at most
+    // 8 bytes past a symbol's start, which lies before limit.
+    if (bitsleft_ < MAX_CODE_LENGTH) {
+      bitbuf_ |= load_le64(in_next_) << bitsleft_;
+      in_next_ += (63 - bitsleft_) >> 3;
+      bitsleft_ |= 56;
+    }
+    // The lookup first, the tree only for codes longer than its width.
+    const uint32_t bits = (uint32_t)bitbuf_;
+    const uint32_t index = bits & ((1u << PRECODE_BITS) - 1);
+    int32_t s = precode.lookup[index];
+    uint32_t consumed = precode.consumed[index];
+    if (s < 0) {
+      s = huffman_lookup(table_, bits);
+      if (s == EMPTY_ENTRY) return ERR_DAMAGED;
+      consumed = precode.lengths[s];
+    }
+    bitbuf_ >>= consumed;
+    bitsleft_ -= consumed;
+    *symbol = s;
+    return 0;
+  }
+  // Puts the position into r.
+  void finish() {
+    r_.pos = in_next_ - ((bitsleft_ + 7) >> 3);
+    r_.bit_offset = (0u - bitsleft_) & 7;
+  }
+
+ private:
+  // A load at the reader's byte: 57 to 64 bits. The reader may stand up to 8
+  // bytes past limit, inside the margin or the spare bytes.
+  void load() {
+    bitbuf_ = load_le64(r_.pos) >> r_.bit_offset;
+    in_next_ = r_.pos + 8;
+    bitsleft_ = 64 - r_.bit_offset;
+  }
+
+  Reader& r_;
+  const HuffmanTable table_ = {precode.lookup, precode.tree, precode.lengths, PRECODE_BITS};
+  const uint8_t* in_next_;
+  uint64_t bitbuf_;
+  uint32_t bitsleft_;
+};
+#endif
+
 int read_sets(Reader& r, uint8_t* lengths, uint32_t set_size, uint32_t end) {
-  const HuffmanTable table = {precode.lookup, precode.tree, precode.lengths, PRECODE_BITS};
   uint32_t current = 0;
   uint32_t zero_multiplier = 1;
   uint32_t repeat_multiplier = 1;
   uint32_t out = 0;
+  PrecodeSymbols symbols(r);
   while (out < end) {
-    int result = r.ensure_input();
-    if (result < 0) return result;
-    int32_t symbol = decode_symbol(table, r.pos, r.bit_offset);
-    if (symbol == EMPTY_ENTRY) return ERR_DAMAGED;
+    int32_t symbol;
+    int result = symbols.next(&symbol);
+    if (result < 0) {
+      symbols.finish();
+      return result;
+    }
     if ((uint32_t)symbol < ZERO_RUN_1) {
       // A change against the same place of the previous set, or against the
       // current length where that has no code (or there is no previous set).
+      // Both are at most 16, so one subtraction takes the sum modulo 17.
       uint32_t base = out >= set_size ? lengths[out - set_size] : 0;
       if (base == 0) base = current;
-      current = (base + (uint32_t)symbol) % 17;
+      current = base + (uint32_t)symbol;
+      if (current >= 17) current -= 17;
       lengths[out++] = (uint8_t)current;
       zero_multiplier = 1;
       repeat_multiplier = 1;
     } else if ((uint32_t)symbol <= ZERO_RUN_2) {
       // Zero runs leave the current length alone.
       uint32_t run = zero_multiplier * ((uint32_t)symbol - ZERO_RUN_1 + 1);
-      for (; run > 0 && out < end; run--) lengths[out++] = 0;
+      if (run > end - out) run = end - out;
+      mem_fill(lengths + out, 0, run);
+      out += run;
       if (zero_multiplier < MULTIPLIER_CAP) zero_multiplier <<= 1;
       repeat_multiplier = 1;
     } else {
@@ -118,6 +220,7 @@ int read_sets(Reader& r, uint8_t* lengths, uint32_t set_size, uint32_t end) {
       zero_multiplier = 1;
     }
   }
+  symbols.finish();
   // Every length written is a value modulo 17 or a copy of one, so none is
   // above 16: the table builders can take them as they are.
   return 0;

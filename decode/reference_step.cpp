@@ -2,6 +2,7 @@
 // It serves the fast loop for the items near the ends of the input and the
 // output and for damaged data, and stands as the oracle it is tested against.
 #include "decode/block_context.h"
+#include "decode/block_decoder.h"
 #include "decode/decoder_state.h"
 #include "decode/input.h"
 #include "decode/length_sets.h"
@@ -89,4 +90,19 @@ StepResult reference_step(BlockContext& c) {
   for (uint32_t i = 0; i < length; i++) c.out[i] = from[i];
   c.out += length;
   return STEP_CONTINUE;
+}
+
+namespace {
+
+StepResult decode_set_reference(BlockContext& c) {
+  StepResult r;
+  do r = reference_step(c);
+  while (r == STEP_CONTINUE);
+  return r;
+}
+
+}  // namespace
+
+int32_t decode_block_reference(uint8_t* out_base, uint32_t history, uint32_t want) {
+  return decode_block_by(out_base, history, want, 0, decode_set_reference);
 }

@@ -8,13 +8,18 @@
 //   byte 0   level (value % 10)
 //   byte 1   bits 0-1 filter (auto, none, 16-bit, 32-bit); bits 2-4 block
 //            size (largest, 64, 500, 3000, 9000, 70000, 2, 13); bits 5-7
-//            stream limit (32 MiB, 1, 100, 2000, 20000, 300000, 64, 1 MiB)
+//            stream limit (256 KiB, 1, 100, 2000, 20000, 300000, 64, 4096);
+//            the members take at most 256 KiB, so the first and the sixth
+//            put them all in one stream (the writer reserves room for a
+//            whole stream up front: a limit of megabytes only makes every
+//            input slower)
 //   byte 2   bits 0-1 distance tables forced (0: chosen); bits 2-3 default
 //            set (0, 3: chosen, 1: used, 2: not); bit 4 stored blocks
 //            forbidden; bits 5-7 directory block limit (8192, 38, 80, 150,
 //            300, 1000, 4000, 60) with bit 5 also forcing stored directory
 //            blocks
-//   byte 3   set split (0: adaptive, else items per set)
+//   byte 3   set split: below 192 adaptive, else (value - 191) * 4 items per
+//            set (tiny sets cost both sides a table build per few items)
 //   then entries until the input ends, each:
 //     kind     bit 0 folder; bit 1 read-only; bits 2-3 parent folder (0: the
 //              root, else folder d1-d3, made before when needed); bit 4 the
@@ -24,6 +29,8 @@
 //     time     2 bytes: DOS date and time chosen from them
 //     length   2 bytes little-endian; then up to that many data bytes (with
 //              bit 4: 1 + byte count % 64 bytes, repeated to the length)
+// Entries that would take the members past 256 KiB in all are left out, so
+// that one input stays quick to pack at every level.
 #include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -72,7 +79,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const qev::FilterMode filters[] = {qev::FilterMode::Auto, qev::FilterMode::None,
                                             qev::FilterMode::E8_16, qev::FilterMode::E8_32};
   static const uint32_t block_sizes[] = {0, 64, 500, 3000, 9000, 70000, 2, 13};
-  static const uint64_t stream_limits[] = {32u << 20, 1, 100, 2000, 20000, 300000, 64, 1u << 20};
+  static const uint64_t stream_limits[] = {256u << 10, 1, 100, 2000, 20000, 300000, 64, 4096};
   o.filter = filters[b & 3];
   o.encoder.block_size = block_sizes[(b >> 2) & 7];
   o.stream_limit = stream_limits[b >> 5];
@@ -83,9 +90,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   o.encoder.block.allow_stored = !(b & 16);
   o.dir_block_limit = dir_limits[b >> 5];
   o.dir_block.force_stored = (b >> 5) & 1;
-  o.encoder.block.split_items = in.byte();
+  b = in.byte();
+  o.encoder.block.split_items = b < 192 ? 0 : (b - 191u) * 4;
 
   static const char alphabet[] = "abcdefghijklmnopqrstuvwxyz0123456789-_ABCXYZ\xE9\xC4";
+  constexpr size_t MAX_TOTAL = 256 << 10;
+  size_t total = 0;
   std::vector<qev::PackEntry> entries;
   std::set<std::string> taken;  // names in lower case: Windows folds the case
   bool made[4] = {true, false, false, false};
@@ -122,6 +132,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         for (; length > 0 && in.left; length--) e.data.push_back(in.byte());
       }
     }
+    if (total + e.data.size() > MAX_TOTAL) continue;
+    total += e.data.size();
     entries.push_back(e);
   }
   if (entries.empty()) return 0;

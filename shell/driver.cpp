@@ -1,6 +1,10 @@
 // The extraction driver. Everything runs on the caller's (GUI) thread; the
-// queue is drained between members so that Cancel and the close box get
-// through, and cancel_requested is polled before every member.
+// queue is drained between members, and now and then while a member is
+// decoded (the decoders call pump_messages through decoder.drain_hook
+// wherever they poll cancel_requested), so that the dialog repaints and
+// Cancel and the close box get through even during a long member; a member
+// cancelled that way fails like any other, its partial file deleted.
+// cancel_requested is also polled before every member.
 //
 // Buffers: one block allocated here holds the input buffer and, behind it, the
 // 8 KiB directory buffer (one allocation and one failure path, and nothing
@@ -27,6 +31,9 @@
 //   a failed seek to the directory counts as a directory failure.
 // - A directory entry whose name or skipped areas run past the decoded bytes
 //   of its block makes the archive damaged (directory_walk_next).
+// - A member whose stream ends before its size is reached fails its check
+//   (deleted, "fails error check") even when the bytes written happen to have
+//   the entry's CRC-32 (member_verified).
 // - A member whose name would leave the destination (safe_name.h) is not
 //   extracted, folder or file; the loop goes on and the result becomes
 //   ERR_DAMAGED, so the user is told once the loop has ended. The closing
@@ -40,6 +47,7 @@
 #include "archive/layout.h"
 #include "decode/decoder_state.h"
 #include "decode/entry_stream.h"
+#include "decode/input.h"
 #include "platform/platform.h"
 #include "shell/directory_walk.h"
 #include "shell/format.h"
@@ -113,7 +121,7 @@ MemberOutcome extract_file(void* window, const DirectoryEntry& entry, const char
   }
   file_set_times(file, entry.create_date, entry.create_time, entry.write_date, entry.write_time);
   file_close(file);
-  if (decoder.member_crc != entry.crc32) {
+  if (!member_verified(entry)) {
     file_delete(path);
     return report_error(window, ERR_CRC, path, 1) ? MEMBER_STOP : MEMBER_DONE;
   }
@@ -203,6 +211,15 @@ void closing_actions(const Folder& folder) {
 
 }  // namespace
 
+// A stream that ends before the member's data do leaves stream_broken set, and
+// the bytes written are then fewer than `size`; their CRC-32 can still equal
+// the entry's (no byte written and a crc32 of 0, say), so the CRC comparison
+// alone would keep a truncated file without a word.
+int member_verified(const DirectoryEntry& entry) {
+  int whole = entry.size == 0 || !decoder.stream_broken;
+  return whole && decoder.member_crc == entry.crc32;
+}
+
 int extract_all(void* window) {
   char* destination = stub_config.destination;
   // The dialog and the host tool hand over at most 260 characters; a text
@@ -233,8 +250,15 @@ int extract_all(void* window) {
   // A.5, A.6
   decoder.in.input_buffer = (uint8_t*)mem_alloc(INPUT_BUFFER_ALLOC + DIR_BUFFER_SIZE);
   if (!decoder.in.input_buffer) return ERR_NOMEM;
+  // The decoders load whole words at the read position, so near the end of a
+  // frame they read bytes past those filled (the spare bytes among them);
+  // with valid data those bits never decide anything, with damaged data they
+  // may. Zeroed once, they are defined from the first frame on, and a damaged
+  // archive decodes the same on every run.
+  mem_fill(decoder.in.input_buffer, 0, INPUT_BUFFER_ALLOC);
   uint8_t* dir_buffer = decoder.in.input_buffer + INPUT_BUFFER_ALLOC;
   reset_stream_state();
+  decoder.drain_hook = pump_messages;
   // A.7: without a separator, names resolve against the current folder (of
   // the drive).
   if (names_folder) {
@@ -273,6 +297,7 @@ int extract_all(void* window) {
   if (!stopped && !stub_config.cancel_requested) closing_actions(folder);
 
   // D
+  decoder.drain_hook = nullptr;
   reset_stream_state();
   mem_free(decoder.in.input_buffer);
   decoder.in.input_buffer = 0;

@@ -26,6 +26,12 @@ int ui_overwrite_prompt();
 void ui_set_status(void* window, const char* text);
 // Dispatches pending window messages without waiting (may set cancel_requested).
 void drain_message_queue();
+// While a member is decoded: the driver's drain_hook (decoder_state.h), which
+// the decoders call wherever they poll cancel_requested, every few kilobytes
+// of output. It drains the queue now and then (the stub: at most every 50 ms,
+// since every drain asks the window system), so that the dialog repaints and
+// Cancel or the close box take effect during a long member.
+void pump_messages();
 // GetCurrentDirectoryA into `out` (260 bytes); 0 on failure.
 uint32_t ui_current_folder(char* out, uint32_t capacity);
 // GetVolumeInformationA on the root (e.g. "C:\"), asking only for the maximum

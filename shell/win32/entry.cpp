@@ -5,8 +5,12 @@
 
 #include "shell/win32/installer_main.h"
 
+// The image's own first byte, placed by the linker: the module handle of the
+// executable, which GetModuleHandleA(nullptr) would return.
+extern "C" IMAGE_DOS_HEADER __ImageBase;
+
 extern "C" void installer_entry() {
-  LPSTR command_line = GetCommandLineA();
-  HINSTANCE instance = GetModuleHandleA(nullptr);
-  ExitProcess(installer_main(instance, nullptr, command_line, SW_SHOWNORMAL));
+  // installer_main uses only the instance; the command line is never looked
+  // at, so it is not fetched.
+  ExitProcess(installer_main((HINSTANCE)&__ImageBase, nullptr, nullptr, SW_SHOWNORMAL));
 }

@@ -31,11 +31,14 @@ INT_PTR init_main_dialog(HWND window) {
   SetWindowTextA(window, stub_config.title);
   format_message(message_buffer, MESSAGE_BUFFER_SIZE, stub_config.intro_format, exe_name,
                  nullptr);
-  SetDlgItemTextA(window, CTL_INTRO, message_buffer);
-  if (stub_config.overwrite_all) CheckDlgButton(window, CTL_OVERWRITE, BST_CHECKED);
+  // Texts and the check box are set and read with the messages that
+  // SetDlgItemTextA, CheckDlgButton, GetDlgItemTextA and IsDlgButtonChecked
+  // send, sent directly: the stub imports SendDlgItemMessageA alone for them.
+  SendDlgItemMessageA(window, CTL_INTRO, WM_SETTEXT, 0, (LPARAM)message_buffer);
+  if (stub_config.overwrite_all) SendDlgItemMessageA(window, CTL_OVERWRITE, BM_SETCHECK, BST_CHECKED, 0);
   for (int id = CTL_FOLDER; id <= CTL_EXTRACT; id++)
     SendDlgItemMessageA(window, id, WM_SETFONT, (WPARAM)dialog_font, 0);
-  SetDlgItemTextA(window, CTL_FOLDER, stub_config.destination);
+  SendDlgItemMessageA(window, CTL_FOLDER, WM_SETTEXT, 0, (LPARAM)stub_config.destination);
   SetFocus(GetDlgItem(window, CTL_FOLDER));
   SendDlgItemMessageA(window, CTL_FOLDER, EM_SETSEL, 0, -1);
   return FALSE;  // the focus has been set here
@@ -45,8 +48,10 @@ INT_PTR extract(HWND window) {
   if (extraction_started) return FALSE;
   extraction_started = true;
   // At most 260 characters; destination always ends up terminated.
-  GetDlgItemTextA(window, CTL_FOLDER, stub_config.destination, DESTINATION_SIZE);
-  stub_config.overwrite_all = IsDlgButtonChecked(window, CTL_OVERWRITE) != 0;
+  SendDlgItemMessageA(window, CTL_FOLDER, WM_GETTEXT, DESTINATION_SIZE,
+                      (LPARAM)stub_config.destination);
+  stub_config.overwrite_all =
+      SendDlgItemMessageA(window, CTL_OVERWRITE, BM_GETCHECK, 0, 0) != 0;
   int result = extract_all(window);
   // Failures tied to one output path were reported by the driver with that
   // path; what comes back names the installer itself.

@@ -17,7 +17,7 @@ INT_PTR CALLBACK overwrite_prompt_proc(HWND window, UINT message, WPARAM wparam,
       // destination holds the full output path of the member in question.
       format_message(message_buffer, MESSAGE_BUFFER_SIZE, stub_config.prompt_format,
                      stub_config.destination, nullptr);
-      SetDlgItemTextA(window, CTL_QUESTION, message_buffer);
+      SendDlgItemMessageA(window, CTL_QUESTION, WM_SETTEXT, 0, (LPARAM)message_buffer);
       return TRUE;  // the dialog manager focuses the first tab stop, Yes
     case WM_COMMAND: {
       int id = LOWORD(wparam);

@@ -19,7 +19,8 @@ int ui_overwrite_prompt() {
 }
 
 void ui_set_status(void* window, const char* text) {
-  SetDlgItemTextA((HWND)window, CTL_STATUS, text);
+  // What SetDlgItemTextA sends, sent directly.
+  SendDlgItemMessageA((HWND)window, CTL_STATUS, WM_SETTEXT, 0, (LPARAM)text);
 }
 
 uint32_t ui_current_folder(char* out, uint32_t capacity) {

@@ -173,6 +173,23 @@ TEST_F(Cli, TestChecksEveryMemberAndWritesNothing) {
   EXPECT_EQ(r.out, "1 of 3 entries failed\n");
 }
 
+TEST_F(Cli, TestFindsAMemberCutShortWhoseBytesHaveTheEntrysCrc) {
+  // A record with no name at the stream's end, an entry of 50 bytes and a
+  // crc32 of 0: nothing is decoded, and nothing has the CRC-32 0.
+  TestArchive a;
+  int s = a.add_stream();
+  size_t i = a.add_file(s, "a.txt", "");
+  a.entries[i].e.stream_offset = a.stream_size(s);
+  a.pad_stream(s, 11, 0);
+  a.entries[i].e.size = 50;
+  a.entries[i].keep_crc = true;
+  a.entries[i].e.crc32 = 0;
+  save("short.qev", a.build());
+  Outcome r = qev({"test", "short.qev"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "File \"a.txt\" fails error check\n");
+}
+
 TEST_F(Cli, TestAndListReportADamagedDirectory) {
   TestArchive a;
   int s = a.add_stream();

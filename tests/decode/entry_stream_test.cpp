@@ -10,6 +10,7 @@
 #include <random>
 #include <vector>
 
+#include "archive/layout.h"
 #include "archive_builder.h"
 #include "decode/block_decoder.h"
 #include "decode/decoder_state.h"
@@ -278,9 +279,9 @@ TEST(DecodeMember, LargeFramesFastAndReferenceAlike) {
     Extracted both[2];
     for (int ref = 0; ref < 2; ref++) {
       ArchiveFile a(with_header(damaged));
-      reference_decoding = (uint8_t)ref;
+      decode_block_override = ref ? decode_block_reference : nullptr;
       both[ref] = extract(0, 900000);
-      reference_decoding = 0;
+      decode_block_override = nullptr;
     }
     EXPECT_EQ(both[0].result, both[1].result) << round;
     EXPECT_EQ(both[0].file, both[1].file) << round;
@@ -289,6 +290,48 @@ TEST(DecodeMember, LargeFramesFastAndReferenceAlike) {
       EXPECT_EQ(both[0].result, 0);
       EXPECT_EQ(both[0].file, l.data[0]);
     }
+  }
+}
+
+// The drain hook runs wherever the decoders poll cancel_requested, inside a
+// block too: once per table set and at every refill of a large frame, and at
+// each stretch of a filtered member. A cancel set by it at any of those calls
+// stops the member there with ERR_CANCELLED, after no more calls.
+namespace drain_count {
+uint32_t calls;
+uint32_t cancel_at;
+void hook() {
+  if (++calls == cancel_at) stub_config.cancel_requested = 1;
+}
+}  // namespace drain_count
+
+TEST(DecodeMember, TheDrainHookRunsInsideABlockAndACancelStopsThere) {
+  Layout l;
+  l.add("a", dectest::text_data(22, 900000), FLAG_E8_32);
+  BlockPlan big = {(uint32_t)l.decoded.size()};
+  big.per_set = 20000;
+  Bytes stream = dectest::encode_stream(l.decoded, {big});
+  ASSERT_GT(stream.size(), 3 * INPUT_BUFFER_SIZE) << "the frame takes several refills";
+  uint32_t whole_calls = 0;
+  for (uint32_t cancel_at : {0u, 5u, 17u}) {
+    ArchiveFile a(with_header(stream));
+    drain_count::calls = 0;
+    drain_count::cancel_at = cancel_at;
+    decoder.drain_hook = drain_count::hook;
+    Extracted e = extract(0, (uint32_t)l.data[0].size(), FLAG_E8_32);
+    decoder.drain_hook = nullptr;
+    if (cancel_at == 0) {
+      ASSERT_EQ(e.result, 0);
+      EXPECT_EQ(e.file, l.data[0]);
+      whole_calls = drain_count::calls;
+      // One block: its sets, its refills and the filter's 55 stretches.
+      EXPECT_GT(whole_calls, 55u + 3u);
+    } else {
+      EXPECT_EQ(e.result, ERR_CANCELLED) << cancel_at;
+      EXPECT_EQ(drain_count::calls, cancel_at) << "polled on after the cancel";
+      EXPECT_LT(e.file.size(), l.data[0].size());
+    }
+    stub_config.cancel_requested = 0;
   }
 }
 

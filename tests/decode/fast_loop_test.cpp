@@ -187,6 +187,79 @@ TEST(FastLoop, SparseAndOverSubscribedCodesDecodeAlike) {
   }
 }
 
+// Matches reaching up to 1 MiB back, so every distance symbol's match is
+// copied, through complete codes of up to 16 bits: a distance may take its
+// longest 16 + 18 bits right where the bit buffer holds just enough for it,
+// and the decoding that follows must still read the right bits.
+TEST(FastLoop, LongDistancesWithLongCodesDecodeAlike) {
+  std::mt19937 rng(404);
+  Bytes history(1100000);
+  for (auto& b : history) b = (uint8_t)rng();
+  for (int round = 0; round < 40; round++) {
+    dectest::reset_decoder();
+    const uint32_t tables = 1 + rng() % 3;
+    dectest::BlockDesign design;
+    design.tables = tables;
+    design.max_code_length = 16;
+    std::vector<Item> items;
+    uint32_t total = 0;
+    for (int i = 0, n = 2000 + rng() % 4000; i < n; i++) {
+      if (rng() % 3 == 0) {
+        // One common literal, so that the others take 11 bits and more.
+        items.push_back(dectest::literal((uint8_t)(rng() % 4 ? 'e' : rng())));
+        total++;
+        continue;
+      }
+      Item item;
+      // Now and then a long length, whose 15 extra bits after a code of
+      // several bits leave the bit buffer part-used before a long distance.
+      const uint32_t pick = rng() % 20;
+      const uint32_t length = pick < 16 ? 3 + rng() % 40 : pick < 19 ? 131 + rng() % 128 : 259 + rng() % 3000;
+      total += length;
+      dectest::length_symbol(length, &item.lit_sym, &item.lit_extra, &item.lit_extra_bits);
+      item.dist_table = dectest::table_for_length(length, tables);
+      // Table 0 codes every distance; the others only their own range.
+      const uint32_t symbols = item.dist_table == 0 ? 42 : item.dist_table == 1 ? 14 : 28;
+      // Mostly the far symbols with the most extra bits.
+      item.dist_sym = rng() % 2 ? symbols - 1 - rng() % 4 : 6 + rng() % (symbols - 6);
+      item.dist_extra_bits = (item.dist_sym - 6) / 2 + 1;
+      item.dist_extra = rng() & ((1u << item.dist_extra_bits) - 1);
+      items.push_back(item);
+    }
+    design.sets = dectest::split_sets(items, rng() % 2 ? 0 : 700);
+    for (auto& set : design.sets) {
+      set.end_with_256 = &set != &design.sets.back();
+      // Literal/length lengths fitted to the items; distance codes over every
+      // symbol, the far ones rarest, so that they take 15 and 16 bits.
+      std::vector<uint32_t> freq(288, 0);
+      for (const Item& item : set.items) freq[item.lit_sym]++;
+      freq[256]++;
+      set.lengths = dectest::huffman_lengths(freq, 16);
+      set.lengths.resize(372, 0);
+      const int starts[3] = {288, 330, 344}, sizes[3] = {42, 14, 28};
+      for (int t = 1; t < 3; t++) {
+        std::vector<uint32_t> dfreq(sizes[t]);
+        for (int k = 0; k < sizes[t]; k++) dfreq[k] = 1u << std::min(sizes[t] - 1 - k, 20);
+        std::vector<uint8_t> dl = dectest::huffman_lengths(dfreq, 16);
+        std::copy(dl.begin(), dl.end(), set.lengths.begin() + starts[t]);
+      }
+      // Table 0: symbols 40 and 41 (18 extra bits) with 16-bit codes, 34
+      // bits in all; 39 down to 30 with 15 down to 6 bits; 29 with 4 and
+      // the rest with 5 bits: a complete code.
+      uint8_t* d0 = set.lengths.data() + starts[0];
+      for (int k = 0; k < 29; k++) d0[k] = 5;
+      d0[29] = 4;
+      for (int k = 30; k < 40; k++) d0[k] = (uint8_t)(k - 24);
+      d0[40] = d0[41] = 16;
+    }
+    BitWriter w;
+    dectest::write_block(w, design);
+    Decoded d = decode_both(w.bytes(), history, total);
+    if (HasFailure()) FAIL() << "round " << round;
+    EXPECT_EQ(d.result, (int32_t)total) << "round " << round;
+  }
+}
+
 TEST(FastLoop, RandomBytesDecodeAlike) {
   std::mt19937 rng(77);
   for (int round = 0; round < 2000; round++) {

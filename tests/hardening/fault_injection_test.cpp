@@ -8,12 +8,12 @@
 // the failure came is deleted, the members before it stay exactly as packed,
 // the closing actions run only after a directory failure or a complete loop,
 // and the run releases all its memory and handles.
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <functional>
 #include <map>
 #include <set>
 #include <sstream>
@@ -23,8 +23,8 @@
 #include "hooks.h"
 #include "platform/dos_time.h"
 #include "platform/fault.h"
-#include "scratch.h"
 #include "samples.h"
+#include "scratch.h"
 #include "shell/result_codes.h"
 #include "shell/ui.h"
 

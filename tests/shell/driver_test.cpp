@@ -159,6 +159,41 @@ TEST_F(Driver, RecordsSplitAcrossBlocks) {
   EXPECT_EQ(read_file(out("three")), three);
 }
 
+TEST_F(Driver, AMemberCutShortFailsItsCheckEvenWhenItsBytesHaveTheEntrysCrc) {
+  // Each stream ends before its member's size is reached, and each entry's
+  // crc32 is that of the bytes the member does get, as a damaged directory
+  // may say: the first gets its data and the CRC word after them, the second
+  // nothing at all (a record with no name, at the stream's end, and a crc32
+  // of 0). Both fail their check: no truncated file is kept.
+  TestArchive a;
+  std::string data = pattern(300, 30);
+  size_t cut = a.add_file(a.add_stream(), "cut", data);
+  int s = a.add_stream();
+  size_t none = a.add_file(s, "none", "");
+  uint32_t tail = a.stream_size(s);
+  a.pad_stream(s, 11, 0);
+  a.add_file(a.add_stream(), "whole", "still here");
+  std::string delivered = data;
+  uint32_t word = reference_crc32(data.data(), data.size());
+  for (int i = 0; i < 4; i++) delivered += (char)(word >> (8 * i));
+  a.entries[cut].e.size = (uint32_t)delivered.size() + 100;
+  a.entries[cut].keep_crc = true;
+  a.entries[cut].e.crc32 = reference_crc32(delivered.data(), delivered.size());
+  a.entries[none].e.stream_offset = tail;
+  a.entries[none].e.size = 50;
+  a.entries[none].keep_crc = true;
+  a.entries[none].e.crc32 = 0;
+
+  EXPECT_EQ(extract(a), 0);
+  EXPECT_EQ(fake_box_texts(),
+            (std::vector<std::string>{"File \"" + out_win("cut") + "\" fails error check",
+                                      "File \"" + out_win("none") + "\" fails error check"}));
+  EXPECT_FALSE(path_exists(out("cut")));
+  EXPECT_FALSE(path_exists(out("none")));
+  EXPECT_EQ(read_file(out("whole")), "still here");
+  EXPECT_TRUE(closing_actions_ran());
+}
+
 TEST_F(Driver, ManyStreamsAndDirectoryBlocksTakeTurns) {
   TestArchive a;
   int s1 = a.add_stream(), s2 = a.add_stream();
@@ -325,6 +360,71 @@ TEST_F(Driver, CancelDuringAMemberDeletesItWithoutClosingActions) {
   EXPECT_TRUE(fake_ui.boxes.empty());  // a cancelled member shows nothing
   EXPECT_FALSE(closing_actions_ran());
   EXPECT_TRUE(fake_ui.registry.empty());
+}
+
+// Cancel clicked while a large member is decoded: the decoders let the
+// window messages through (pump_messages, through decoder.drain_hook)
+// wherever they poll cancel_requested, so the member stops where it is: its
+// partial file is deleted, the member before it stays, nothing after it is
+// extracted, and no closing actions run. Without the cancel the same member
+// pumps all the way through, and the hook is gone once the driver returns.
+TEST_F(Driver, CancelDuringALargeMemberStopsItMidway) {
+  const std::string large = pattern(3000000, 11);
+  auto build = [&](TestArchive& a) {
+    a.add_file(a.add_stream(), "a", "first");
+    int s = a.add_stream();
+    a.add_file(s, "large.bin", large);
+    std::vector<uint32_t> cuts;
+    for (uint32_t at = 100000; at < a.stream_size(s); at += 100000) cuts.push_back(at);
+    a.cut_stream(s, cuts);
+    a.add_file(a.add_stream(), "c", "third");
+  };
+  // The pumps of a whole extraction, and how far large.bin had come at each.
+  std::vector<long long> written;
+  std::string large_path = scratch.host("whole/large.bin");
+  auto size_of_large = [&]() -> long long {
+    struct stat st;
+    return stat(large_path.c_str(), &st) == 0 ? (long long)st.st_size : -1;
+  };
+  {
+    TestArchive whole;
+    build(whole);
+    fake_ui.on_pump = [&](uint32_t) { written.push_back(size_of_large()); };
+    EXPECT_EQ(extract(whole, "whole"), 0);
+    EXPECT_EQ(read_file(large_path), large);
+    EXPECT_TRUE(closing_actions_ran());
+    EXPECT_EQ(decoder.drain_hook, nullptr);
+    file_close(archive_file);
+    archive_file = INVALID_FILE;
+  }
+  // Some pump with part of large.bin written: cancel there.
+  uint32_t midway = 0;
+  for (uint32_t i = 0; i < written.size() && !midway; i++) {
+    if (written[i] > 0 && written[i] < (long long)large.size() / 2) midway = i + 1;
+  }
+  ASSERT_NE(midway, 0u) << "large.bin is decoded without a pump in its middle";
+
+  fake_ui_reset();
+  stub_config_reset();
+  TestArchive cancelled;
+  build(cancelled);
+  fake_ui.cancel_at_pump = midway;
+  long long at_cancel = -1;
+  large_path = out("large.bin");
+  fake_ui.on_pump = [&](uint32_t n) {
+    if (n == midway) at_cancel = size_of_large();
+  };
+  EXPECT_EQ(extract(cancelled), 0);
+  EXPECT_GT(at_cancel, 0) << "cancelled before large.bin was begun";
+  EXPECT_LT(at_cancel, (long long)large.size());
+  EXPECT_EQ(fake_ui.pumps, midway) << "the decoding went on after the cancel";
+  EXPECT_EQ(read_file(out("a")), "first");
+  EXPECT_FALSE(path_exists(out("large.bin")));
+  EXPECT_FALSE(path_exists(out("c")));
+  EXPECT_TRUE(fake_ui.boxes.empty());  // a cancelled member shows nothing
+  EXPECT_FALSE(closing_actions_ran());
+  EXPECT_TRUE(fake_ui.registry.empty());
+  EXPECT_EQ(decoder.drain_hook, nullptr);
 }
 
 TEST_F(Driver, CancelBetweenMembersEndsTheLoop) {

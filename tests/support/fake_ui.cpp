@@ -37,6 +37,12 @@ void drain_message_queue() {
   if (fake_ui.on_drain) fake_ui.on_drain(n);
 }
 
+void pump_messages() {
+  uint32_t n = ++fake_ui.pumps;
+  if (fake_ui.cancel_at_pump == n) stub_config.cancel_requested = 1;
+  if (fake_ui.on_pump) fake_ui.on_pump(n);
+}
+
 uint32_t ui_current_folder(char* out, uint32_t capacity) {
   if (!fake_ui.current_folder_ok || fake_ui.current_folder.size() + 1 > capacity) return 0;
   fake_ui.current_folder.copy(out, fake_ui.current_folder.size());

@@ -1,8 +1,8 @@
 #pragma once
 // A recording fake of shell/ui.h for tests: every message box, prompt, status
 // line, program start and registry call is recorded; message boxes and
-// overwrite prompts answer from scripted queues; a drain hook can set
-// cancel_requested at a chosen drain. fake_ui_reset() restores the defaults
+// overwrite prompts answer from scripted queues; a drain (or a pump, the
+// decoders' drain during a member) can set cancel_requested when chosen. fake_ui_reset() restores the defaults
 // (boxes answer OK, prompts answer Yes, long names, registry calls succeed).
 #include <stdint.h>
 
@@ -41,6 +41,10 @@ struct FakeUi {
   uint32_t cancel_at_drain = 0;
   // Called at every drain with its number, after the cancel hook.
   std::function<void(uint32_t)> on_drain;
+  // The same for pump_messages, the decoders' drains during a member.
+  uint32_t pumps = 0;
+  uint32_t cancel_at_pump = 0;
+  std::function<void(uint32_t)> on_pump;
   // Surroundings.
   bool current_folder_ok = true;
   std::string current_folder = "C:\\work";
