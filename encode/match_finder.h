@@ -73,6 +73,9 @@ class MatchFinder {
   uint32_t hash4(uint32_t pos) const { return (load32(buf_ + pos) * 2654435761u) >> (32 - hash_bits_); }
   uint32_t hash3(uint32_t pos) const { return ((load32(buf_ + pos) << 8) * 2654435761u) >> 16; }
   uint32_t hash2(uint32_t pos) const { return buf_[pos] | (buf_[pos + 1] << 8); }
+  template <class Found>
+  void walk_chain(uint32_t pos, uint32_t max_len, uint32_t max_dist, uint32_t depth,
+                  uint32_t nice_len, uint32_t& best, Found found) const;
 
   const uint8_t* buf_ = nullptr;
   int hash_bits_;

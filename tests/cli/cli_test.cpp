@@ -58,16 +58,6 @@ class Cli : public ::testing::Test {
   Scratch scratch;
 };
 
-std::string pattern(size_t size, uint32_t seed) {
-  std::string s(size, 0);
-  uint32_t x = seed * 2654435761u + 7;
-  for (size_t i = 0; i < size; i++) {
-    x = x * 1103515245u + 12345u;
-    s[i] = (char)(x >> 24);
-  }
-  return s;
-}
-
 // Text-like data that compresses, with x86 call opcodes that the filter picks.
 std::string code_like(size_t size, uint32_t seed) {
   std::string s;

@@ -30,7 +30,9 @@ Bytes encode_stream(const Bytes& decoded, const std::vector<BlockPlan>& plan);
 // Byte offsets of the frames in a stream made by encode_stream (after the magic).
 std::vector<size_t> frame_offsets(const Bytes& stream);
 
-// The whole-member model of the call filter (width 2 or 4).
+// The whole-member model of the call filter (width 2 or 4): an 0xE8 whose
+// operand lies wholly in the member is a call; its operand is translated and
+// skipped.
 Bytes restore_calls_model(const Bytes& member, uint32_t width);
 
 // Data that compress somewhat: text-like with repeats.

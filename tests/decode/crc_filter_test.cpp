@@ -10,6 +10,7 @@
 #include "decode/call_filter.h"
 #include "decode/crc32.h"
 #include "decode/decoder_state.h"
+#include "archive_builder.h"
 #include "decode_fixture.h"
 #include "fault_support.h"
 #include "shell/result_codes.h"
@@ -67,30 +68,6 @@ TEST(CallFilter, OperandTranslations) {
   EXPECT_EQ(std::adjacent_find(seen.begin(), seen.end()), seen.end());
 }
 
-// The whole member restored at once: an 0xE8 whose operand lies wholly in the
-// member is a call; its operand is translated and skipped.
-Bytes model_restore(const Bytes& m, uint32_t width) {
-  Bytes out = m;
-  const uint32_t n = (uint32_t)m.size();
-  for (uint32_t i = 0; i < n;) {
-    if (m[i] == 0xE8 && i + 1 + width <= n) {
-      uint32_t p = i + 1;
-      if (width == 2) {
-        uint16_t w = restore_call16((uint16_t)(m[p] | m[p + 1] << 8), p);
-        out[p] = (uint8_t)w;
-        out[p + 1] = (uint8_t)(w >> 8);
-      } else {
-        uint32_t v = restore_call32(m[p] | m[p + 1] << 8 | m[p + 2] << 16 | (uint32_t)m[p + 3] << 24, p, n);
-        for (int k = 0; k < 4; k++) out[p + k] = (uint8_t)(v >> (8 * k));
-      }
-      i += 1 + width;
-    } else {
-      i++;
-    }
-  }
-  return out;
-}
-
 // Hands the member to filter_write in pieces of the given sizes (cycled).
 // Returns the result, the file's bytes and the finished CRC.
 struct Written {
@@ -130,7 +107,7 @@ TEST(CallFilter, AnyCutGivesTheSameFileAndCrc) {
     // The size of the worked example, and a few small ones.
     for (size_t size : {606208u, 1u, 2u, 5u, 9u, 16400u}) {
       Bytes m = code_like(rng, size);
-      Bytes expect = model_restore(m, width);
+      Bytes expect = dectest::restore_calls_model(m, width);
       Written whole = filter_in_pieces(m, width, {(uint32_t)size});
       ASSERT_EQ(whole.result, 0);
       ASSERT_EQ(whole.file, expect) << width << " " << size;
@@ -152,7 +129,7 @@ TEST(CallFilter, WorkedExamples) {
   Bytes m = {0x90, 0xE8, 0x10, 0x00, 0x00, 0x00};
   m.resize(40, 0x90);
   Written w = filter_in_pieces(m, 4, {3, 37});
-  EXPECT_EQ(w.file, model_restore(m, 4));
+  EXPECT_EQ(w.file, dectest::restore_calls_model(m, 4));
   EXPECT_EQ(w.file[2], 0x10 - 2);  // (0x10 - 2) at p = 2: 0x0E
   // A member whose last byte is 0xE8 is written unchanged.
   m = {0x01, 0x02, 0xE8};

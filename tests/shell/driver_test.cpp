@@ -16,16 +16,6 @@
 
 namespace {
 
-std::string pattern(size_t size, uint32_t seed) {
-  std::string s(size, 0);
-  uint32_t x = seed * 2654435761u + 1;
-  for (size_t i = 0; i < size; i++) {
-    x = x * 1103515245u + 12345u;
-    s[i] = (char)(x >> 23);
-  }
-  return s;
-}
-
 time_t local_time(int year, int month, int day, int hour, int minute, int second) {
   struct tm t = {};
   t.tm_year = year - 1900;
@@ -247,14 +237,20 @@ TEST_F(Driver, FoldersWithAttributes07And27) {
   EXPECT_TRUE(closing_actions_ran());
 }
 
-TEST_F(Driver, WrongCrcDeletesTheFileAndOkGoesOn) {
+// Members a, b, c in one stream; b's entry carries `crc` instead of its own.
+TestArchive middle_member_with_crc(uint32_t crc) {
   TestArchive a;
   int s = a.add_stream();
   a.add_file(s, "a", "first");
   size_t bad = a.add_file(s, "b", "second");
   a.add_file(s, "c", "third");
   a.entries[bad].keep_crc = true;
-  a.entries[bad].e.crc32 = reference_crc32("second", 6) ^ 1;
+  a.entries[bad].e.crc32 = crc;
+  return a;
+}
+
+TEST_F(Driver, WrongCrcDeletesTheFileAndOkGoesOn) {
+  TestArchive a = middle_member_with_crc(reference_crc32("second", 6) ^ 1);
   EXPECT_EQ(extract(a), 0);
   EXPECT_FALSE(path_exists(out("b")));
   EXPECT_EQ(read_file(out("a")), "first");
@@ -267,13 +263,7 @@ TEST_F(Driver, WrongCrcDeletesTheFileAndOkGoesOn) {
 }
 
 TEST_F(Driver, WrongCrcWithCancelStopsWithoutClosingActions) {
-  TestArchive a;
-  int s = a.add_stream();
-  a.add_file(s, "a", "first");
-  size_t bad = a.add_file(s, "b", "second");
-  a.add_file(s, "c", "third");
-  a.entries[bad].keep_crc = true;
-  a.entries[bad].e.crc32 = 0x12345678;
+  TestArchive a = middle_member_with_crc(0x12345678);
   fake_ui.box_answers = {ANSWER_CANCEL};
   EXPECT_EQ(extract(a), 0);
   EXPECT_TRUE(path_exists(out("a")));

@@ -35,6 +35,16 @@ uint32_t reference_crc32(const void* data, size_t size) {
   return ~crc;
 }
 
+std::string pattern(size_t size, uint32_t seed) {
+  std::string s(size, 0);
+  uint32_t x = seed * 2654435761u + 1;
+  for (size_t i = 0; i < size; i++) {
+    x = x * 1103515245u + 12345u;
+    s[i] = (char)(x >> 23);
+  }
+  return s;
+}
+
 std::vector<uint8_t> stored_frame(const uint8_t* data, uint32_t size, bool last) {
   if (size > 0xFFFFF - 6) throw std::invalid_argument("stored frame too long");
   std::vector<uint8_t> frame(6);

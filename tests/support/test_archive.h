@@ -30,6 +30,10 @@
 // shares nothing with the decoder's table-driven one.
 uint32_t reference_crc32(const void* data, size_t size);
 
+// `size` bytes of a pseudo-random pattern fixed by `seed`: member data that
+// shows any misplaced, lost or repeated byte.
+std::string pattern(size_t size, uint32_t seed);
+
 // A stored block frame of a member stream.
 std::vector<uint8_t> stored_frame(const uint8_t* data, uint32_t size, bool last);
 
