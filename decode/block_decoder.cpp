@@ -61,12 +61,30 @@ int build_reference_tables(BlockContext& c) {
 
 namespace {
 
+// Whether no code of n lengths is longer than a reference lookup of k bits,
+// which then holds the code whole (a code that is not over-subscribed needs
+// no tree then). Built for size (the stub), not asked: every incomplete code
+// is tried on its reference table.
+inline bool within_lookup(const uint8_t* lengths, uint32_t n, uint32_t k) {
+#if defined(__OPTIMIZE_SIZE__)
+  (void)lengths;
+  (void)n;
+  (void)k;
+  return false;
+#else
+  uint32_t longest = 0;
+  for (uint32_t s = 0; s < n; s++) longest = lengths[s] > longest ? lengths[s] : longest;
+  return longest <= k;
+#endif
+}
+
 // The tables of one set. The reference tables' results are not acted upon
 // beyond the choice of loop: codes they could not hold decode as empty.
 // The fast tables are used only where they decode exactly as the reference
 // tables: no code over-subscribed, and every code held whole by its
-// reference table, which is certain for complete and empty codes and is
-// found out by building for the others.
+// reference table, which is certain for complete and empty codes and for
+// codes no longer than the lookup, and is found out by building for the
+// others.
 void build_set(BlockContext& c, const uint8_t* lengths, int fast) {
   const CodeLengthSet set = {lengths};
   c.set_lengths = lengths;
@@ -83,12 +101,13 @@ void build_set(BlockContext& c, const uint8_t* lengths, int fast) {
   int built = build_fast_table(tables.fast, FAST_LITLEN_ENOUGH, FAST_LITLEN_BITS,
                                FAST_LITLEN_LENGTH_SHIFT, set.litlen(), tables.litlen_templates, LITLEN_SYMBOLS,
                                FAST_EXCEPTIONAL | FAST_SUBTABLE, FAST_EMPTY_LITLEN);
-  int incomplete = built == FAST_BUILT_INCOMPLETE;
+  int incomplete = built == FAST_BUILT_INCOMPLETE && !within_lookup(set.litlen(), LITLEN_SYMBOLS, LITLEN_BITS);
   for (uint32_t t = 0; t < c.distance_tables && built; t++) {
     built = build_fast_table(tables.fast + FAST_DIST_FIRST + t * FAST_DIST_STRIDE, FAST_DIST_ENOUGH,
                              FAST_DIST_BITS, FAST_DIST_LENGTH_SHIFT, set.distance(t), tables.distance_templates,
                              distance_sizes[t], 0, FAST_EMPTY_DISTANCE);
-    incomplete |= built == FAST_BUILT_INCOMPLETE;
+    incomplete |= built == FAST_BUILT_INCOMPLETE &&
+                  !within_lookup(set.distance(t), distance_sizes[t], DISTANCE_BITS);
   }
   // An incomplete code may be one the reference table cannot hold whole;
   // then the set goes by the reference tables, as over-subscribed ones do.

@@ -10,11 +10,20 @@
 
 #include "platform/platform.h"
 
+// The staging buffer: 16 KB in the Windows builds (the stub); the host
+// stages 128 KB per write, since there a write call costs more than the bytes
+// it carries. Keyed on the target, not on the optimisation, so that the tests
+// of a build see the size its library has.
+#if defined(_WIN32)
 constexpr uint32_t STAGE_SIZE = 16384;
+#else
+constexpr uint32_t STAGE_SIZE = 131072;
+#endif
 // Source bytes staged per write, so that a call begun at the last of them
-// still fits with its operand: 16381 + 2 and 16379 + 4 are both 16383.
-constexpr uint32_t STAGE_LIMIT_16 = 16381;
-constexpr uint32_t STAGE_LIMIT_32 = 16379;
+// still fits with its operand: both limits plus their operand come to
+// STAGE_SIZE - 1 (16381 + 2 and 16379 + 4 in the stub).
+constexpr uint32_t STAGE_LIMIT_16 = STAGE_SIZE - 3;
+constexpr uint32_t STAGE_LIMIT_32 = STAGE_SIZE - 5;
 
 // Restores the call operands of one piece of a filtered member (mode in
 // decoder.filter_mode: 2 or 4, the operand's size), updates decoder.member_crc
@@ -32,6 +41,12 @@ int filter_write(FileHandle file, const uint8_t* piece, uint32_t n, uint32_t off
 // ERR_WRITE or ERR_CANCELLED. Internal to filter_write; open for the tests.
 int32_t translate_pass(FileHandle file, const uint8_t* src, uint32_t n, uint32_t offset,
                        uint32_t member_size);
+
+// How the host's passes look for calls: 0 not chosen yet (the first pass
+// chooses), 1 16 bytes at a time, 2 64 bytes at a time where the CPU compares
+// that many at once (AVX-512BW). Tests set it to check each way; the stub
+// goes a byte at a time whatever it holds.
+extern uint8_t call_scan;
 
 // The operand translations (arithmetic modulo 2^16 and 2^32); p is the member
 // offset of the operand's first byte, size the member's.

@@ -69,18 +69,16 @@ inline void copy_match(uint8_t* out, uint32_t distance, uint32_t length) {
   uint8_t* const end = out + length;
   if (distance >= 8) {
     // Each word read lies wholly before the word written, so even when the
-    // match overlaps itself it reads only bytes already final. Five words
-    // first: most matches are short.
+    // match overlaps itself it reads only bytes already final. Three words
+    // first: nine matches in ten are that short.
     store_word(out, load_le64(from));
     store_word(out + 8, load_le64(from + 8));
     store_word(out + 16, load_le64(from + 16));
-    store_word(out + 24, load_le64(from + 24));
-    store_word(out + 32, load_le64(from + 32));
-    while (out + 40 < end) {
+    while (out + 24 < end) {
       out += 16;
       from += 16;
-      store_word(out + 24, load_le64(from + 24));
-      store_word(out + 32, load_le64(from + 32));
+      store_word(out + 8, load_le64(from + 8));
+      store_word(out + 16, load_le64(from + 16));
     }
   } else if (distance == 1) {
     const uint64_t v = 0x0101010101010101ull * from[0];
@@ -90,21 +88,20 @@ inline void copy_match(uint8_t* out, uint32_t distance, uint32_t length) {
       out += 16;
     } while (out < end);
   } else {
-    // A pattern shorter than a word repeats with its own period, so a byte
-    // also equals the one a multiple of the period back. The first bytes go
-    // one at a time; then words come from the smallest multiple of the
-    // period that is at least 8 back, whose bytes are already final.
-    static const uint8_t step_of[8] = {0, 0, 8, 9, 8, 10, 12, 14};
-    const uint32_t step = step_of[distance];
-    uint8_t* const words = out + (step - distance);
+    // A pattern shorter than a word repeats with its own period, so every
+    // word of the match that starts a whole number of periods in equals its
+    // first word. That word is built from the `distance` bytes before out
+    // (the load reaches past them into bytes not yet final, which are masked
+    // off) and stored every `stride` bytes, the largest multiple of the
+    // period up to 8.
+    static const uint8_t stride_of[8] = {0, 0, 8, 6, 8, 5, 6, 7};
+    const uint64_t x = load_le64(from) & ((1ull << (8 * distance)) - 1);
+    uint64_t v = x | (x << (8 * distance));
+    if (distance < 4) v |= v << (16 * distance);
+    const uint32_t stride = stride_of[distance];
     do {
-      *out = *from;
-      out++;
-      from++;
-    } while (out < words);
-    do {
-      store_word(out, load_le64(out - step));
-      out += 8;
+      store_word(out, v);
+      out += stride;
     } while (out < end);
   }
 }
@@ -300,10 +297,11 @@ __attribute__((always_inline)) inline StepResult fast_run_body(BlockContext& c) 
     }
     bitbuf >>= dentry & 63;
     bitsleft -= dentry & 63;
-    if (dentry & FAST_SHIFT) {
-      prev_distance = last_distance;
-      last_distance = distance;
-    }
+    // The registers shift for a quarter of the matches or so: masks, not a
+    // branch.
+    const uint32_t shift = 0u - (uint32_t)((dentry & FAST_SHIFT) != 0);
+    prev_distance = (last_distance & shift) | (prev_distance & ~shift);
+    last_distance = (distance & shift) | (last_distance & ~shift);
     entry = litlen[bitbuf & LITLEN_MASK];
     copy_match(out, distance, length);
     out += length;

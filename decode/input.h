@@ -65,7 +65,8 @@ inline void consume_bits(const uint8_t*& pos, uint32_t& bit_offset, uint32_t n) 
   bit_offset &= 7;
 }
 
-// Forward copy (8 bytes at a time, then single bytes, ascending): only where dst
-// lies below src or the areas do not overlap.
+// Forward copy (the stub's moves bytes at ascending addresses, the host's is
+// the C library's move): only where dst lies below src or the areas do not
+// overlap.
 void mem_copy_forward(void* dst, const void* src, size_t n);
 void mem_fill(void* dst, uint8_t value, size_t n);

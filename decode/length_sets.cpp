@@ -126,31 +126,27 @@ class PrecodeSymbols {
  public:
   explicit PrecodeSymbols(Reader& r) : r_(r) { load(); }
   int next(int32_t* symbol) {
-    if (in_next_ - ((bitsleft_ + 7) >> 3) >= decoder.in.limit) {
+    // The reader's byte lies below in_next_: only from limit on can it have
+    // reached limit.
+    if (in_next_ >= limit_ && in_next_ - ((bitsleft_ + 7) >> 3) >= limit_) {
       finish();
       int result = r_.ensure_input();
       if (result < 0) return result;
       load();
     }
-    // A symbol takes at most 16 bits. Topping up loads 8 bytes from at most
-    // 8 bytes past a symbol's start, which lies before limit.
-    if (bitsleft_ < MAX_CODE_LENGTH) {
-      bitbuf_ |= load_le64(in_next_) << bitsleft_;
-      in_next_ += (63 - bitsleft_) >> 3;
-      bitsleft_ |= 56;
-    }
-    // The lookup first, the tree only for codes longer than its width.
-    const uint32_t bits = (uint32_t)bitbuf_;
-    const uint32_t index = bits & ((1u << PRECODE_BITS) - 1);
-    int32_t s = precode.lookup[index];
-    uint32_t consumed = precode.consumed[index];
+    // The lookup was made when the symbol before was taken, ahead of what
+    // the caller does with that one (a branch on its kind, often taken the
+    // other way than guessed): the tree only for codes longer than its width.
+    int32_t s = ahead_symbol_;
+    uint32_t consumed = ahead_consumed_;
     if (s < 0) {
-      s = huffman_lookup(table_, bits);
+      s = huffman_lookup(table_, (uint32_t)bitbuf_);
       if (s == EMPTY_ENTRY) return ERR_DAMAGED;
       consumed = precode.lengths[s];
     }
     bitbuf_ >>= consumed;
     bitsleft_ -= consumed;
+    look_ahead();
     *symbol = s;
     return 0;
   }
@@ -167,13 +163,32 @@ class PrecodeSymbols {
     bitbuf_ = load_le64(r_.pos) >> r_.bit_offset;
     in_next_ = r_.pos + 8;
     bitsleft_ = 64 - r_.bit_offset;
+    limit_ = decoder.in.limit;
+    look_ahead();
+  }
+  // The next symbol's lookup, with the 16 bits a symbol may take topped up
+  // first. Topping up loads 8 bytes from at most 8 bytes past the reader,
+  // which stands before limit, or up to 2 bytes past it after the section's
+  // last symbol or before a refill: inside the margin or the spare bytes.
+  void look_ahead() {
+    if (bitsleft_ < MAX_CODE_LENGTH) {
+      bitbuf_ |= load_le64(in_next_) << bitsleft_;
+      in_next_ += (63 - bitsleft_) >> 3;
+      bitsleft_ |= 56;
+    }
+    const uint32_t index = (uint32_t)bitbuf_ & ((1u << PRECODE_BITS) - 1);
+    ahead_symbol_ = precode.lookup[index];
+    ahead_consumed_ = precode.consumed[index];
   }
 
   Reader& r_;
   const HuffmanTable table_ = {precode.lookup, precode.tree, precode.lengths, PRECODE_BITS};
   const uint8_t* in_next_;
+  const uint8_t* limit_;  // decoder.in.limit, which only a refill moves
   uint64_t bitbuf_;
   uint32_t bitsleft_;
+  int32_t ahead_symbol_;
+  uint32_t ahead_consumed_;
 };
 #endif
 
@@ -205,6 +220,16 @@ int read_sets(Reader& r, uint8_t* lengths, uint32_t set_size, uint32_t end) {
       // Zero runs leave the current length alone.
       uint32_t run = zero_multiplier * ((uint32_t)symbol - ZERO_RUN_1 + 1);
       if (run > end - out) run = end - out;
+#if !QEV_LENGTHS_COMPACT
+      // Most runs are a few lengths: two word stores where 16 bytes are
+      // left, rather than a call. The zeros past the run lie before `end`,
+      // where lengths yet to come go, each written before it is read.
+      if (run <= 16 && end - out >= 16) {
+        const uint64_t zero = 0;
+        __builtin_memcpy(lengths + out, &zero, 8);
+        __builtin_memcpy(lengths + out + 8, &zero, 8);
+      } else
+#endif
       mem_fill(lengths + out, 0, run);
       out += run;
       if (zero_multiplier < MULTIPLIER_CAP) zero_multiplier <<= 1;

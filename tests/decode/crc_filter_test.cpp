@@ -31,15 +31,16 @@ TEST(Crc32, DefiningValues) {
   EXPECT_EQ(~crc_update(0xFFFFFFFF, abc, 0), 0u);
 }
 
-// Folding (where the CPU has it) and slicing both equal the bit-at-a-time
-// CRC at any length, alignment and starting value.
+// Every folding the CPU has (one lane, and 512-bit registers on the host)
+// and slicing equal the bit-at-a-time CRC at any length, alignment and
+// starting value.
 TEST(Crc32, EveryPathEqualsBitwiseAtAnyLengthAndAlignment) {
   dectest::reset_decoder();
   const uint8_t folding = crc_folding;
   std::mt19937 rng(3);
   Bytes data(5000);
   for (auto& b : data) b = (uint8_t)rng();
-  for (uint8_t fold : {(uint8_t)0, folding}) {
+  for (uint8_t fold = 0; fold <= folding; fold++) {
     crc_folding = fold;
     for (int round = 0; round < 500; round++) {
       size_t from = rng() % 64, n = round < 200 ? round : rng() % (data.size() - 64);
@@ -91,35 +92,52 @@ Written filter_in_pieces(const Bytes& m, uint32_t width, const std::vector<uint3
   return {result, out.bytes(), ~decoder.member_crc};
 }
 
-Bytes code_like(std::mt19937& rng, size_t n) {
+// Random bytes with an 0xE8 one time in `every` on top.
+Bytes code_like(std::mt19937& rng, size_t n, uint32_t every = 5) {
   Bytes m(n);
-  for (auto& b : m) b = rng() % 5 == 0 ? 0xE8 : (uint8_t)rng();
+  for (auto& b : m) b = rng() % every == 0 ? 0xE8 : (uint8_t)rng();
   return m;
 }
 
+// Every way of looking for calls the CPU has (the first pass chooses the
+// widest), with calls dense and sparse.
 TEST(CallFilter, AnyCutGivesTheSameFileAndCrc) {
   dectest::reset_decoder();
-  std::mt19937 rng(8);
   const std::vector<std::vector<uint32_t>> cuts = {
       {1}, {2}, {3}, {5}, {7}, {100}, {4093}, {70000}, {1, 2, 3, 5, 7, 100, 4093, 70000},
       {70000, 7, 1, 4093, 2, 100, 3, 5}};
-  for (uint32_t width : {2u, 4u}) {
-    // The size of the worked example, and a few small ones.
-    for (size_t size : {606208u, 1u, 2u, 5u, 9u, 16400u}) {
-      Bytes m = code_like(rng, size);
-      Bytes expect = dectest::restore_calls_model(m, width);
-      Written whole = filter_in_pieces(m, width, {(uint32_t)size});
-      ASSERT_EQ(whole.result, 0);
-      ASSERT_EQ(whole.file, expect) << width << " " << size;
-      EXPECT_EQ(whole.crc, dectest::crc32_bitwise(expect.data(), expect.size()));
-      for (const auto& cut : cuts) {
-        Written w = filter_in_pieces(m, width, cut);
-        ASSERT_EQ(w.result, 0);
-        ASSERT_EQ(w.file, expect) << width << " " << size << " cut " << cut[0];
-        ASSERT_EQ(w.crc, whole.crc);
+  call_scan = 0;
+  filter_in_pieces(Bytes(100, 0x41), 4, {100});
+  const uint8_t widest = call_scan;
+  std::vector<uint8_t> scans = {widest};
+  if (widest > 1) scans.push_back(1);
+  for (uint8_t scan : scans) {
+    for (uint32_t every : {5u, 300u}) {
+      std::mt19937 rng(8);
+      call_scan = scan;
+      // The smallest pieces, the slowest to test, once.
+      const bool smallest = scan == widest && every == 5;
+      for (uint32_t width : {2u, 4u}) {
+        // The size of the worked example, and a few small ones.
+        for (size_t size : {606208u, 1u, 2u, 5u, 9u, 16400u}) {
+          Bytes m = code_like(rng, size, every);
+          Bytes expect = dectest::restore_calls_model(m, width);
+          Written whole = filter_in_pieces(m, width, {(uint32_t)size});
+          ASSERT_EQ(whole.result, 0);
+          ASSERT_EQ(whole.file, expect) << width << " " << size;
+          EXPECT_EQ(whole.crc, dectest::crc32_bitwise(expect.data(), expect.size()));
+          for (const auto& cut : cuts) {
+            if (!smallest && cut.size() == 1 && cut[0] < 100) continue;
+            Written w = filter_in_pieces(m, width, cut);
+            ASSERT_EQ(w.result, 0);
+            ASSERT_EQ(w.file, expect) << width << " " << size << " cut " << cut[0];
+            ASSERT_EQ(w.crc, whole.crc);
+          }
+        }
       }
     }
   }
+  call_scan = widest;
 }
 
 TEST(CallFilter, WorkedExamples) {
@@ -146,27 +164,29 @@ TEST(CallFilter, WorkedExamples) {
                            (uint8_t)(v >> 24), 0x00}));
 }
 
-TEST(CallFilter, StretchesOf16379BytesAndFailures) {
+TEST(CallFilter, StretchesOfTheStageLimitAndFailures) {
   REQUIRE_FAULTS();
   dectest::reset_decoder();
-  // 20000 bytes without 0xE8 in one piece (32-bit): writes of 16379, 3617, 4.
-  Bytes m(20000, 0x41);
+  // A stage and 3621 bytes without 0xE8 in one piece (32-bit): writes of
+  // STAGE_LIMIT_32 (16379 in the stub), 3617 and the 4 held back as the tail.
+  const uint32_t size = STAGE_LIMIT_32 + 3621;
+  Bytes m(size, 0x41);
   fault_reset();
-  Written w = filter_in_pieces(m, 4, {20000});
+  Written w = filter_in_pieces(m, 4, {size});
   EXPECT_EQ(w.file, m);
   EXPECT_EQ(fault_calls(FAULT_WRITE), 3u);
   for (uint32_t n : {1u, 2u, 3u}) {
     fault_reset();
     fault_arm(FAULT_WRITE, n);
-    w = filter_in_pieces(m, 4, {20000});
+    w = filter_in_pieces(m, 4, {size});
     EXPECT_EQ(w.result, ERR_WRITE);
-    const size_t before[] = {0, 16379, 16379 + 3617};
+    const size_t before[] = {0, STAGE_LIMIT_32, STAGE_LIMIT_32 + 3617};
     EXPECT_EQ(w.file.size(), before[n - 1]);
   }
   fault_reset();
   // Cancel is seen at the end of a stretch; its bytes are not written.
   stub_config.cancel_requested = 1;
-  w = filter_in_pieces(m, 2, {20000});
+  w = filter_in_pieces(m, 2, {size});
   EXPECT_EQ(w.result, ERR_CANCELLED);
   EXPECT_EQ(w.file.size(), 0u);
   stub_config.cancel_requested = 0;

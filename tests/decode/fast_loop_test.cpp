@@ -260,6 +260,42 @@ TEST(FastLoop, LongDistancesWithLongCodesDecodeAlike) {
   }
 }
 
+// Patterns repeating with every period up to 17 bytes (below a word, a word,
+// between a word and two) for 1 to 400 bytes, between a few random bytes: the
+// matches that copy a pattern shorter than the word they are copied by, at
+// every length and alignment against the word steps.
+TEST(FastLoop, ShortPeriodsDecodeAlikeAndRight) {
+  std::mt19937 rng(5150);
+  for (int round = 0; round < 40; round++) {
+    dectest::reset_decoder();
+    Bytes all;
+    while (all.size() < 40000) {
+      const size_t period = 1 + rng() % 17;
+      const size_t len = 1 + rng() % 400;
+      Bytes pattern(period);
+      for (auto& b : pattern) b = (uint8_t)rng();
+      for (size_t k = 0; k < len; k++) all.push_back(pattern[k % period]);
+      for (size_t k = rng() % 6; k > 0; k--) all.push_back((uint8_t)rng());
+    }
+    const size_t history_len = round % 2 ? 0 : 1 + rng() % 5000;
+    const uint32_t tables = 1 + rng() % 3;
+    dectest::BlockDesign design;
+    design.tables = tables;
+    std::vector<Item> items = dectest::lz_parse(all.data(), 0, history_len, all.size(), tables, 8);
+    design.sets = dectest::split_sets(items, 1 + rng() % 3000);
+    if (design.sets.size() > 63) design.sets = dectest::split_sets(items, items.size() / 60 + 1);
+    BitWriter w;
+    dectest::write_block(w, design);
+    Bytes history(all.begin(), all.begin() + (ptrdiff_t)history_len);
+    const uint32_t size = (uint32_t)(all.size() - history_len);
+    Decoded d = decode_both(w.bytes(), history, size);
+    ASSERT_EQ(d.result, (int32_t)size) << "round " << round;
+    ASSERT_TRUE(std::equal(all.begin() + (ptrdiff_t)history_len, all.end(),
+                           d.out.begin() + (ptrdiff_t)history_len))
+        << "round " << round;
+  }
+}
+
 TEST(FastLoop, RandomBytesDecodeAlike) {
   std::mt19937 rng(77);
   for (int round = 0; round < 2000; round++) {
