@@ -49,6 +49,11 @@ enum StepResult {
   STEP_FINISH       // the block ends: output complete, damaged data or no input
 };
 
+// Before an item: refills the input when the reader has reached limit (the
+// reader's position travels through decoder.in and back). False when the
+// input is exhausted, cancelled or unreadable.
+bool item_input_ready(BlockContext& c);
+
 // Builds the current set's reference tables (reference_ready afterwards).
 // Returns 1 when every code of the set went in whole.
 int build_reference_tables(BlockContext& c);

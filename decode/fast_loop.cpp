@@ -130,18 +130,21 @@ inline void consume(BlockContext& c, uint32_t n) { consume_bits(c.pos, c.bit_off
 
 }  // namespace
 
+bool item_input_ready(BlockContext& c) {
+  InputState& in = decoder.in;
+  if (c.pos < in.limit) return true;
+  in.pos = c.pos;
+  in.bit_offset = c.bit_offset;
+  int result = refill_input();
+  c.pos = in.pos;
+  c.bit_offset = in.bit_offset;
+  return result >= 0;
+}
+
 StepResult careful_step(BlockContext& c) {
   if (c.out == c.out_end) return STEP_FINISH;
-  InputState& in = decoder.in;
-  if (c.pos >= in.limit) {
-    in.pos = c.pos;
-    in.bit_offset = c.bit_offset;
-    int result = refill_input();
-    c.pos = in.pos;
-    c.bit_offset = in.bit_offset;
-    // Input exhausted, cancelled or unreadable: the block ends with what it has.
-    if (result < 0) return STEP_FINISH;
-  }
+  // Input exhausted, cancelled or unreadable: the block ends with what it has.
+  if (!item_input_ready(c)) return STEP_FINISH;
   // An item starts before limit, where at least 8 more bytes and the buffer's
   // spare bytes follow: both loads stay inside the buffer. Each yields at
   // least 57 bits, enough for a code with its extra bits.

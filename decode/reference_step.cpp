@@ -48,16 +48,8 @@ uint32_t match_distance(BlockContext& c, uint32_t symbol) {
 StepResult reference_step(BlockContext& c) {
   if (!c.reference_ready) build_reference_tables(c);
   if (c.out == c.out_end) return STEP_FINISH;
-  InputState& in = decoder.in;
-  if (c.pos >= in.limit) {
-    in.pos = c.pos;
-    in.bit_offset = c.bit_offset;
-    int result = refill_input();
-    c.pos = in.pos;
-    c.bit_offset = in.bit_offset;
-    // Input exhausted, cancelled or unreadable: the block ends with what it has.
-    if (result < 0) return STEP_FINISH;
-  }
+  // Input exhausted, cancelled or unreadable: the block ends with what it has.
+  if (!item_input_ready(c)) return STEP_FINISH;
   int32_t symbol = decode_symbol(c.litlen, c.pos, c.bit_offset);
   if (symbol == EMPTY_ENTRY) return STEP_FINISH;
   if (symbol < (int32_t)END_OF_SET) {
