@@ -53,6 +53,7 @@
 # command line.
 set -uo pipefail
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+source "$ROOT/scripts/xvfb.sh"
 HOST=$ROOT/build
 WIN=$ROOT/build-win
 RUNS=5
@@ -161,14 +162,7 @@ say "corpus: $CORPUS, $CORPUS_FILES files, $(commas "$CORPUS_BYTES") bytes; load
 
 # --- display and Wine ----------------------------------------------------------
 if [ -z "${DISPLAY:-}" ]; then
-  Xvfb -displayfd 1 -screen 0 1024x768x24 -nolisten tcp >"$WORK/display" 2>"$WORK/xvfb.log" &
-  XVFB_PID=$!
-  for _ in $(seq 100); do
-    [ -s "$WORK/display" ] && break
-    sleep 0.1
-  done
-  [ -s "$WORK/display" ] || die "Xvfb did not start"
-  export DISPLAY=":$(head -1 "$WORK/display")"
+  xvfb_start "$WORK" || die "Xvfb did not start"
 fi
 say "Wine prefix $WINEPREFIX, display $DISPLAY"
 wineboot -i >"$WORK/wineboot.log" 2>&1

@@ -54,6 +54,10 @@ enum StepResult {
 // input is exhausted, cancelled or unreadable.
 bool item_input_ready(BlockContext& c);
 
+// A decoded match, byte by byte: dropped when it reaches before out_base,
+// the block's end when its distance is 0, cut at out_end.
+StepResult finish_match(BlockContext& c, uint32_t length, uint32_t distance);
+
 // Builds the current set's reference tables (reference_ready afterwards).
 // Returns 1 when every code of the set went in whole.
 int build_reference_tables(BlockContext& c);

@@ -130,6 +130,24 @@ inline void consume(BlockContext& c, uint32_t n) { consume_bits(c.pos, c.bit_off
 
 }  // namespace
 
+StepResult finish_match(BlockContext& c, uint32_t length, uint32_t distance) {
+  // Reaching before the buffer: the match is dropped, its bits and register
+  // update stay.
+  if (distance > (uint32_t)(c.out - c.out_base)) return STEP_CONTINUE;
+  // Distance 0 (a repeat register read before any distance was set) would copy
+  // bytes onto themselves and leave whatever the buffer held: only damaged
+  // data says so, and the block ends here instead.
+  if (distance == 0) return STEP_FINISH;
+  const uint32_t room = (uint32_t)(c.out_end - c.out);
+  if (length > room) length = room;
+  const uint8_t* from = c.out - distance;
+  // One byte at a time, ascending: a distance below the length repeats the
+  // bytes this copy has just written.
+  for (uint32_t i = 0; i < length; i++) c.out[i] = from[i];
+  c.out += length;
+  return STEP_CONTINUE;
+}
+
 bool item_input_ready(BlockContext& c) {
   InputState& in = decoder.in;
   if (c.pos < in.limit) return true;
@@ -172,20 +190,7 @@ StepResult careful_step(BlockContext& c) {
     c.prev_distance = c.last_distance;
     c.last_distance = distance;
   }
-  // Reaching before the buffer: the match is dropped, its bits and register
-  // update stay.
-  if (distance > (uint32_t)(c.out - c.out_base)) return STEP_CONTINUE;
-  // Distance 0 (a repeat register read before any distance was set) would copy
-  // bytes onto themselves: only damaged data says so, and the block ends here.
-  if (distance == 0) return STEP_FINISH;
-  const uint32_t room = (uint32_t)(c.out_end - c.out);
-  if (length > room) length = room;
-  const uint8_t* from = c.out - distance;
-  // One byte at a time, ascending: a distance below the length repeats the
-  // bytes this copy has just written.
-  for (uint32_t i = 0; i < length; i++) c.out[i] = from[i];
-  c.out += length;
-  return STEP_CONTINUE;
+  return finish_match(c, length, distance);
 }
 
 namespace {

@@ -67,21 +67,7 @@ StepResult reference_step(BlockContext& c) {
   int32_t distance_symbol = decode_symbol(c.distance[table], c.pos, c.bit_offset);
   if (distance_symbol == EMPTY_ENTRY) return STEP_FINISH;
   uint32_t distance = match_distance(c, (uint32_t)distance_symbol);
-  // Reaching before the buffer: the match is dropped, its bits and register
-  // update stay.
-  if (distance > (uint32_t)(c.out - c.out_base)) return STEP_CONTINUE;
-  // Distance 0 (a repeat register read before any distance was set) would copy
-  // bytes onto themselves and leave whatever the buffer held: only damaged
-  // data says so, and the block ends here instead.
-  if (distance == 0) return STEP_FINISH;
-  uint32_t room = (uint32_t)(c.out_end - c.out);
-  if (length > room) length = room;
-  const uint8_t* from = c.out - distance;
-  // One byte at a time, ascending: a distance below the length repeats the
-  // bytes this copy has just written.
-  for (uint32_t i = 0; i < length; i++) c.out[i] = from[i];
-  c.out += length;
-  return STEP_CONTINUE;
+  return finish_match(c, length, distance);
 }
 
 namespace {

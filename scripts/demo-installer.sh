@@ -14,6 +14,7 @@
 # first, so that what is shown comes from this run.
 set -uo pipefail
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+source "$ROOT/scripts/xvfb.sh"
 HOST="${QEV_HOST_TREE:-$ROOT/build}"     # the trees, as demo.sh builds them
 WIN="${QEV_WIN_TREE:-$ROOT/build-win}"
 QEV="$HOST/qev"
@@ -68,14 +69,8 @@ if [ -n "${QEV_USER_DISPLAY:-}" ]; then
   export DISPLAY=$QEV_USER_DISPLAY
 fi
 if [ -z "${DISPLAY:-}" ]; then
-  Xvfb -displayfd 1 -screen 0 1024x768x24 -nolisten tcp >"$DEMO/display" 2>/dev/null &
-  OWN_XVFB=$!
-  for _ in $(seq 100); do
-    [ -s "$DEMO/display" ] && break
-    sleep 0.1
-  done
-  [ -s "$DEMO/display" ] || fail "Xvfb did not start"
-  export DISPLAY=":$(head -1 "$DEMO/display")"
+  xvfb_start "$DEMO" || fail "Xvfb did not start"
+  OWN_XVFB=$XVFB_PID
 fi
 stop_own_display() {
   [ -n "$OWN_XVFB" ] || return 0

@@ -19,6 +19,7 @@
 #   QEV_EVIDENCE    where screenshots are kept after the run
 
 set -eu
+source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/xvfb.sh"
 
 TITLE="Lumetra Installation"
 ARCHIVE_OFFSET_PRESET=19456   # where an unpatched stub looks for its archive
@@ -99,16 +100,7 @@ fresh_prefix() {
 
 XVFB_PID=
 start_display() {
-  # Xvfb picks a free display number itself and writes it once it is ready.
-  Xvfb -displayfd 1 -screen 0 1024x768x24 -nolisten tcp >"$WORK/display" 2>"$WORK/xvfb.log" &
-  XVFB_PID=$!
-  local i
-  for i in $(seq 100); do
-    [ -s "$WORK/display" ] && break
-    sleep 0.1
-  done
-  [ -s "$WORK/display" ] || fail "Xvfb did not start (log: $WORK/xvfb.log)"
-  export DISPLAY=":$(head -1 "$WORK/display")"
+  xvfb_start "$WORK" || fail "Xvfb did not start (log: $WORK/xvfb.log)"
 }
 
 e2e_cleanup() {
