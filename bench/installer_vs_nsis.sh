@@ -242,15 +242,23 @@ run_startup() {
 run_nsis() {
   remove_tree "$NSIS_DEST"
   sync
-  local t0 end
+  local t0
   t0=$(now)
   wine "$WORK/nsis-setup.exe" /S '/D=C:\nsis' >>"$WORK/nsis-run.log" 2>&1 || die "the NSIS installer failed"
   [ -d "$NSIS_DEST" ] || die "the NSIS installer extracted nothing"
-  end=$(latest_change "$NSIS_DEST")
-  RESULT=$(sub "$end" "$t0")
-  EXTRACT=$(sub "$end" "$(first_file "$NSIS_DEST")")
-  diff -rq "$CORPUS" "$NSIS_DEST" >"$WORK/diff.log" 2>&1 ||
-    die "NSIS: the extracted tree differs from the corpus: $(head -5 "$WORK/diff.log")"
+  finish_run NSIS "$NSIS_DEST" "$t0"
+}
+
+# finish_run NAME DEST T0: after an installer has ended, RESULT is the time
+# from T0 to the last change in DEST, EXTRACT from its first file to that
+# change; the tree must equal the corpus.
+finish_run() {
+  local end
+  end=$(latest_change "$2")
+  RESULT=$(sub "$end" "$3")
+  EXTRACT=$(sub "$end" "$(first_file "$2")")
+  diff -rq "$CORPUS" "$2" >"$WORK/diff.log" 2>&1 ||
+    die "$1: the extracted tree differs from the corpus: $(head -5 "$WORK/diff.log")"
 }
 
 run_ours() {
@@ -269,7 +277,7 @@ run_ours() {
     [ ! -e "$QEV_DEST" ] || die "the destination $QEV_DEST exists already"
     say "our installer's destination: $folder"
   fi
-  local xy t0 end
+  local xy t0
   xy=$(probe where main 108) || die "cannot find the Extract button"
   # shellcheck disable=SC2086
   xdotool mousemove --sync $xy
@@ -284,11 +292,7 @@ run_ours() {
   wait "$INSTALLER_PID"
   INSTALLER_PID=
   [ -d "$QEV_DEST" ] || die "our installer extracted nothing"
-  end=$(latest_change "$QEV_DEST")
-  RESULT=$(sub "$end" "$t0")
-  EXTRACT=$(sub "$end" "$(first_file "$QEV_DEST")")
-  diff -rq "$CORPUS" "$QEV_DEST" >"$WORK/diff.log" 2>&1 ||
-    die "ours: the extracted tree differs from the corpus: $(head -5 "$WORK/diff.log")"
+  finish_run ours "$QEV_DEST" "$t0"
 }
 
 # --- the rounds ------------------------------------------------------------------
