@@ -168,15 +168,11 @@ int32_t decode_block_by(uint8_t* out_base, uint32_t history, uint32_t want, int 
 }
 
 // Decodes the current set until symbol 256 or the block's end: the fast loop
-// while its margins hold, the careful step for every item it leaves. Built
-// for size (the stub, whose extraction waits on the file system far longer
-// than on the decoder), the careful step decodes every item.
+// while its margins hold, the careful step for every item it leaves.
 StepResult decode_set_fast(BlockContext& c) {
   StepResult r;
   do {
-#if !defined(__OPTIMIZE_SIZE__)
     if (c.fast_litlen != nullptr) fast_run(c);
-#endif
     r = careful_step(c);
   } while (r == STEP_CONTINUE);
   return r;

@@ -210,6 +210,10 @@ TEST_F(ErrorCodes, FoldersAreNotFiles) {
   ASSERT_EQ(folder_create(scratch.path("d").c_str()), 1);
   EXPECT_EQ(file_open(scratch.path("d").c_str(), ACCESS_READ), INVALID_FILE);
   EXPECT_EQ(last_os_error, OS_ACCESS_DENIED);
+  // Nor are they replaced by a file: the error is the replacement's, not
+  // "exists" from the attempt to make a new file first.
+  EXPECT_EQ(file_create(scratch.path("d").c_str(), ATTR_NORMAL), INVALID_FILE);
+  EXPECT_EQ(last_os_error, OS_ACCESS_DENIED);
   last_os_error = 0;
   EXPECT_EQ(file_delete(scratch.path("d").c_str()), 0);
   EXPECT_EQ(last_os_error, OS_ACCESS_DENIED);
@@ -446,6 +450,17 @@ TEST_F(Sharing, CreatedFileIsNotShared) {
   EXPECT_EQ(GetLastError(), (DWORD)ERROR_SHARING_VIOLATION);
   if (other != INVALID_HANDLE_VALUE) CloseHandle(other);
   file_close(h);
+}
+
+TEST_F(Sharing, FileOpenElsewhereIsNotReplaced) {
+  make_file("f", "kept");
+  HANDLE other = CreateFileA(scratch.path("f").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                             OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(other, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(file_create(scratch.path("f").c_str(), ATTR_NORMAL), INVALID_FILE);
+  EXPECT_EQ(last_os_error, (uint32_t)ERROR_SHARING_VIOLATION);
+  CloseHandle(other);
+  EXPECT_EQ(read_all("f"), "kept");
 }
 
 TEST_F(Sharing, FileOpenedForWritingSharesOnlyReading) {
