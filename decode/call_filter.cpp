@@ -17,15 +17,14 @@ constexpr uint8_t CALL_OPCODE = 0xE8;
 uint8_t stage[STAGE_SIZE];
 
 // Index of the first 0xE8 in [from, to), or `to`, with the bytes before it
-// copied to `dest` (dest[0] for src[from]). 64 and then 16 bytes at a time
-// while as many remain, each group stored whole before it is looked at: bytes
-// stored past the call lie within dest[0, to - from) and are staged again
-// after it.
-// Built for size (the stub), the bytes go one at a time.
+// copied to `dest` (dest[0] for src[from]). 64 (not in the stub, built for
+// size) and then 16 bytes at a time while as many remain, each group stored
+// whole before it is looked at: bytes stored past the call lie within
+// dest[0, to - from) and are staged again after it.
 uint32_t copy_to_call(uint8_t* dest, const uint8_t* src, uint32_t from, uint32_t to) {
   const uint32_t start = from;
-#if !defined(__OPTIMIZE_SIZE__)
   const __m128i call = _mm_set1_epi8((char)CALL_OPCODE);
+#if !defined(__OPTIMIZE_SIZE__)
   // Calls are some 300 bytes apart in code: groups of 64 bytes go over whole
   // with one test, and the group that holds a call is searched again below.
   while (to - from >= 64) {
@@ -44,6 +43,7 @@ uint32_t copy_to_call(uint8_t* dest, const uint8_t* src, uint32_t from, uint32_t
     if (_mm_movemask_epi8(found) != 0) break;
     from += 64;
   }
+#endif
   while (to - from >= 16) {
     const __m128i v = _mm_loadu_si128((const __m128i*)(src + from));
     _mm_storeu_si128((__m128i*)(dest + (from - start)), v);
@@ -51,7 +51,6 @@ uint32_t copy_to_call(uint8_t* dest, const uint8_t* src, uint32_t from, uint32_t
     if (found != 0) return from + (uint32_t)__builtin_ctz(found);
     from += 16;
   }
-#endif
   while (from < to && src[from] != CALL_OPCODE) {
     dest[from - start] = src[from];
     from++;

@@ -44,10 +44,10 @@
 
 namespace {
 
-// Built for size (the stub), the loop takes one literal per turn, leaves codes
-// longer than its main tables to the careful step and copies matches with a
-// period below 8 a byte at a time: some 300 bytes less code for a loop that
-// still decodes the common items in one lookup.
+// Built for size (the stub), the loop leaves codes longer than its main
+// tables to the careful step and copies matches with a period below 8 a byte
+// at a time: some 200 bytes less code for a loop that still decodes the
+// common items in one lookup.
 #if defined(__OPTIMIZE_SIZE__)
 constexpr bool COMPACT = true;
 #else
@@ -254,7 +254,7 @@ __attribute__((always_inline)) inline StepResult fast_run_body(BlockContext& c) 
       bitsleft -= entry;
       *out++ = (uint8_t)(entry >> 16);
       entry = litlen[bitbuf & LITLEN_MASK];
-      if (!COMPACT && (int32_t)entry < 0) {
+      if ((int32_t)entry < 0) {
         bitbuf >>= entry & 63;
         bitsleft -= entry;
         *out++ = (uint8_t)(entry >> 16);
