@@ -11,7 +11,7 @@ namespace {
 
 constexpr uint8_t CALL_OPCODE = 0xE8;
 
-// The staging buffer of a pass. Static rather than on the stack: 16 KB would
+// The staging buffer of a pass. Static rather than on the stack: 64 KB would
 // need a stack probe in the stub, and the host's is larger. One pass runs at
 // a time.
 uint8_t stage[STAGE_SIZE];

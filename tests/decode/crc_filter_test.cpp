@@ -168,7 +168,7 @@ TEST(CallFilter, StretchesOfTheStageLimitAndFailures) {
   REQUIRE_FAULTS();
   dectest::reset_decoder();
   // A stage and 3621 bytes without 0xE8 in one piece (32-bit): writes of
-  // STAGE_LIMIT_32 (16379 in the stub), 3617 and the 4 held back as the tail.
+  // STAGE_LIMIT_32 (65531 in the stub), 3617 and the 4 held back as the tail.
   const uint32_t size = STAGE_LIMIT_32 + 3621;
   Bytes m(size, 0x41);
   fault_reset();
