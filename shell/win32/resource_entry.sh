@@ -8,15 +8,7 @@ set -eu
 f=$1
 map=$2
 
-# Little-endian fields at a file offset.
-bytes() { od -An -v -tu1 -j "$1" -N "$2" "$f"; }
-u16() { set -- $(bytes "$1" 2); echo $(($1 + ($2 << 8))); }
-u32() { set -- $(bytes "$1" 4); echo $(($1 + ($2 << 8) + ($3 << 16) + ($4 << 24))); }
-put32() {
-  v=$(printf '\\%03o\\%03o\\%03o\\%03o' $(($2 & 255)) $(($2 >> 8 & 255)) \
-        $(($2 >> 16 & 255)) $(($2 >> 24 & 255)))
-  printf "$v" | dd of="$f" bs=1 seek="$1" conv=notrunc 2>/dev/null
-}
+. "$(dirname "$0")/pe_fields.sh"
 symbol() { awk -v name="$1" '$2 == name { print $1; exit }' "$map"; }
 
 start=$(symbol __stub_resources_start)

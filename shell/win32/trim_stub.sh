@@ -9,10 +9,7 @@
 set -eu
 f=$1
 
-# Little-endian fields at a file offset.
-bytes() { od -An -v -tu1 -j "$1" -N "$2" "$f"; }
-u16() { set -- $(bytes "$1" 2); echo $(($1 + ($2 << 8))); }
-u32() { set -- $(bytes "$1" 4); echo $(($1 + ($2 << 8) + ($3 << 16) + ($4 << 24))); }
+. "$(dirname "$0")/pe_fields.sh"
 
 pe=$(u32 60)                                # e_lfanew
 sections=$(u16 $((pe + 6)))
@@ -32,7 +29,5 @@ keep=$(bytes "$raw_pointer" "$raw_size" | tr -s ' ' '\n' |
        awk 'NF { n++; if ($1 != 0) last = n } END { print last + 0 }')
 new_size=$(((keep + file_alignment - 1) / file_alignment * file_alignment))
 
-field=$(printf '\\%03o\\%03o\\%03o\\%03o' $((new_size & 255)) $((new_size >> 8 & 255)) \
-          $((new_size >> 16 & 255)) $((new_size >> 24 & 255)))
-printf "$field" | dd of="$f" bs=1 seek=$((last + 16)) conv=notrunc 2>/dev/null
+put32 $((last + 16)) "$new_size"
 dd if=/dev/null of="$f" bs=1 seek=$((raw_pointer + new_size)) 2>/dev/null
