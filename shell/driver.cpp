@@ -87,30 +87,6 @@ MemberOutcome asked(void* window, int code, const char* path) {
   return report_error(window, code, path, 1) ? MEMBER_STOP : MEMBER_DONE;
 }
 
-// Makes the folders of `path` from `start` on, from the top down: every
-// component before the last, and the last one too when `whole`. One that
-// exists already is kept, unless it is a link (a symbolic link, a junction,
-// any reparse point): a link could lead the member out of the destination, so
-// it is never gone through. 1, or 0 with the reason in last_os_error (the
-// failed folder's own, or OS_ACCESS_DENIED for a link). The path is restored.
-int make_folders(char* path, char* start, int whole) {
-  for (char* p = start;; p++) {
-    char c = *p;
-    if (c == '\\' || c == '/' || (c == 0 && whole)) {
-      *p = 0;
-      uint32_t attributes = file_get_attributes(path);
-      int made = attributes == NO_ATTRIBUTES ? folder_create(path)
-                                             : !(attributes & ATTR_REPARSE_POINT);
-      *p = c;
-      if (!made) {
-        if (attributes != NO_ATTRIBUTES) last_os_error = OS_ACCESS_DENIED;
-        return 0;
-      }
-    }
-    if (c == 0) return 1;
-  }
-}
-
 // B.9-B.12 for a file member whose path is in destination, its name from
 // name_start on. The member is written under a temporary name in its own
 // folder and put in place only once it has passed its check, so a failure
@@ -127,7 +103,7 @@ MemberOutcome extract_file(void* window, const DirectoryEntry& entry, char* name
       if (answer == PROMPT_YES_TO_ALL) stub_config.overwrite_all = 1;
     }
   }
-  if (!make_folders(path, name_start, 0)) return asked(window, ERR_CREATE, path);
+  if (!create_folder_path(path, name_start, 0)) return asked(window, ERR_CREATE, path);
 
   format_message(message_buffer, MESSAGE_BUFFER_SIZE, stub_config.status_format, name_start, 0);
   ui_set_status(window, message_buffer);
@@ -204,7 +180,7 @@ MemberOutcome extract_member(void* window, const DirectoryEntry& entry, const ui
   if (stub_config.short_names) name_start = path + folder.short_len;
 
   if (entry.flags & FLAG_FOLDER) {
-    if (!make_folders(path, name_start, 1)) {
+    if (!create_folder_path(path, name_start, FOLDER_LAST)) {
       report_error(window, ERR_MKDIR, path, 0);
       return MEMBER_STOP;
     }
@@ -292,7 +268,7 @@ int extract_all(void* window) {
   }
   // A.4: an empty destination or a bare drive names no folder to make.
   int names_folder = len != 0 && destination[len - 1] != ':';
-  if (names_folder && !create_folder_path(destination)) {
+  if (names_folder && !create_folder_path(destination, 0, FOLDER_LAST | FOLDER_THROUGH_LINKS)) {
     report_error(window, ERR_MKDIR, destination, 0);
     return 0;
   }
@@ -321,7 +297,7 @@ int extract_all(void* window) {
   folder.short_len = (uint32_t)str_length(destination);
   // Members make their folders below the destination only; in 8.3 form the
   // destination itself may be another name than the one made above.
-  if (stub_config.short_names) create_folder_path(destination);
+  if (stub_config.short_names) create_folder_path(destination, 0, FOLDER_LAST | FOLDER_THROUGH_LINKS);
 
   // A.8, B
   int result = directory_walk_begin(dir_buffer);

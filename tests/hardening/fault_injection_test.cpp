@@ -247,10 +247,9 @@ TEST_F(FaultInjection, FilesThatCannotBeCreatedAreReportedOkGoesOnCancelStops) {
 TEST_F(FaultInjection, FolderCreationFailures) {
   each_call(FAULT_FOLDER_CREATE, [](const Sample& s, const HookCall& c, const Observation&) {
     Expected e;
+    EXPECT_EQ(c.context, CTX_FOLDERS);
     if (c.entry < 0) {
-      // The destination itself, a first-level folder: there is nothing to
-      // climb to. Nothing happens at all.
-      EXPECT_EQ(c.context, CTX_FOLDERS);
+      // The destination itself: nothing happens at all.
       e = stopped_at(s, c.entry, ERR_MKDIR);
       e.walked = 0;
       e.destination = false;
@@ -411,12 +410,13 @@ TEST_F(FaultInjection, AFailedAttributeQuery) {
         Observation obs = run_extraction(s.bytes, r);
         Expected e = base;
         const bool folder_entry = c.entry >= 0 && s.entries[(size_t)c.entry].folder;
-        // A file's first query is the question's, of its own path.
-        const bool question = !folder_entry && c.context == CTX_DRIVER &&
-                              (n == 1 || queries[n - 2].entry != c.entry);
+        // The driver's own query is the question's, of a file's path; the
+        // others are of folders, the destination's (before any entry) or a
+        // member's.
+        const bool question = c.context == CTX_DRIVER;
         if (!c.found) {
           // as in the clean run
-        } else if (c.context == CTX_FOLDERS) {
+        } else if (c.entry < 0) {
           e = Expected{};
           e.reports.push_back({ERR_MKDIR, -1, "", false, 1});
           e.closing = false;

@@ -44,7 +44,7 @@ static_assert(std::is_same_v<decltype(&decode_member),
 static_assert(std::is_same_v<decltype(&directory_walk_begin), int (*)(uint8_t*)>);
 static_assert(std::is_same_v<decltype(&directory_walk_next),
                              int (*)(uint8_t*, DirectoryEntry*, const uint8_t**)>);
-static_assert(std::is_same_v<decltype(&create_folder_path), int (*)(const char*)>);
+static_assert(std::is_same_v<decltype(&create_folder_path), int (*)(char*, char*, int)>);
 static_assert(std::is_same_v<decltype(&refill_input), int (*)()>);
 static_assert(std::is_same_v<decltype(&copy_stored), int32_t (*)(uint8_t*, uint32_t)>);
 static_assert(std::is_same_v<decltype(&decode_block), int32_t (*)(uint8_t*, uint32_t, uint32_t)>);
@@ -324,10 +324,10 @@ int __wrap__Z19directory_walk_nextPhP14DirectoryEntryPPKh(uint8_t* dir_buffer,
   return result;
 }
 
-int __real__Z18create_folder_pathPKc(const char*);
-int __wrap__Z18create_folder_pathPKc(const char* path) {
+int __real__Z18create_folder_pathPcS_i(char*, char*, int);
+int __wrap__Z18create_folder_pathPcS_i(char* path, char* from, int mode) {
   InContext in(CTX_FOLDERS);
-  return __real__Z18create_folder_pathPKc(path);
+  return __real__Z18create_folder_pathPcS_i(path, from, mode);
 }
 
 int __real__Z12refill_inputv();

@@ -40,7 +40,7 @@ enum HookContext {
   CTX_DRIVER,     // the driver itself: preparation, creating, closing, attributes
   CTX_DIRECTORY,  // positioning at or fetching directory blocks
   CTX_DECODE,     // decode_member
-  CTX_FOLDERS     // create_folder_path called by the driver
+  CTX_FOLDERS     // create_folder_path: the destination's folders and the members'
 };
 
 // Where a decoder answered ERR_CANCELLED (the innermost poll that did).

@@ -784,8 +784,8 @@ TEST_F(Driver, DestinationFolderThatCannotBeMade) {
   write_file(scratch.host("blocker"), std::string("file"));
   EXPECT_EQ(extract(a, "blocker\\out"), 0);
   ASSERT_EQ(fake_ui.boxes.size(), 1u);
-  // The climb ends on folders that exist: no second line (183).
-  EXPECT_EQ(fake_ui.boxes[0].text, "Cannot create folder " + scratch.win("blocker\\out"));
+  // The reason is the folder's own: a file stands where its parent should be.
+  EXPECT_EQ(fake_ui.boxes[0].text, "Cannot create folder " + scratch.win("blocker\\out") + "\nPath not found");
   EXPECT_FALSE(closing_actions_ran());
 }
 
