@@ -11,6 +11,7 @@
 #include "platform/cp1252.h"
 #include "platform/platform.h"
 #include "shell/report_error.h"
+#include "shell/names.h"
 #include "shell/result_codes.h"
 #include "shell/startup.h"
 #include "shell/stub_config.h"
@@ -38,7 +39,15 @@ bool to_shell_path(const char* utf8, bool backslashes, std::string* out) {
   return true;
 }
 
-ArchiveSession::Outcome ArchiveSession::open(const char* utf8_path) {
+ArchiveSession::ArchiveSession(const ArchiveCommandOptions& options) : options_(options) {
+  host_ui = HostUi{};
+  host_ui.overwrite = options.overwrite;
+  host_ui.interactive = options.overwrite == ASK_EACH;
+  host_ui.progress = options.common.progress;
+}
+
+ArchiveSession::Outcome ArchiveSession::open() {
+  const char* utf8_path = options_.archive.c_str();
   stub_config_reset();
   std::string path;
   // Slashes stay: the installer's texts then name the archive as it was typed.
@@ -68,6 +77,23 @@ ArchiveSession::Outcome ArchiveSession::open(const char* utf8_path) {
   uint32_t warnings = host_ui.warnings;
   if (startup_open_archive(path.c_str())) return OPENED;
   return host_ui.warnings == warnings ? EMPTY : FAILED;
+}
+
+bool ArchiveSession::set_destination() {
+  const char* folder = options_.folder.c_str();
+  std::string destination;
+  if (!to_shell_path(folder, true, &destination)) {
+    fprintf(host_ui.err, "qev: %s: the name cannot be written in Windows-1252 without backslashes\n",
+            folder);
+    return false;
+  }
+  if (!str_copy(stub_config.destination, DESTINATION_SIZE, destination.c_str())) {
+    fprintf(host_ui.err, "qev: %s: the folder name is longer than 260 characters\n", folder);
+    return false;
+  }
+  stub_config.overwrite_all = options_.overwrite == OVERWRITE_ALL ? 1 : 0;
+  stub_config.cancel_requested = 0;
+  return true;
 }
 
 bool ArchiveSession::prepare_reading() {

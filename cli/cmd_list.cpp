@@ -1,4 +1,4 @@
-// qev list ARCHIVE: one line per directory entry, read with the installer's
+// qev list: one line per directory entry, read with the installer's
 // own directory walk:
 //   kind  size  attributes  modification time  name
 // Attributes are R (read-only), H (hidden), S (system), A (archive), '-' when
@@ -36,14 +36,9 @@ std::string attribute_letters(uint8_t attributes) {
 
 }  // namespace
 
-int cmd_list(int argc, char** argv) {
-  if (argc != 1 || argv[0][0] == '-') {
-    fputs("usage: qev list ARCHIVE\n", stderr);
-    return EXIT_USAGE;
-  }
-  host_ui = HostUi{};
-  ArchiveSession session;
-  ArchiveSession::Outcome outcome = session.open(argv[0]);
+int run_list(const ArchiveCommandOptions& options) {
+  ArchiveSession session(options);
+  ArchiveSession::Outcome outcome = session.open();
   if (outcome == ArchiveSession::EMPTY) return EXIT_OK;
   if (outcome == ArchiveSession::FAILED || !session.prepare_reading()) return EXIT_FAILED;
 
@@ -62,7 +57,7 @@ int cmd_list(int argc, char** argv) {
   fflush(stdout);
   if (result != 0) {
     if (!report_error(nullptr, result, nullptr, 0)) {
-      fprintf(stderr, "qev: %s: the directory cannot be read\n", argv[0]);
+      fprintf(stderr, "qev: %s: the directory cannot be read\n", options.archive.c_str());
     }
     return EXIT_FAILED;
   }

@@ -1,4 +1,4 @@
-// qev test ARCHIVE: decodes every file member into a sink and checks its
+// qev test: decodes every file member into a sink and checks its
 // CRC-32, writing nothing. It walks the directory with the installer's own
 // walk and decodes with its own decode_member, in directory order, so shared
 // streams are decoded as the installer decodes them. Unlike the installer it
@@ -24,15 +24,9 @@
 #include "shell/stub_config.h"
 #include "shell/ui.h"
 
-int cmd_test(int argc, char** argv) {
-  if (argc != 1 || argv[0][0] == '-') {
-    fputs("usage: qev test ARCHIVE\n", stderr);
-    return EXIT_USAGE;
-  }
-  host_ui = HostUi{};
-  host_ui.progress = isatty(fileno(stderr));
-  ArchiveSession session;
-  ArchiveSession::Outcome outcome = session.open(argv[0]);
+int run_test(const ArchiveCommandOptions& options) {
+  ArchiveSession session(options);
+  ArchiveSession::Outcome outcome = session.open();
   if (outcome == ArchiveSession::EMPTY) return EXIT_OK;
   if (outcome == ArchiveSession::FAILED || !session.prepare_reading()) return EXIT_FAILED;
   FileHandle sink = file_open("/dev/null", ACCESS_WRITE);
@@ -85,7 +79,7 @@ int cmd_test(int argc, char** argv) {
   if (result != 0 || damaged) {
     // As the installer tells it once the loop has ended.
     if (!report_error(nullptr, result != 0 ? result : ERR_DAMAGED, nullptr, 0)) {
-      fprintf(stderr, "qev: %s: the directory cannot be read\n", argv[0]);
+      fprintf(stderr, "qev: %s: the directory cannot be read\n", options.archive.c_str());
     }
   }
   if (failed == 0 && result == 0) {
