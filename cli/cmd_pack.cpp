@@ -6,6 +6,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <strings.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "cli/stub_locator.h"
 #include "encode/installer.h"
 #include "encode/source_tree.h"
 
@@ -54,14 +56,32 @@ int failed(const std::string& why) {
   return EXIT_FAILED;
 }
 
+bool names_a_program(const std::string& path) {
+  return path.size() >= 4 && strcasecmp(path.c_str() + path.size() - 4, ".exe") == 0;
+}
+
 }  // namespace
 
 int run_pack(const PackCommandOptions& options) {
   const double start = seconds_now();
   const std::string& out = options.output;
+  std::string stub = options.stub;
+  if (stub.empty() && (options.installer || names_a_program(out))) {
+    std::vector<std::string> looked;
+    stub = find_stub(&looked);
+    if (stub.empty()) {
+      std::string places;
+      for (const std::string& p : looked) places += (places.empty() ? "" : " or ") + p;
+      return failed("no installer stub found (no " + places + "); name one with --stub FILE");
+    }
+  }
   std::vector<uint8_t> stub_image;
   std::string error;
-  if (!options.stub.empty() && !qev::load_stub(options.stub, stub_image, error)) return failed(error);
+  if (!stub.empty()) {
+    if (!qev::load_stub(stub, stub_image, error)) return failed(error);
+    if (options.common.verbosity == Verbosity::Verbose)
+      fprintf(stderr, "qev pack: the installer's stub: %s\n", stub.c_str());
+  }
 
   qev::ScanResult scan;
   if (!qev::scan_source_tree(options.source, scan)) return failed(scan.error);

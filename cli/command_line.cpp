@@ -2,6 +2,7 @@
 
 #include <string.h>
 
+#include <sstream>
 #include <vector>
 
 #include "cli/commands.h"
@@ -68,13 +69,19 @@ CommonOptions& archive_common(Invocation& into) { return into.archive.common; }
 const std::vector<CommandSpec> COMMANDS = {
     {"pack", "SRC_DIR -o OUT", "pack a folder into an archive or an installer",
      "Packs the files and folders inside SRC_DIR into the archive OUT, or into an\n"
-     "installer with --stub. Names are stored in Windows-1252, times as DOS local\n"
-     "times. OUT is written under a temporary name beside it and replaced only\n"
-     "when complete, so a failure leaves nothing behind.",
+     "installer when OUT ends in .exe or --installer or --stub is given (the\n"
+     "installed stub is found without a path). Names are stored in Windows-1252,\n"
+     "times as DOS local times. OUT is written under a temporary name beside it\n"
+     "and replaced only when complete, so a failure leaves nothing behind.",
      {
          {'o', "output", "OUT", "the archive or installer to write", NO_GROUP,
           [](Invocation& into, const char* v) -> std::string {
             into.pack.output = v;
+            return "";
+          }},
+         {0, "installer", nullptr, "make an installer (so does an OUT ending in .exe)", NO_GROUP,
+          [](Invocation& into, const char*) -> std::string {
+            into.pack.installer = true;
             return "";
           }},
          {0, "stub", "FILE", "make an installer from the stub FILE", NO_GROUP,
@@ -406,12 +413,31 @@ std::string help_text(const CommandSpec* command) {
   return s;
 }
 
+namespace {
+
+// A synopsis line in roff: the words to type in bold, the ones to replace
+// (in capitals) in italics.
+std::string roff_synopsis(const std::string& line) {
+  std::string s, word;
+  std::istringstream words(line);
+  while (words >> word) {
+    size_t end = word.find_first_of("]");
+    std::string core = word.substr(0, end), rest = end == std::string::npos ? "" : word.substr(end);
+    size_t begin = core.find_first_not_of("[");
+    std::string open = core.substr(0, begin);
+    core = core.substr(begin);
+    bool replaced = core.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZ_") == std::string::npos;
+    s += (s.empty() ? "" : " ") + open + (replaced ? "\\fI" : "\\fB") + roff(core) + "\\fR" + rest;
+  }
+  return s + "\n";
+}
+
+}  // namespace
+
 std::string manual_synopsis() {
   std::string s;
-  for (const CommandSpec& c : COMMANDS) {
-    s += std::string(".B qev ") + c.name + "\n" + roff(c.operands) + "\n.RI [ OPTION ]...\n.br\n";
-  }
-  return s + ".B qev help\n.RI [ COMMAND ]\n.br\n.B qev \\-\\-version\n";
+  for (const CommandSpec& c : COMMANDS) s += roff_synopsis(synopsis(c));
+  return s + roff_synopsis("qev help [COMMAND]") + roff_synopsis("qev --version");
 }
 
 std::string manual_commands() {

@@ -33,6 +33,8 @@ struct PackCommandOptions {
   std::string source;                 // SRC_DIR: the folder whose contents are packed
   std::string output;                 // -o OUT: the file written; "-" for standard output
   std::string stub;                   // --stub FILE: make an installer from this stub
+  bool installer = false;             // --installer: make an installer from the stub found
+                                      // (stub_locator.h); so does an OUT ending in .exe
   qev::PackOptions writer;            // --level N, --filter MODE
 };
 

@@ -33,6 +33,19 @@ bool prepare_stub_image(std::vector<uint8_t>& image, std::string& error) {
     error = std::string("its configuration block is ") + (found == 0 ? "missing" : "there more than once");
     return false;
   }
+  const uint32_t recorded = load_u32(image.data() + field);
+  if (recorded < image.size() && image.size() - recorded >= 4 &&
+      memcmp(image.data() + recorded, ARCHIVE_MAGIC, 4) == 0) {
+    error = "it is an installer (its archive begins at byte " + std::to_string(recorded) +
+            "), not a stub";
+    return false;
+  }
+  const uint64_t image_end = pe_image_end(image.data(), image.size());
+  if (image_end != 0 && image_end < image.size()) {
+    error = std::to_string(image.size() - image_end) + " bytes follow its program image (an " +
+            "archive or a signature); a stub is used as it was built";
+    return false;
+  }
   // archive_offset and the installer's positions are 32-bit; a stub is tiny.
   if (image.size() > 0x7FFFFFFF) {
     error = "it is too large for a stub";

@@ -12,9 +12,12 @@
 
 namespace qev {
 
-// Checks that `image` is a stub and sets its archive_offset to its size.
-// False, with `error` saying why, when the configuration block is missing or
-// there more than once, or when the image is too large for a stub.
+// Checks that `image` is a stub as built and sets its archive_offset to its
+// size. False, with `error` saying why, when the configuration block is
+// missing or there more than once, when the image already carries an archive
+// at its archive_offset (an installer), when anything follows the end of its
+// PE image (an archive or a signature, which packing would bury inside the
+// new installer), or when it is too large for a stub.
 bool prepare_stub_image(std::vector<uint8_t>& image, std::string& error);
 
 // Reads the stub at `path` and prepares it (prepare_stub_image); the error
