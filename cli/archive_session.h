@@ -28,7 +28,8 @@ class ArchiveSession {
   };
   // Sets up the host UI for the options: messages, progress, the answers to
   // the overwrite prompt.
-  explicit ArchiveSession(const ArchiveCommandOptions& options);
+  // `command` names the command in its messages ("qev list: ...").
+  ArchiveSession(const ArchiveCommandOptions& options, const char* command);
   // Finds the archive base of options.archive (0 for a bare archive, the
   // recorded offset for an installer), puts it in stub_config.archive_offset
   // and runs start-up on the file. Messages go through the host UI.

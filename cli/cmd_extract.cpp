@@ -8,8 +8,11 @@
 // written is deleted.
 #include <signal.h>
 #include <stdio.h>
+
+#include <string>
 #include "cli/archive_session.h"
 #include "cli/commands.h"
+#include "cli/counts.h"
 #include "cli/host_ui.h"
 #include "shell/driver.h"
 #include "shell/report_error.h"
@@ -22,7 +25,7 @@ void on_interrupt(int) { stub_config.cancel_requested = 1; }
 }  // namespace
 
 int run_extract(const ArchiveCommandOptions& options) {
-  ArchiveSession session(options);
+  ArchiveSession session(options, "extract");
   ArchiveSession::Outcome outcome = session.open();
   if (outcome == ArchiveSession::EMPTY) return EXIT_OK;
   if (outcome == ArchiveSession::FAILED) return EXIT_FAILED;
@@ -36,11 +39,21 @@ int run_extract(const ArchiveCommandOptions& options) {
   host_ui_end_status();
 
   if (result < 0 && !report_error(nullptr, result, nullptr, 0)) {
-    fprintf(stderr, "qev: %s: the archive cannot be read\n", options.archive.c_str());
+    host_ui_fail("%s: the archive cannot be read", options.archive.c_str());
   }
   if (stub_config.cancel_requested) {
-    fputs("qev: interrupted\n", stderr);
+    host_ui_fail("interrupted");
     return EXIT_FAILED;
   }
-  return result < 0 || host_ui.warnings > 0 ? EXIT_FAILED : EXIT_OK;
+  const bool ok = result >= 0 && host_ui.warnings == 0;
+  // What happened to files that were there before is said even after a
+  // failure; how many were extracted only when all were.
+  std::string summary;
+  if (ok) summary = "extracted " + count_of(host_ui.statuses, "file") + " into " + options.folder;
+  if (host_ui.replaced > 0)
+    summary += (summary.empty() ? "replaced " : ", replacing ") + count_of(host_ui.replaced, "existing file");
+  if (host_ui.kept > 0)
+    summary += (summary.empty() ? "kept " : "; kept ") + count_of(host_ui.kept, "existing file");
+  if (!summary.empty() && options.common.verbosity != Verbosity::Quiet) printf("%s\n", summary.c_str());
+  return ok ? EXIT_OK : EXIT_FAILED;
 }

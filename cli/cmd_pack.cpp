@@ -15,6 +15,8 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "cli/counts.h"
+#include "cli/host_ui.h"
 #include "cli/stub_locator.h"
 #include "encode/installer.h"
 #include "encode/source_tree.h"
@@ -40,15 +42,6 @@ double seconds_now() {
   timespec ts;
   clock_gettime(CLOCK_MONOTONIC, &ts);
   return ts.tv_sec + ts.tv_nsec / 1e9;
-}
-
-std::string with_commas(uint64_t v) {
-  std::string digits = std::to_string(v), s;
-  for (size_t i = 0; i < digits.size(); i++) {
-    if (i > 0 && (digits.size() - i) % 3 == 0) s += ',';
-    s += digits[i];
-  }
-  return s;
 }
 
 int failed(const std::string& why) {
@@ -108,9 +101,24 @@ int run_pack(const PackCommandOptions& options) {
 
   double last_shown = 0;
   const uint64_t total = scan.total_bytes;
+  // -v names each entry as its file is packed (a folder with the file before
+  // it); the names are the progress then.
+  const bool verbose = options.common.verbosity == Verbosity::Verbose;
+  size_t named = 0;
+  uint32_t files_named = 0;
+  auto name_entries = [&](uint32_t files) {
+    for (; named < scan.entries.size(); named++) {
+      const qev::PackEntry& e = scan.entries[named];
+      if (!e.folder && files_named == files) break;
+      if (!e.folder) files_named++;
+      printf("%s%s\n", host_display(e.name.c_str()).c_str(), e.folder ? "/" : "");
+    }
+  };
+  const bool show_progress = options.common.progress && !verbose;
   auto progress = [&](uint64_t bytes_in, uint32_t files) {
+    if (verbose) name_entries(files);
     double t = seconds_now();
-    if (!options.common.progress || t - last_shown < 0.2) return;
+    if (!show_progress || t - last_shown < 0.2) return;
     last_shown = t;
     fprintf(stderr, "\rpacking: %u files, %s of %s bytes (%d%%)  ", files, with_commas(bytes_in).c_str(),
             with_commas(total).c_str(), total ? (int)(100 * bytes_in / total) : 100);
@@ -120,6 +128,7 @@ int run_pack(const PackCommandOptions& options) {
   bool ok = qev::write_installer(stub_image, scan.entries, options.writer, sink, res, progress);
   if (last_shown > 0) fprintf(stderr, "\r%60s\r", "");
   if (!ok) return fail(res.error);
+  if (verbose) name_entries(UINT32_MAX);
   if (fflush(f) != 0 || fsync(fileno(f)) != 0) return fail("cannot write '" + out + "': " + strerror(errno));
   if (fclose(f) != 0) {
     f = nullptr;
@@ -134,9 +143,19 @@ int run_pack(const PackCommandOptions& options) {
   if (rename(tmp.c_str(), out.c_str()) != 0) return fail("cannot write '" + out + "': " + strerror(errno));
 
   if (options.common.verbosity == Verbosity::Quiet) return EXIT_OK;
-  const uint64_t out_bytes = stub_image.size() + res.archive_size;
-  printf("packed %u files, %u folders: %s bytes -> %s bytes (%.1f%%) in %.2f s\n", res.files, res.folders,
-         with_commas(res.bytes_in).c_str(), with_commas(out_bytes).c_str(),
-         res.bytes_in ? 100.0 * (double)out_bytes / (double)res.bytes_in : 0.0, seconds_now() - start);
+  // The archive is weighed against the files it holds; the stub is told apart.
+  std::string summary = "packed " + count_of(res.files, "file") + ", " + count_of(res.folders, "folder") +
+                        ": " + with_commas(res.bytes_in) + " bytes -> " + with_commas(res.archive_size) +
+                        " bytes";
+  char ratio[64] = "";
+  if (res.bytes_in) snprintf(ratio, sizeof ratio, " (%.1f%%)", 100.0 * (double)res.archive_size / (double)res.bytes_in);
+  char seconds[32];
+  snprintf(seconds, sizeof seconds, " in %.2f s", seconds_now() - start);
+  summary += std::string(ratio) + seconds;
+  if (!stub_image.empty()) {
+    summary += "; installer of " + with_commas(stub_image.size() + res.archive_size) + " bytes with the " +
+               with_commas(stub_image.size()) + "-byte stub";
+  }
+  printf("%s\n", summary.c_str());
   return EXIT_OK;
 }

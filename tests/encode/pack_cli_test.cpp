@@ -127,6 +127,11 @@ TEST_F(PackCli, InstallerFromAStub) {
   ASSERT_EQ(qev("pack " + dir + "/src -o " + dir + "/setup.exe --stub " + dir + "/stub.exe"), 0) << err();
   std::string out = read(dir + "/setup.exe");
   ASSERT_GT(out.size(), stub.size());
+  // The summary weighs the archive alone against the input, and names the stub apart.
+  std::string archive_size = std::to_string(out.size() - stub.size());
+  EXPECT_NE(read(dir + "/out").find("5,017 bytes -> " + archive_size + " bytes ("), std::string::npos)
+      << read(dir + "/out");
+  EXPECT_NE(read(dir + "/out").find("with the 3,000-byte stub"), std::string::npos);
   // Only archive_offset changed, to the stub's size.
   size_t field = 0;
   ASSERT_EQ(find_config_block((const uint8_t*)stub.data(), stub.size(), &field), 1);
