@@ -232,6 +232,35 @@ TEST_F(Cli, FailedMembersAndUnsafeNamesExitWith1AfterTheRest) {
             (std::vector<std::string>{"a.qev", "in/", "in/out/", "in/out/a.txt", "in/out/c.txt"}));
 }
 
+// Device names: list and test flag them, extract refuses them as the
+// installer does, and nothing reaches a device.
+TEST_F(Cli, DeviceNamesAreFlaggedAndNeverExtracted) {
+  TestArchive a;
+  int s = a.add_stream();
+  a.add_file(s, "a.txt", "first");
+  a.add_file(s, "NUL .txt", "to the device");
+  a.add_file(s, "sub\\com1.log", "to the port");
+  save("a.qev", a.build());
+  const std::string flags = ": NUL .txt: the name is a device's, not a file's\n"
+                            "qev COMMAND: sub/com1.log: the name is a device's, not a file's\n";
+  auto flagged = [&](const std::string& command) {
+    std::string text = "qev " + command + flags;
+    text.replace(text.find("COMMAND"), 7, command);
+    return text;
+  };
+  Outcome r = qev({"list", "a.qev"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, flagged("list"));
+  EXPECT_NE(r.out.find("sub/com1.log"), std::string::npos) << "still listed";
+  r = qev({"test", "a.qev"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, flagged("test") +
+                       "qev test: Archive data is damaged, probably caused by a corrupt disk or download error\n");
+  r = qev({"extract", "a.qev", "-C", "out"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(list_tree(scratch.host()), (std::vector<std::string>{"a.qev", "out/", "out/a.txt"}));
+}
+
 TEST_F(Cli, AReadOnlyFileInTheWayIsReportedAndTheRestExtracted) {
   save("a.qev", small_archive());
   ASSERT_EQ(mkdir(scratch.host("docs").c_str(), 0777), 0);

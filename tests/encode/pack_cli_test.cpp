@@ -62,6 +62,7 @@ TEST_F(PackCli, BadInputFailsCleanlyAndKeepsAnOldOutput) {
   struct Case { const char* what; std::string setup; const char* in_message; };
   const Case cases[] = {
       {"device name", "touch " + dir + "/src/sub/CON.txt", "CON.txt"},
+      {"device name the installer refuses too", "touch '" + dir + "/src/conin$.log'", "conin$"},
       {"trailing dot", "touch '" + dir + "/src/dot.'", "dot."},
       {"reserved character", "touch '" + dir + "/src/a:b'", "a:b"},
       {"not Windows-1252", "touch '" + dir + "/src/\xE2\x82\xAC\xE4\xB8\xAD'", "1252"},

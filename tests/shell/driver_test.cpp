@@ -559,15 +559,19 @@ TEST_F(Driver, AFolderEntryThatCannotBeMadeEndsTheExtraction) {
   EXPECT_FALSE(closing_actions_ran());
 }
 
-TEST_F(Driver, NamesThatLeaveTheDestinationAreNotExtracted) {
+// Names that leave the destination, name devices (Windows would write to
+// the device: a serial port received the bytes) or hold control characters.
+TEST_F(Driver, RefusedNamesAreNotExtracted) {
   TestArchive a;
   int s = a.add_stream();
   a.add_file(s, "good1.txt", "one");
   for (const char* evil : {"..\\evil1.txt", "sub\\..\\..\\evil2.txt", "sub/../../evil3.txt",
                            "\\evil4.txt", "/evil5.txt", "C:evil6.txt", "good.txt:stream",
-                           "...\\evil7.txt"}) {
+                           "...\\evil7.txt", "NUL .txt", "sub\\COM1.log", "con", "lpt\xB9",
+                           "CONOUT$.txt", "new\nline"}) {
     a.add_file(s, evil, "evil");
   }
+  a.add_folder("aux");
   a.add_folder("..\\evil_folder");
   a.add_folder("C:\\evil_folder");
   a.add_file(s, "good2.txt", "two");
