@@ -37,24 +37,20 @@ void distance_templates(uint32_t* out) {
   }
 }
 
-// The codes are assigned in canonical order (by length, then by symbol), the
-// symbols first sorted so by counting. Each code is the one before plus 1,
-// doubled at every step to a longer length; kept bit-reversed, as the tables
-// are indexed (first bit in bit 0), adding 1 carries from the top bit down,
-// and doubling leaves the value as it is.
-//
-// The main table is filled level by level: at level l it is 2^l entries, each
-// code of length l takes one entry, and the level is then copied behind itself
-// to make level l + 1, which replicates every shorter code to all the indices
-// that begin with it (and an empty entry to all that no code begins with).
+// The codes are taken in canonical order (by length, then by symbol; see
+// huffman.h), each code filling every entry it begins: in the main table
+// every 2^l-th entry from the code on, or the same within the subtable that
+// its first main_bits bits lead to. Symbols in that order need no code of
+// their own computed and reversed.
 //
 // Codes longer than the main width share subtables by their first main_bits
 // bits; being consecutive in canonical order, the codes of one subtable come
-// one after another. A subtable is as wide as the deepest code below its main
-// entry: starting from the current code's extra length, the width grows until
-// the codes from the current one on fill it. Only the last subtable of an
-// incomplete code can stay unfilled (the unused code space lies at the end of
-// canonical order); its width stops at the longest code.
+// one after another, the first of them finding the main entry still empty. A
+// subtable is as wide as the deepest code below its main entry: starting from
+// the current code's extra length, the width grows until the codes from the
+// current one on fill it. Only the last subtable of an incomplete code can
+// stay unfilled (the unused code space lies at the end of canonical order);
+// its width stops at the longest code.
 int build_fast_table(uint32_t* table, const FastTableKind& kind, const uint8_t* lengths,
                      const uint32_t* templates, uint32_t n) {
   const uint32_t main_bits = kind.main_bits;
@@ -72,7 +68,7 @@ int build_fast_table(uint32_t* table, const FastTableKind& kind, const uint8_t* 
   if (space > FULL_CODE_SPACE) return 0;
   const uint16_t* symbol = sorted;
   // The next code, bit-reversed: below 2^len, since the lengths are not
-  // over-subscribed.
+  // over-subscribed, which also keeps every code's entries free of others'.
   uint32_t code = 0;
   const uint32_t main_size = 1u << main_bits;
   for (uint32_t i = 0; i < main_size; i++) table[i] = empty;
