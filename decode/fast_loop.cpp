@@ -295,27 +295,22 @@ __attribute__((always_inline)) inline StepResult fast_run_body(BlockContext& c) 
     uint32_t distance = (dentry >> 12) + distance_extra(dentry, bitbuf);
     const uint32_t repeat = (dentry & FAST_SHIFT) ? prev_distance : last_distance;
     if (distance == 0) distance = repeat;
+    // The next item's lookup first: the checks below wait for the distance,
+    // the next item only for the bits.
+    bitbuf >>= dentry & 63;
+    bitsleft -= dentry & 63;
+    const uint32_t next_entry = litlen[bitbuf & LITLEN_MASK];
     // Dropped, distance-0 and cut matches are the careful step's.
     if (distance - 1 >= (uint32_t)(out - out_base) ||
         length + COPY_OVERRUN - 3 > (uint32_t)(out_fast_end - out)) {
-      consumed = entry & 63;
+      consumed = (entry & 63) + (dentry & 63);
       break;
     }
-    bitbuf >>= dentry & 63;
-    bitsleft -= dentry & 63;
-    // The registers shift for a quarter of the matches or so: masks, not a
-    // branch (but the branch where size counts).
-    if (COMPACT) {
-      if (dentry & FAST_SHIFT) {
-        prev_distance = last_distance;
-        last_distance = distance;
-      }
-    } else {
-      const uint32_t shift = 0u - (uint32_t)((dentry & FAST_SHIFT) != 0);
-      prev_distance = (last_distance & shift) | (prev_distance & ~shift);
-      last_distance = (distance & shift) | (last_distance & ~shift);
-    }
-    entry = litlen[bitbuf & LITLEN_MASK];
+    // Whether the registers shift is hard to guess: masks, not a branch.
+    const uint32_t shift = 0u - (uint32_t)((dentry & FAST_SHIFT) != 0);
+    prev_distance = (last_distance & shift) | (prev_distance & ~shift);
+    last_distance = (distance & shift) | (last_distance & ~shift);
+    entry = next_entry;
     copy_match(out, distance, length);
     out += length;
   }
