@@ -89,6 +89,12 @@ const std::vector<CommandSpec> COMMANDS = {
             into.pack.stub = v;
             return "";
           }},
+         {0, "exclude", "PATTERN",
+          "leave out what PATTERN matches: a name, or a path with /; repeatable", NO_GROUP,
+          [](Invocation& into, const char* v) -> std::string {
+            into.pack.excludes.push_back(v);
+            return "";
+          }},
          {0, "level", "N", "0 stores, 1 packs fastest, 9 smallest (default 6)", NO_GROUP,
           [](Invocation& into, const char* v) -> std::string {
             if (strlen(v) != 1 || v[0] < '0' || v[0] > '9') return "--level takes 0 to 9";

@@ -35,6 +35,7 @@ struct PackCommandOptions {
   std::string stub;                   // --stub FILE: make an installer from this stub
   bool installer = false;             // --installer: make an installer from the stub found
                                       // (stub_locator.h); so does an OUT ending in .exe
+  std::vector<std::string> excludes;  // --exclude PATTERN, each (source_tree.h says how they match)
   qev::PackOptions writer;            // --level N, --filter MODE
 };
 
