@@ -76,7 +76,11 @@ int run_pack(const PackCommandOptions& options) {
     for (const std::string& p : scan.left_out)
       fprintf(stderr, "qev pack: left out '%s', the output itself\n", p.c_str());
   }
-  if (!scanned) {
+  if (scanned || !scan.problems.empty()) {
+    std::string too_large = qev::check_input_size(stub_image.size(), scan.total_bytes);
+    if (!too_large.empty()) scan.problems.push_back(too_large);
+  }
+  if (!scanned || !scan.problems.empty()) {
     if (scan.problems.empty()) return failed(scan.error);
     for (const std::string& p : scan.problems) fprintf(stderr, "qev pack: %s\n", p.c_str());
     return failed(count_of(scan.problems.size(), "problem") + " in '" + options.source +

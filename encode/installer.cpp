@@ -5,6 +5,7 @@
 #include <string.h>
 
 #include "archive/layout.h"
+#include "encode/number_text.h"
 #include "encode/stub_image.h"
 
 namespace qev {
@@ -83,6 +84,14 @@ bool load_stub(const std::string& path, std::vector<uint8_t>& image, std::string
   return true;
 }
 
+std::string check_input_size(uint64_t stub_bytes, uint64_t input_bytes) {
+  if (stub_bytes + input_bytes <= MAX_INSTALLER_SIZE) return "";
+  std::string limit = "at most " + with_commas(MAX_INSTALLER_SIZE) + " bytes (4 GiB)";
+  if (stub_bytes == 0) return "the files hold " + with_commas(input_bytes) + " bytes; an archive holds " + limit;
+  return "the files hold " + with_commas(input_bytes) + " bytes; an installer holds " + limit + ", " +
+         with_commas(stub_bytes) + " of them its stub";
+}
+
 bool write_installer(const std::vector<uint8_t>& stub_image, const std::vector<PackEntry>& entries,
                      const PackOptions& options, ByteSink& sink, PackResult& result,
                      const PackProgress& progress) {
@@ -93,7 +102,7 @@ bool write_installer(const std::vector<uint8_t>& stub_image, const std::vector<P
   }
   ShiftedSink archive_sink(sink, stub_image.size());
   if (!write_archive(entries, options, archive_sink, result, progress)) return false;
-  if (stub_image.size() + result.archive_size > 0xFFFFFFFFull) {
+  if (stub_image.size() + result.archive_size > MAX_INSTALLER_SIZE) {
     result.error = "the installer would be larger than 4 GiB";
     return false;
   }

@@ -24,6 +24,17 @@ bool prepare_stub_image(std::vector<uint8_t>& image, std::string& error);
 // names the file.
 bool load_stub(const std::string& path, std::vector<uint8_t>& image, std::string& error);
 
+// The largest installer, and the largest bare archive: positions in both are
+// 32-bit.
+constexpr uint64_t MAX_INSTALLER_SIZE = 0xFFFFFFFFull;
+
+// Judged from the sizes alone, before anything is compressed: "" when files of
+// `input_bytes` in all may go into an installer with a stub of `stub_bytes`
+// (0 for a bare archive), else the message, which says the limit and the
+// total. The files must fit as they are: what compression would save cannot
+// be known before the work it was meant to spare.
+std::string check_input_size(uint64_t stub_bytes, uint64_t input_bytes);
+
 // Writes `stub_image` (prepared; empty for a bare archive) and then the
 // archive of `entries` into `sink`. False, with result.error, when the
 // archive cannot be written or the installer would pass 4 GiB.

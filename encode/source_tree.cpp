@@ -175,7 +175,7 @@ struct Walker {
       }
       if ((uint64_t)st.st_size > MAX_MEMBER_SIZE) {
         problem("'" + path + "' holds " + with_commas((uint64_t)st.st_size) +
-                " bytes; a file in an archive holds at most " + with_commas(MAX_MEMBER_SIZE));
+                " bytes; a file in an archive holds at most " + with_commas(MAX_MEMBER_SIZE) + " bytes");
       }
       // Opened once here so that a file that cannot be read is named with
       // the rest now, not found after the files before it are compressed.

@@ -47,6 +47,29 @@ class PackCli : public ::testing::Test {
   bool only_src_left() { return sh("test \"$(ls " + dir + " | grep -v -e '^src$' -e '^err$' -e '^out$' -e '^keep$' -e '^stub')\" = ''") == 0; }
 };
 
+// A PE file of 3000 bytes whose one section ends at the file's end, with the
+// configuration block's signature `signatures` times.
+std::string fake_stub(int signatures) {
+  std::string s(3000, '\0');
+  uint8_t* p = (uint8_t*)&s[0];
+  p[0] = 'M';
+  p[1] = 'Z';
+  store_u32(p + 60, 64);         // e_lfanew
+  memcpy(p + 64, "PE\0\0", 4);
+  store_u16(p + 64 + 4, 0x8664);  // machine
+  store_u16(p + 64 + 6, 1);       // one section, no optional header
+  store_u32(p + 88 + 16, 2488);   // its raw size and position: bytes 512-2999
+  store_u32(p + 88 + 20, 512);
+  uint8_t sig[CONFIG_SIGNATURE_SIZE];
+  config_signature(sig);
+  for (int i = 0; i < signatures; i++) {
+    size_t at = 1000 + 800 * (size_t)i;
+    store_u32((uint8_t*)&s[at + CONFIG_ARCHIVE_OFFSET_FROM_SIGNATURE], DEFAULT_ARCHIVE_OFFSET);
+    memcpy(&s[at], sig, CONFIG_SIGNATURE_SIZE);
+  }
+  return s;
+}
+
 TEST_F(PackCli, UsageErrorsExitTwo) {
   EXPECT_EQ(qev("pack"), 2);
   EXPECT_EQ(qev("pack " + dir + "/src"), 2);
@@ -115,6 +138,29 @@ TEST_F(PackCli, EveryProblemOfATreeInOneRunAndExcludeLeavesThemOut) {
                                              "sub\\x\\y"}));
 }
 
+// Limits are judged from the sizes before any compression: sparse files of
+// 4.4 GiB and 2 x 2 GiB (one byte over 4 GiB in all) are refused at once.
+TEST_F(PackCli, SizeLimitsBeforeAnyWork) {
+  const std::string src = dir + "/src";
+  ASSERT_EQ(sh("truncate -s 4500M " + src + "/huge.bin && truncate -s 2G " + src + "/b1 && truncate -s 2G " + src +
+               "/b2 && rm " + src + "/a.txt " + src + "/sub/b.bin"),
+            0);
+  EXPECT_EQ(qev("pack " + src + " -o " + dir + "/x.qev"), 1);
+  EXPECT_NE(err().find("huge.bin' holds 4,718,592,000 bytes; a file in an archive holds at most 4,294,963,199 bytes"),
+            std::string::npos)
+      << err();
+  EXPECT_NE(err().find("the files hold 9,013,559,296 bytes; an archive holds at most 4,294,967,295 bytes (4 GiB)"),
+            std::string::npos)
+      << err();
+  write(dir + "/stub.exe", fake_stub(1));
+  EXPECT_EQ(qev("pack " + src + " -o " + dir + "/x.exe --exclude huge.bin --stub " + dir + "/stub.exe"), 1);
+  EXPECT_NE(err().find("the files hold 4,294,967,296 bytes; an installer holds at most 4,294,967,295 bytes (4 GiB), "
+                       "3,000 of them its stub"),
+            std::string::npos)
+      << err();
+  EXPECT_TRUE(only_src_left());
+}
+
 // The output is never packed into itself, never replaces what is not a
 // regular file, and standard output gets the same bytes as a file.
 TEST_F(PackCli, OutputInsideTheTreeStreamsAndDevices) {
@@ -157,29 +203,6 @@ TEST_F(PackCli, SameInputSameBytesAndTheArchiveTests) {
     EXPECT_EQ(refread::read_archive(std::vector<uint8_t>(bytes.begin(), bytes.end()), 0, a), "");
     EXPECT_EQ(a.members.size(), 4u);
   }
-}
-
-// A PE file of 3000 bytes whose one section ends at the file's end, with the
-// configuration block's signature `signatures` times.
-std::string fake_stub(int signatures) {
-  std::string s(3000, '\0');
-  uint8_t* p = (uint8_t*)&s[0];
-  p[0] = 'M';
-  p[1] = 'Z';
-  store_u32(p + 60, 64);         // e_lfanew
-  memcpy(p + 64, "PE\0\0", 4);
-  store_u16(p + 64 + 4, 0x8664);  // machine
-  store_u16(p + 64 + 6, 1);       // one section, no optional header
-  store_u32(p + 88 + 16, 2488);   // its raw size and position: bytes 512-2999
-  store_u32(p + 88 + 20, 512);
-  uint8_t sig[CONFIG_SIGNATURE_SIZE];
-  config_signature(sig);
-  for (int i = 0; i < signatures; i++) {
-    size_t at = 1000 + 800 * (size_t)i;
-    store_u32((uint8_t*)&s[at + CONFIG_ARCHIVE_OFFSET_FROM_SIGNATURE], DEFAULT_ARCHIVE_OFFSET);
-    memcpy(&s[at], sig, CONFIG_SIGNATURE_SIZE);
-  }
-  return s;
 }
 
 TEST_F(PackCli, InstallerFromAStub) {
