@@ -16,6 +16,7 @@
 #include "cli/stub_locator.h"
 #include "encode/installer.h"
 #include "encode/source_tree.h"
+#include "encode/time_zone.h"
 
 namespace {
 
@@ -68,6 +69,16 @@ int run_pack(const PackCommandOptions& options) {
   dev_t device;
   ino_t inode;
   if (output.existing_file(&device, &inode)) scan_options.leave_out.push_back({device, inode});
+  scan_options.newest_time = options.newest_time;
+  // Under SOURCE_DATE_EPOCH the bytes must not depend on the machine's zone:
+  // UTC, unless --timezone says otherwise.
+  const std::string zone = !options.timezone.empty() ? options.timezone : options.newest_time >= 0 ? "UTC" : "";
+  qev::TimeZoneScope zone_scope(zone);
+  if (verbose) {
+    fprintf(stderr, "qev pack: times as local times of %s", zone.empty() ? "this machine" : zone.c_str());
+    if (options.newest_time >= 0) fprintf(stderr, ", none after %lld (SOURCE_DATE_EPOCH)", (long long)options.newest_time);
+    fputc('\n', stderr);
+  }
   qev::ScanResult scan;
   const bool scanned = qev::scan_source_tree(options.source, scan_options, scan);
   for (const std::string& w : scan.warnings) fprintf(stderr, "qev pack: warning: %s\n", w.c_str());

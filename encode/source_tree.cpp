@@ -78,7 +78,9 @@ struct Walker {
 
   void set_times(PackEntry& e, const struct stat& st, const std::string& path) {
     bool clamped = false;
-    time_to_dos(st.st_mtime, &e.write_date, &e.write_time, &clamped);
+    time_t t = st.st_mtime;
+    if (options.newest_time >= 0 && (int64_t)t > options.newest_time) t = (time_t)options.newest_time;
+    time_to_dos(t, &e.write_date, &e.write_time, &clamped);
     e.create_date = e.write_date;
     e.create_time = e.write_time;
     if (clamped) out.warnings.push_back("'" + path + "': modification time outside 1980-2107, clamped");

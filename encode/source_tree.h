@@ -24,7 +24,8 @@
 //
 // Attributes: folders 0x10; files 0x20 (archive) plus 0x01 (read-only) when
 // the owner may not write. Times: the DOS date and time of the modification
-// time, in local time, for both creation and last write. Symbolic links are
+// time (no later than newest_time), in the process's local time zone
+// (time_zone.h), for both creation and last write. Symbolic links are
 // followed.
 #include <stddef.h>
 #include <stdint.h>
@@ -53,6 +54,9 @@ struct ScanOptions {
   std::vector<std::string> excludes;
   // Files (device, inode) never packed: the output, when it lies in the tree.
   std::vector<std::pair<dev_t, ino_t>> leave_out;
+  // A modification time after this (seconds since 1970) is written as this;
+  // -1: times as they are.
+  int64_t newest_time = -1;
 };
 
 struct ScanResult {

@@ -205,6 +205,40 @@ TEST_F(PackCli, SameInputSameBytesAndTheArchiveTests) {
   }
 }
 
+// DOS times are local times. Under SOURCE_DATE_EPOCH the same tree gives the
+// same bytes in any zone (UTC unless --timezone names one), and no time is
+// later than the epoch; without it the zone shows in the bytes.
+TEST_F(PackCli, ReproducibleUnderAnyTimeZone) {
+  const std::string src = dir + "/src";
+  ASSERT_EQ(sh("touch -d '2001-06-15 12:00:00 UTC' " + src + "/a.txt && touch -d '2030-01-01 00:00:00 UTC' " + src +
+               "/sub/b.bin"),
+            0);
+  auto pack = [&](const std::string& env, const std::string& name, const std::string& options = "") {
+    EXPECT_EQ(sh(env + " " + QEV_BINARY + " pack " + src + " -o " + dir + "/" + name + " " + options + " 2>" + dir +
+                 "/err"),
+              0)
+        << err();
+    return read(dir + "/" + name);
+  };
+  const std::string epoch = "SOURCE_DATE_EPOCH=1700000000";  // 2023-11-14 22:13:20 UTC
+  std::string utc = pack("TZ=UTC " + epoch, "utc.qev");
+  EXPECT_EQ(pack("TZ=America/New_York " + epoch, "ny.qev"), utc);
+  EXPECT_NE(pack("TZ=UTC", "utc-now.qev"), pack("TZ=America/New_York", "ny-now.qev"));
+  EXPECT_EQ(pack("TZ=UTC", "ny-named.qev", "--timezone America/New_York"), read(dir + "/ny-now.qev"));
+
+  refread::Archive a;
+  ASSERT_EQ(refread::read_archive(std::vector<uint8_t>(utc.begin(), utc.end()), 0, a), "");
+  for (const auto& m : a.members) {
+    if (m.name == "a.txt") {  // older than the epoch: its own time, 2001-06-15 12:00:00
+      EXPECT_EQ(m.write_date, (21 << 9) | (6 << 5) | 15);
+      EXPECT_EQ(m.write_time, 12 << 11);
+    } else {  // the epoch, 2023-11-14 22:13:20
+      EXPECT_EQ(m.write_date, (43 << 9) | (11 << 5) | 14) << m.name;
+      EXPECT_EQ(m.write_time, (22 << 11) | (13 << 5) | 10) << m.name;
+    }
+  }
+}
+
 TEST_F(PackCli, InstallerFromAStub) {
   std::string stub = fake_stub(1);
   write(dir + "/stub.exe", stub);
