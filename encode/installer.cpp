@@ -28,6 +28,10 @@ class ShiftedSink : public ByteSink {
 }  // namespace
 
 bool prepare_stub_image(std::vector<uint8_t>& image, std::string& error) {
+  if (image.size() < 2 || image[0] != 'M' || image[1] != 'Z') {
+    error = "it is not a Windows program";
+    return false;
+  }
   size_t field = 0;
   int found = find_config_block(image.data(), image.size(), &field);
   if (found != 1) {
@@ -45,6 +49,11 @@ bool prepare_stub_image(std::vector<uint8_t>& image, std::string& error) {
   if (image_end != 0 && image_end < image.size()) {
     error = std::to_string(image.size() - image_end) + " bytes follow its program image (an " +
             "archive or a signature); a stub is used as it was built";
+    return false;
+  }
+  if (image_end > image.size()) {
+    error = "it is cut short: its program image ends at byte " + std::to_string(image_end) + " of " +
+            std::to_string(image.size());
     return false;
   }
   // archive_offset and the installer's positions are 32-bit; a stub is tiny.

@@ -13,11 +13,12 @@
 namespace qev {
 
 // Checks that `image` is a stub as built and sets its archive_offset to its
-// size. False, with `error` saying why, when the configuration block is
-// missing or there more than once, when the image already carries an archive
+// size. False, with `error` saying why, when it is not a Windows program
+// ("MZ"), when the configuration block is missing or there more than once, when the image already carries an archive
 // at its archive_offset (an installer), when anything follows the end of its
 // PE image (an archive or a signature, which packing would bury inside the
-// new installer), or when it is too large for a stub.
+// new installer), when its image runs past the file's end (cut short), or
+// when it is too large for a stub.
 bool prepare_stub_image(std::vector<uint8_t>& image, std::string& error);
 
 // Reads the stub at `path` and prepares it (prepare_stub_image); the error

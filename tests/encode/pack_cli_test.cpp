@@ -270,10 +270,15 @@ TEST_F(PackCli, InstallerFromAStub) {
     EXPECT_NE(sh("ls " + dir + " | grep -q tmp"), 0);  // no temporary file left
   }
   // An installer, or a stub with bytes behind its image, would end up buried
-  // inside the new installer: neither is taken as a stub.
+  // inside the new installer, and a stub cut short would not run: none is
+  // taken as a stub.
   write(dir + "/stub.exe", stub + "appended");
   EXPECT_EQ(qev("pack " + dir + "/src -o " + dir + "/bad.exe --stub " + dir + "/stub.exe"), 1);
   EXPECT_NE(err().find("8 bytes follow its program image"), std::string::npos) << err();
+  write(dir + "/stub.exe", stub.substr(0, 2900));
+  EXPECT_EQ(qev("pack " + dir + "/src -o " + dir + "/bad.exe --stub " + dir + "/stub.exe"), 1);
+  EXPECT_NE(err().find("it is cut short: its program image ends at byte 3000 of 2900"), std::string::npos)
+      << err();
   EXPECT_EQ(qev("pack " + dir + "/src -o " + dir + "/bad.exe --stub " + dir + "/setup.exe"), 1);
   EXPECT_NE(err().find("it is an installer (its archive begins at byte 3000)"), std::string::npos) << err();
   EXPECT_NE(access((dir + "/bad.exe").c_str(), F_OK), 0);
