@@ -12,21 +12,6 @@
 
 namespace {
 
-// Writes to a file, patching earlier bytes by seeking.
-class FileSink : public qev::ByteSink {
- public:
-  explicit FileSink(FILE* f) : f_(f) {}
-  bool write(const uint8_t* d, size_t n) override { return fwrite(d, 1, n, f_) == n; }
-  bool patch(uint64_t off, const uint8_t* d, size_t n) override {
-    off_t end = ftello(f_);
-    return fseeko(f_, (off_t)off, SEEK_SET) == 0 && fwrite(d, 1, n, f_) == n &&
-           fseeko(f_, end, SEEK_SET) == 0;
-  }
-
- private:
-  FILE* f_;
-};
-
 bool write_all(int fd, const char* data, size_t size) {
   while (size > 0) {
     ssize_t n = write(fd, data, size);
@@ -107,7 +92,7 @@ bool PackOutput::begin(bool executable, std::string& error) {
     error = "cannot write '" + path_ + "'";
     return false;
   }
-  sink_.reset(new FileSink(file_));
+  sink_.reset(new qev::FileSink(file_));
   return true;
 }
 
