@@ -101,6 +101,9 @@ MemberOutcome extract_file(void* window, const DirectoryEntry& entry, char* name
       int answer = ui_overwrite_prompt();
       if (answer == PROMPT_NO) return MEMBER_DONE;
       if (answer == PROMPT_YES_TO_ALL) stub_config.overwrite_all = 1;
+      // Cancel pressed while the question was up: the loop ends at its head,
+      // the file untouched.
+      if (stub_config.cancel_requested) return MEMBER_DONE;
     }
   }
   if (!create_folder_path(path, name_start, 0)) return asked(window, ERR_CREATE, path);
