@@ -98,9 +98,14 @@ MemberOutcome extract_file(void* window, const DirectoryEntry& entry, char* name
     uint32_t existing = file_get_attributes(path);
     // An existing folder of the same name raises no question.
     if (existing != NO_ATTRIBUTES && !(existing & ATTR_DIRECTORY)) {
+      // Only Yes and Yes To All replace: No, and a question that could not
+      // be shown, keep the file.
       int answer = ui_overwrite_prompt();
-      if (answer == PROMPT_NO) return MEMBER_DONE;
-      if (answer == PROMPT_YES_TO_ALL) stub_config.overwrite_all = 1;
+      if (answer == PROMPT_YES_TO_ALL) {
+        stub_config.overwrite_all = 1;
+      } else if (answer != PROMPT_YES) {
+        return MEMBER_DONE;
+      }
       // Cancel pressed while the question was up: the loop ends at its head,
       // the file untouched.
       if (stub_config.cancel_requested) return MEMBER_DONE;
@@ -181,14 +186,21 @@ MemberOutcome extract_member(void* window, const DirectoryEntry& entry, const ui
                              const Folder& folder) {
   const uint32_t folder_len = folder.len;
   if (name_refusal(name, entry.name_len)) return MEMBER_REFUSED;
-  // Name room: every output path stays within 259 characters.
-  if ((int32_t)entry.name_len > (int32_t)(PATH_MAX_CHARS - folder_len)) return MEMBER_DONE;
+  // Name room: every output path stays within 259 characters. A name that
+  // does not fit is reported as a file that cannot be created, with as much
+  // of its path as fits.
+  const uint32_t room = PATH_MAX_CHARS - folder_len;
+  const uint32_t fits = entry.name_len < room ? entry.name_len : room;
 
   char* path = stub_config.destination;
   for (uint32_t i = 0; i <= folder_len; i++) path[i] = folder.text[i];
   char* name_start = path + folder_len;
-  for (uint32_t i = 0; i < entry.name_len; i++) name_start[i] = (char)name[i];
-  name_start[entry.name_len] = 0;
+  for (uint32_t i = 0; i < fits; i++) name_start[i] = (char)name[i];
+  name_start[fits] = 0;
+  if (fits < entry.name_len) {
+    last_os_error = OS_BAD_PATHNAME;
+    return asked(window, ERR_CREATE, path);
+  }
   shorten_path(path);
   if (stub_config.short_names) name_start = path + folder.short_len;
 
@@ -273,7 +285,13 @@ int extract_all(void* window) {
   // A.3
   uint32_t archive_end = file_seek(archive_file, 0, SEEK_FROM_END);
   if (archive_end == SEEK_FAILED) return ERR_SEEK;
-  if (archive_end - stub_config.archive_base < ARCHIVE_HEADER_SIZE) return ERR_DAMAGED;
+  // A file shorter than its archive is cut (an interrupted download): refused
+  // before anything is made. Where the header's sizes disagree with each
+  // other, only the header's own length counts.
+  const uint32_t length = archive_end - stub_config.archive_base;
+  if (length < ARCHIVE_HEADER_SIZE || (header_sizes_agree(header_copy) && length < header_copy.archive_size)) {
+    return ERR_DAMAGED;
+  }
   if (len > DESTINATION_MAX) {
     last_os_error = OS_BAD_PATHNAME;
     report_error(window, ERR_MKDIR, destination, 0);
@@ -322,7 +340,10 @@ int extract_all(void* window) {
     const uint8_t* name;
     int walked = directory_walk_next(dir_buffer, &entry, &name);
     if (walked != 0) {
+      // A damaged directory still has the closing actions run; a directory
+      // that could not be read from the installer's own file does not.
       result = walked;
+      stopped = walked == READ_FAILED;
       break;
     }
     MemberOutcome outcome = extract_member(window, entry, name, folder);

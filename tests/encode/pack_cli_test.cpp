@@ -193,6 +193,21 @@ TEST_F(PackCli, OutputInsideTheTreeStreamsAndDevices) {
   EXPECT_NE(err().find("is a folder"), std::string::npos) << err();
 }
 
+// A name that leaves fewer than 100 characters for the destination folder is
+// packed with a warning naming the room it leaves; a shorter one is not.
+TEST_F(PackCli, ANameThatLeavesLittleRoomForTheDestinationIsWarnedAbout) {
+  const std::string src = dir + "/src";
+  ASSERT_EQ(sh("mkdir -p " + src + "/" + std::string(100, 'd') + " && touch " + src + "/" +
+               std::string(100, 'd') + "/" + std::string(57, 'f')),
+            0);
+  ASSERT_EQ(qev("pack " + src + " -o " + dir + "/x.qev"), 0) << err();
+  EXPECT_EQ(err(), "");
+  ASSERT_EQ(sh("touch " + src + "/" + std::string(100, 'd') + "/" + std::string(70, 'g')), 0);
+  ASSERT_EQ(qev("pack " + src + " -o " + dir + "/x.qev"), 0) << err();
+  EXPECT_NE(err().find(std::string(70, 'g') + "' leaves 87 characters for the destination folder"), std::string::npos)
+      << err();
+}
+
 TEST_F(PackCli, SameInputSameBytesAndTheArchiveTests) {
   for (const char* level : {"0", "1", "6", "9"}) {
     ASSERT_EQ(qev("pack " + dir + "/src -o " + dir + "/one.qev --level " + level), 0) << err();
