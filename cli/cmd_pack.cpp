@@ -1,4 +1,4 @@
-// qev pack SRC_DIR -o OUT [--stub STUB.exe] [--level N] [--filter auto|none|16|32]
+// qev pack SRC_DIR -o OUT [--stub STUB.exe] [--level N] [--filter auto|none|16|32] [--threads N]
 //
 // Packs a folder tree into an archive, or with --stub into an installer (the
 // stub's bytes with the archive appended and the stub's archive_offset set to
@@ -25,7 +25,7 @@
 namespace {
 
 const char* const PACK_USAGE =
-    "usage: qev pack SRC_DIR -o OUT [--stub STUB.exe] [--level N] [--filter auto|none|16|32]\n";
+    "usage: qev pack SRC_DIR -o OUT [--stub STUB.exe] [--level N] [--filter auto|none|16|32] [--threads N]\n";
 
 int usage_error(const char* why) {
   fprintf(stderr, "qev pack: %s\n%s", why, PACK_USAGE);
@@ -104,6 +104,12 @@ int cmd_pack(int argc, char** argv) {
       else if (f == "16") options.filter = qev::FilterMode::E8_16;
       else if (f == "32") options.filter = qev::FilterMode::E8_32;
       else return usage_error("--filter takes auto, none, 16 or 32");
+    } else if (a == "--threads") {
+      const char* v = value("--threads");
+      char* end = nullptr;
+      long n = v ? strtol(v, &end, 10) : 0;
+      if (!v || *end || n < 1 || n > 256) return usage_error("--threads takes 1 to 256");
+      options.threads = (unsigned)n;
     } else if (a.size() > 1 && a[0] == '-') {
       return usage_error(("unknown option '" + a + "'").c_str());
     } else if (src.empty()) {

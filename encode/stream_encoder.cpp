@@ -49,11 +49,13 @@ StreamEncoder::StreamEncoder(const EncoderOptions& options)
     : options_(options), state_(std::make_unique<State>()) {}
 StreamEncoder::~StreamEncoder() = default;
 
-uint32_t StreamEncoder::block_size() const {
-  return options_.block_size ? std::min(options_.block_size, MAX_STORED_BLOCK) : MAX_STORED_BLOCK;
+uint32_t StreamEncoder::block_size(const EncoderOptions& o) {
+  return o.block_size ? std::min(o.block_size, MAX_STORED_BLOCK) : MAX_STORED_BLOCK;
 }
 
-bool StreamEncoder::segment_ready() const { return block_size() >= WINDOW_SIZE && options_.force_selector < 0; }
+bool StreamEncoder::segment_ready(const EncoderOptions& o) {
+  return block_size(o) >= WINDOW_SIZE && o.force_selector < 0;
+}
 
 void StreamEncoder::encode(const uint8_t* data, size_t size, std::vector<uint8_t>& out,
                            StreamReport* report) {
@@ -82,7 +84,7 @@ void StreamEncoder::encode_segment(const Segment& seg, std::vector<uint8_t>& out
   BlockChoice choice = options_.block;
   if (options_.level == 0) choice.force_stored = true;
   if (!choice.split_items && choice.split_effort == 2) choice.split_effort = lp.split_effort;
-  const uint32_t block_size = this->block_size();
+  const uint32_t block_size = StreamEncoder::block_size(options_);
   // The dictionary: every position in it can start a match.
   if (options_.level > 0) {
     if (lp.parse.fast) fast_insert_span(s.fast, buf, 0, seg.history);

@@ -62,9 +62,9 @@ class StreamEncoder {
   explicit StreamEncoder(const EncoderOptions& options);
   ~StreamEncoder();
   // The length of every block but a stream's last.
-  uint32_t block_size() const;
+  static uint32_t block_size(const EncoderOptions& options);
   // Whether streams may be cut into segments (blocks of at least WINDOW_SIZE bytes).
-  bool segment_ready() const;
+  static bool segment_ready(const EncoderOptions& options);
   // Appends the frames of one segment to out.
   void encode_segment(const Segment& segment, std::vector<uint8_t>& out, StreamReport* report = nullptr);
   // Appends the frames of a stream holding `data` to out.

@@ -188,7 +188,7 @@ TEST(StreamRoundTrip, SegmentsCompressedApartMakeOneStream) {
     qev::EncoderOptions o = level(l);
     o.block_size = w;
     qev::StreamEncoder enc(o);
-    ASSERT_TRUE(enc.segment_ready());
+    ASSERT_TRUE(qev::StreamEncoder::segment_ready(o));
     std::vector<uint8_t> frames;
     size_t second = 0;
     for (size_t at = 0; at < data.size(); at += w) {
@@ -212,7 +212,7 @@ TEST(StreamRoundTrip, SegmentsCompressedApartMakeOneStream) {
   // before, so such streams are never cut.
   qev::EncoderOptions small = level(6);
   small.block_size = w - 1;
-  EXPECT_FALSE(qev::StreamEncoder(small).segment_ready());
+  EXPECT_FALSE(qev::StreamEncoder::segment_ready(small));
 }
 
 }  // namespace
