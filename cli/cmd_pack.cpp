@@ -19,6 +19,7 @@
 #include "archive/layout.h"
 #include "cli/commands.h"
 #include "encode/archive_writer.h"
+#include "encode/pack_plan.h"
 #include "encode/source_tree.h"
 #include "encode/stub_image.h"
 
@@ -153,6 +154,7 @@ int cmd_pack(int argc, char** argv) {
     fprintf(stderr, "qev pack: '%s' is empty: nothing to pack\n", src.c_str());
     return EXIT_FAILED;
   }
+  qev::plan_pack(scan.entries);
 
   // The temporary file lives next to OUT so that the rename stays on one file system.
   std::string tmp = out + ".tmp-XXXXXX";
@@ -189,6 +191,7 @@ int cmd_pack(int argc, char** argv) {
   qev::PackResult res;
   bool ok = qev::write_archive(scan.entries, options, sink, res, progress);
   if (tty && last_shown > 0) fprintf(stderr, "\r%60s\r", "");
+  for (const std::string& w : res.warnings) fprintf(stderr, "qev pack: warning: %s\n", w.c_str());
   if (!ok) return fail(res.error);
   if (stub_bytes.size() + res.archive_size > 0xFFFFFFFFull)
     return fail("the installer would be larger than 4 GiB");
@@ -203,8 +206,10 @@ int cmd_pack(int argc, char** argv) {
   if (rename(tmp.c_str(), out.c_str()) != 0) return fail("cannot write '" + out + "': " + strerror(errno));
 
   const uint64_t out_bytes = stub_bytes.size() + res.archive_size;
-  printf("packed %u files, %u folders: %s bytes -> %s bytes (%.1f%%) in %.2f s\n", res.files, res.folders,
-         with_commas(res.bytes_in).c_str(), with_commas(out_bytes).c_str(),
+  std::string repeats;
+  if (res.repeats) repeats = " (" + std::to_string(res.repeats) + " repeating others, stored once)";
+  printf("packed %u files%s, %u folders: %s bytes -> %s bytes (%.1f%%) in %.2f s\n", res.files, repeats.c_str(),
+         res.folders, with_commas(res.bytes_in).c_str(), with_commas(out_bytes).c_str(),
          res.bytes_in ? 100.0 * (double)out_bytes / (double)res.bytes_in : 0.0, seconds_now() - start);
   return EXIT_OK;
 }

@@ -76,6 +76,7 @@ struct Walker {
         PackEntry e;
         e.name = name;
         e.source = path;
+        e.size = (uint64_t)st.st_size;
         e.attributes = 0x20 | ((st.st_mode & S_IWUSR) ? 0 : 0x01);
         set_times(e, st, path);
         out.total_bytes += (uint64_t)st.st_size;
