@@ -3,6 +3,7 @@
 #include "decode/block_decoder.h"
 
 #include "decode/block_context.h"
+#include "decode/compact.h"
 #include "decode/decoder_state.h"
 #include "decode/fast_tables.h"
 #include "decode/huffman.h"
@@ -63,10 +64,10 @@ namespace {
 
 // Whether no code of n lengths is longer than a reference lookup of k bits,
 // which then holds the code whole (a code that is not over-subscribed needs
-// no tree then). Built for size (the stub), not asked: every incomplete code
+// no tree then). In the compact form (the stub's), not asked: every incomplete code
 // is tried on its reference table.
 inline bool within_lookup(const uint8_t* lengths, uint32_t n, uint32_t k) {
-#if defined(__OPTIMIZE_SIZE__)
+#if QEV_COMPACT
   (void)lengths;
   (void)n;
   (void)k;
@@ -178,9 +179,6 @@ StepResult decode_set_fast(BlockContext& c) {
   return r;
 }
 
-int32_t (*decode_block_override)(uint8_t* out_base, uint32_t history, uint32_t want);
-
 int32_t decode_block(uint8_t* out_base, uint32_t history, uint32_t want) {
-  if (decode_block_override != nullptr) return decode_block_override(out_base, history, want);
   return decode_block_by(out_base, history, want, 1, decode_set_fast);
 }

@@ -34,6 +34,7 @@
 // match length takes at most 16 + 15 bits; unless 45 bits are left after it,
 // a refill makes room for the distance's 16 + 18 and the next lookup's 11.
 #include "decode/block_context.h"
+#include "decode/compact.h"
 #include "decode/decoder_state.h"
 #include "decode/fast_tables.h"
 #include "decode/input.h"
@@ -44,15 +45,11 @@
 
 namespace {
 
-// Built for size (the stub), the loop leaves codes longer than its main
+// In the compact form (the stub's), the loop leaves codes longer than its main
 // tables to the careful step and copies matches with a period below 8 a byte
 // at a time: some 200 bytes less code for a loop that still decodes the
 // common items in one lookup.
-#if defined(__OPTIMIZE_SIZE__)
-constexpr bool COMPACT = true;
-#else
-constexpr bool COMPACT = false;
-#endif
+constexpr bool COMPACT = QEV_COMPACT;
 constexpr uint32_t COPY_OVERRUN = 40;
 // Bits a distance symbol with its extra bits may take: 16 + 18.
 constexpr uint32_t MAX_DISTANCE_BITS = 34;
@@ -90,7 +87,7 @@ inline void copy_match(uint8_t* out, uint32_t distance, uint32_t length) {
       store_word(out + 16, load_le64(from + 16));
     }
   } else if (COMPACT) {
-    // Built for size: a short period goes a byte at a time.
+    // Compact form: a short period goes a byte at a time.
     do {
       *out = *from++;
     } while (++out < end);
@@ -276,7 +273,7 @@ __attribute__((always_inline)) inline StepResult fast_run_body(BlockContext& c) 
     }
     if (entry & FAST_EXCEPTIONAL) {
       // The end of the set, no code, no distance table: the careful step's.
-      // So are long codes in a build for size.
+      // So are long codes in the compact form.
       if (COMPACT || !(entry & FAST_SUBTABLE)) break;
       entry = litlen[(entry >> 16) + ((uint32_t)(bitbuf >> FAST_LITLEN_BITS) &
                                       ((1u << ((entry >> FAST_LITLEN_LENGTH_SHIFT) & 31)) - 1))];

@@ -1,5 +1,6 @@
 #include "decode/fast_tables.h"
 
+#include "decode/compact.h"
 #include "decode/huffman.h"
 #include "decode/length_sets.h"
 
@@ -36,8 +37,8 @@ void distance_templates(uint32_t* out) {
   }
 }
 
-#if defined(__OPTIMIZE_SIZE__)
-// Built for size (the stub): each symbol takes its code from build_codes and
+#if QEV_COMPACT
+// In the compact form (the stub's): each symbol takes its code from build_codes and
 // fills every entry its code begins, the main table cleared first; each
 // subtable is as wide as the longest code through its main entry, found in a
 // first pass and kept in the pointer until the subtable is placed. The codes

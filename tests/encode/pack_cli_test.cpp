@@ -100,10 +100,19 @@ TEST_F(PackCli, SameInputSameBytesAndTheArchiveTests) {
   }
 }
 
+// A PE file of 3000 bytes whose one section ends at the file's end, with the
+// configuration block's signature `signatures` times.
 std::string fake_stub(int signatures) {
   std::string s(3000, '\0');
-  s[0] = 'M';
-  s[1] = 'Z';
+  uint8_t* p = (uint8_t*)&s[0];
+  p[0] = 'M';
+  p[1] = 'Z';
+  store_u32(p + 60, 64);         // e_lfanew
+  memcpy(p + 64, "PE\0\0", 4);
+  store_u16(p + 64 + 4, 0x8664);  // machine
+  store_u16(p + 64 + 6, 1);       // one section, no optional header
+  store_u32(p + 88 + 16, 2488);   // its raw size and position: bytes 512-2999
+  store_u32(p + 88 + 20, 512);
   uint8_t sig[CONFIG_SIGNATURE_SIZE];
   config_signature(sig);
   for (int i = 0; i < signatures; i++) {
@@ -120,6 +129,11 @@ TEST_F(PackCli, InstallerFromAStub) {
   ASSERT_EQ(qev("pack " + dir + "/src -o " + dir + "/setup.exe --stub " + dir + "/stub.exe"), 0) << err();
   std::string out = read(dir + "/setup.exe");
   ASSERT_GT(out.size(), stub.size());
+  // The summary weighs the archive alone against the input, and names the stub apart.
+  std::string archive_size = std::to_string(out.size() - stub.size());
+  EXPECT_NE(read(dir + "/out").find("5,017 bytes -> " + archive_size + " bytes ("), std::string::npos)
+      << read(dir + "/out");
+  EXPECT_NE(read(dir + "/out").find("with the 3,000-byte stub"), std::string::npos);
   // Only archive_offset changed, to the stub's size.
   size_t field = 0;
   ASSERT_EQ(find_config_block((const uint8_t*)stub.data(), stub.size(), &field), 1);
@@ -139,6 +153,14 @@ TEST_F(PackCli, InstallerFromAStub) {
     EXPECT_NE(access((dir + "/bad.exe").c_str(), F_OK), 0);
     EXPECT_NE(sh("ls " + dir + " | grep -q tmp"), 0);  // no temporary file left
   }
+  // An installer, or a stub with bytes behind its image, would end up buried
+  // inside the new installer: neither is taken as a stub.
+  write(dir + "/stub.exe", stub + "appended");
+  EXPECT_EQ(qev("pack " + dir + "/src -o " + dir + "/bad.exe --stub " + dir + "/stub.exe"), 1);
+  EXPECT_NE(err().find("8 bytes follow its program image"), std::string::npos) << err();
+  EXPECT_EQ(qev("pack " + dir + "/src -o " + dir + "/bad.exe --stub " + dir + "/setup.exe"), 1);
+  EXPECT_NE(err().find("it is an installer (its archive begins at byte 3000)"), std::string::npos) << err();
+  EXPECT_NE(access((dir + "/bad.exe").c_str(), F_OK), 0);
 }
 
 TEST_F(PackCli, RepeatsAndFilesThatChangeWhileRead) {

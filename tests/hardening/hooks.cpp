@@ -15,6 +15,7 @@
 #include "decode/call_filter.h"
 #include "decode/entry_stream.h"
 #include "decode/input.h"
+#include "decode/reference_decoder.h"
 #include "platform/platform.h"
 #include "shell/directory_walk.h"
 #include "shell/names.h"
@@ -329,9 +330,8 @@ int32_t __wrap__Z11copy_storedPhj(uint8_t* dest, uint32_t n) {
   return result;
 }
 
-int32_t __real__Z12decode_blockPhjj(uint8_t*, uint32_t, uint32_t);
 int32_t __wrap__Z12decode_blockPhjj(uint8_t* out_base, uint32_t history, uint32_t want) {
-  int32_t result = __real__Z12decode_blockPhjj(out_base, history, want);
+  int32_t result = decode_block_switched(out_base, history, want);
   // A refill inside that answered first has been noted already, and stays.
   note_cancel(CANCEL_TABLE_SET, result);
   return result;
