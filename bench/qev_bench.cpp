@@ -12,7 +12,7 @@
 // file cannot be read), 2 for a wrong command line.
 //
 // What is measured:
-//  - Packing. The files of DIR, listed as `qev pack` lists them and read into
+//  - Packing. The files of DIR, listed and ordered as `qev pack` does, read into
 //    memory first (the disk is not timed), are packed with the archive writer
 //    at each level into memory. A level whose first run takes less than 8 s
 //    is packed again (3 or 5 runs in all) and the median is taken; every run
@@ -90,6 +90,7 @@
 #include "archive_pass.h"
 #include "decode/decoder_state.h"
 #include "encode/archive_writer.h"
+#include "encode/pack_plan.h"
 #include "encode/source_tree.h"
 #include "platform/platform.h"
 #include "shell/stub_config.h"
@@ -719,9 +720,10 @@ int main(int argc, char** argv) {
   r.reps = reps;
   r.load_start = loadavg();
 
-  // The files in packing order, read once.
+  // The files in packing order (planned as qev pack plans it), read once.
   qev::ScanResult scan;
   if (!qev::scan_source_tree(corpus, scan)) die(scan.error);
+  qev::plan_pack(scan.entries);
   Bytes all;
   std::vector<qev::PackEntry> entries;
   for (qev::PackEntry& e : scan.entries) {
