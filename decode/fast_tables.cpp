@@ -52,7 +52,7 @@ int build_fast_table(uint32_t* table, const FastTableKind& kind, const uint8_t* 
   uint32_t codes[LITLEN_SYMBOLS];
   if (build_codes(lengths, n, codes) != 0) return 0;  // a length above 16
   const uint32_t main_size = 1u << main_bits;
-  for (uint32_t i = 0; i < main_size; i++) table[i] = empty;
+  mem_fill32(table, empty, main_size);
   uint32_t space = 0;
   for (uint32_t s = 0; s < n; s++) {
     const uint32_t l = lengths[s];
@@ -78,7 +78,7 @@ int build_fast_table(uint32_t* table, const FastTableKind& kind, const uint8_t* 
       const uint32_t width = (entry >> kind.length_shift) & 31;
       if ((entry >> 16) == 0) {
         if (next + (1u << width) > kind.capacity) return 0;
-        for (uint32_t j = 0; j < (1u << width); j++) table[next + j] = empty;
+        mem_fill32(table + next, empty, 1u << width);
         entry |= next << 16;
         next += 1u << width;
       }
@@ -154,7 +154,7 @@ int build_fast_table(uint32_t* table, const FastTableKind& kind, const uint8_t* 
         }
         if (next + (1u << width) > kind.capacity) return 0;
         // Entries of an incomplete code's last subtable may have no code.
-        for (uint32_t j = 0; j < (1u << width); j++) table[next + j] = empty;
+        mem_fill32(table + next, empty, 1u << width);
         pointer = kind.pointer | (width << kind.length_shift) | (next << 16);
         next += 1u << width;
       }
