@@ -493,24 +493,10 @@ void print_json(const Report& r) {
 
 // --- peak memory of qev test ----------------------------------------------------
 
-// Writes an archive straight to a file (the writer reads the sources itself).
-class FileSink : public qev::ByteSink {
- public:
-  explicit FileSink(FILE* f) : f_(f) {}
-  bool write(const uint8_t* d, size_t n) override { return fwrite(d, 1, n, f_) == n; }
-  bool patch(uint64_t off, const uint8_t* d, size_t n) override {
-    off_t end = ftello(f_);
-    return fseeko(f_, (off_t)off, SEEK_SET) == 0 && fwrite(d, 1, n, f_) == n && fseeko(f_, end, SEEK_SET) == 0;
-  }
-
- private:
-  FILE* f_;
-};
-
 void pack_to_file(const std::vector<qev::PackEntry>& entries, const std::string& path) {
   FILE* f = fopen(path.c_str(), "wb");
   if (!f) die("cannot create " + path);
-  FileSink sink(f);
+  qev::FileSink sink(f);
   qev::PackOptions options;  // qev pack's defaults
   qev::PackResult res;
   bool ok = qev::write_archive(entries, options, sink, res);
