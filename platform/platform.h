@@ -118,6 +118,14 @@ int file_set_attributes(const char* path, uint32_t attributes);
 int file_delete(const char* path);
 // Creates one folder; 1 or 0 (183 when it exists). Does not clear; records.
 int folder_create(const char* path);
+// The absolute form of `path` in `out` (GetFullPathNameA: a relative path and
+// a lone "\" resolved against the current folder and drive, "." and ".."
+// taken out; an empty path is the current folder, "."): its length, below
+// `capacity`, or 0 when it has none that fits. The POSIX layer copies the
+// path as it stands (an empty one as "."): on the host a relative path names
+// one folder already, and nothing is started or registered from it.
+// last_os_error untouched.
+uint32_t file_full_path(const char* path, char* out, uint32_t capacity);
 // Puts the file `from` in the place of `to` in one step (MoveFileExA with
 // MOVEFILE_REPLACE_EXISTING): a file or a link of that name is replaced, never
 // what the link leads to. Refused with OS_ACCESS_DENIED when `to` is a folder,

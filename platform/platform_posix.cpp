@@ -412,6 +412,14 @@ int folder_create(const char* path) {
   return 1;
 }
 
+uint32_t file_full_path(const char* path, char* out, uint32_t capacity) {
+  if (!*path) path = ".";
+  size_t length = strlen(path);
+  if (length >= capacity) return 0;
+  memcpy(out, path, length + 1);
+  return (uint32_t)length;
+}
+
 int file_rename(const char* from, const char* to) {
   last_os_error = 0;
   uint32_t injected;

@@ -152,6 +152,12 @@ int folder_create(const char* path) {
   return 0;
 }
 
+uint32_t file_full_path(const char* path, char* out, uint32_t capacity) {
+  // A result of capacity or more is the size needed, with nothing written.
+  DWORD length = GetFullPathNameA(*path ? path : ".", capacity, out, nullptr);
+  return length < capacity ? length : 0;
+}
+
 int file_rename(const char* from, const char* to) {
   last_os_error = 0;
   if (MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING)) return 1;

@@ -276,10 +276,22 @@ int extract_all(void* window) {
   // without a terminator ends at the buffer's last byte and is refused below
   // as too long.
   destination[DESTINATION_SIZE - 1] = 0;
-  uint32_t len = (uint32_t)str_length(destination);
+  // A relative destination ("", "Lumetra", "\") is made absolute first, so
+  // that the folder made, the program started and the uninstall command name
+  // the installed files: never a program found beside the installer, nor a
+  // network path made from "\". One without an absolute form of 260
+  // characters at most is refused below, as too long.
+  Folder folder;
+  uint32_t len = file_full_path(destination, folder.text, DESTINATION_SIZE);
+  if (len != 0) {
+    str_copy(destination, DESTINATION_SIZE, folder.text);
+  } else {
+    len = DESTINATION_SIZE;
+  }
 
-  // A.1: one trailing backslash goes ("C:\" becomes the bare drive "C:").
-  if (len >= 2 && destination[len - 1] == '\\') destination[--len] = 0;
+  // A.1: one trailing backslash goes, but a drive's root keeps it: "C:\" is
+  // the root, where "C:" would be the drive's current folder.
+  if (len >= 2 && destination[len - 1] == '\\' && destination[len - 2] != ':') destination[--len] = 0;
   // A.2
   choose_name_form(destination);
   // A.3
@@ -297,8 +309,9 @@ int extract_all(void* window) {
     report_error(window, ERR_MKDIR, destination, 0);
     return 0;
   }
-  // A.4: an empty destination or a bare drive names no folder to make.
-  int names_folder = len != 0 && destination[len - 1] != ':';
+  // A.4: a root, a bare drive (as the host takes one) or an empty
+  // destination names no folder to make, and takes no separator.
+  int names_folder = len != 0 && destination[len - 1] != ':' && destination[len - 1] != '\\';
   if (names_folder && !create_folder_path(destination, 0, FOLDER_LAST | FOLDER_THROUGH_LINKS)) {
     report_error(window, ERR_MKDIR, destination, 0);
     return 0;
@@ -321,7 +334,6 @@ int extract_all(void* window) {
     destination[len++] = '\\';
     destination[len] = 0;
   }
-  Folder folder;
   for (uint32_t i = 0; i <= len; i++) folder.text[i] = destination[i];
   folder.len = len;
   shorten_path(destination);

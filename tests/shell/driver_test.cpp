@@ -713,7 +713,9 @@ TEST_F(Driver, DestinationForms) {
   write_file(scratch.host("setup.exe"), bytes);
   std::string setup = scratch.win("setup.exe");
   enter_scratch();
-  // Drive roots are ordinary folders on this host.
+  // Drive roots are ordinary folders on this host, and relative paths stay
+  // relative (only Windows makes them absolute: e2e relative.sh).
+  ASSERT_EQ(mkdir("D:", 0777), 0);
   ASSERT_EQ(mkdir("E:", 0777), 0);
 
   struct Form {
@@ -724,9 +726,9 @@ TEST_F(Driver, DestinationForms) {
   };
   const Form forms[] = {
       {"out\\", "out/readme.txt", "\"out\\lumetra.exe\"", "C:\\"},
-      {"", "readme.txt", "\"lumetra.exe\"", "C:\\"},
+      {"", "readme.txt", "\".\\lumetra.exe\"", "C:\\"},  // the current folder
       {"C:", "C:readme.txt", "\"C:lumetra.exe\"", "C:\\"},
-      {"D:\\", "D:readme.txt", "\"D:lumetra.exe\"", "D:\\"},
+      {"D:\\", "D:/readme.txt", "\"D:\\lumetra.exe\"", "D:\\"},  // a root keeps its separator
       {"E:\\inst\\", "E:/inst/readme.txt", "\"E:\\inst\\lumetra.exe\"", "E:\\"},
   };
   for (const Form& form : forms) {
