@@ -102,8 +102,12 @@ int32_t file_read(FileHandle file, void* buffer, uint32_t count);
 // count, or -1. Clears; records. Error 39 is recorded as 112, and a write that
 // stores fewer bytes than asked fails with 112: every full disk reads "Disk full".
 int32_t file_write(FileHandle file, const void* buffer, uint32_t count);
-// New 32-bit position, or SEEK_FAILED. Clears; records.
-uint32_t file_seek(FileHandle file, int32_t distance, int origin);
+// New position, or SEEK_FAILED. From the start the distance is an unsigned
+// position, so that every position below 4 GiB is reached; from the current
+// position or the end it is a signed distance (0xFFFFFFFF is -1). A position
+// of 4 GiB - 1 or more cannot be told from SEEK_FAILED and fails too: archives
+// and installers stay below it. Clears; records.
+uint32_t file_seek(FileHandle file, uint32_t distance, int origin);
 // file_read on archive_file; a result other than -1 is added to file_pos.
 int32_t read_archive(void* buffer, uint32_t count);
 // DOS dates and times in local time; a date of 0 leaves that time unchanged; the
