@@ -14,13 +14,17 @@
 #include "cli/commands.h"
 #include "cli/counts.h"
 #include "cli/host_ui.h"
+#include "platform/interrupt.h"
 #include "shell/driver.h"
 #include "shell/report_error.h"
 #include "shell/stub_config.h"
 
 namespace {
 
-void on_interrupt(int) { stub_config.cancel_requested = 1; }
+void on_interrupt(int) {
+  stub_config.cancel_requested = 1;
+  file_interrupted = 1;
+}
 
 }  // namespace
 

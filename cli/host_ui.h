@@ -49,9 +49,11 @@ void host_ui_end_status();
 // A failure of the tool's own, on err after the prefix; counted as a warning.
 void host_ui_fail(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // An archive text (Windows-1252, backslash separators) as the host shows it:
-// UTF-8 with slashes.
+// UTF-8 with slashes, every control character escaped as \xHH (line feeds
+// kept when `line_breaks`: a message's own), so that no name can act on the
+// terminal, forge a line or hide what follows it.
 std::string host_display(const char* text);
-std::string host_display(const char* text, size_t length);
+std::string host_display(const char* text, size_t length, bool line_breaks = false);
 // Why the installer refuses a member's name (a NameRefusal of safe_name.h), as
 // the tool says it after the name: "the name leaves the destination folder".
 const char* refusal_text(int refusal);

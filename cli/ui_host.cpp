@@ -16,14 +16,26 @@
 
 HostUi host_ui;
 
-std::string host_display(const char* text, size_t length) {
-  std::string slashed(text, length);
-  for (char& c : slashed) {
-    if (c == '\\') c = '/';
+std::string host_display(const char* text, size_t length, bool line_breaks) {
+  std::string shown;
+  for (size_t i = 0; i < length; i++) {
+    const uint8_t c = (uint8_t)text[i];
+    // Control characters, and the five bytes that Windows-1252 leaves
+    // undefined (they become the C1 controls U+0081, ...), would act on the
+    // terminal or forge a line: each is shown as \xHH.
+    const bool control = c < 0x20 || c == 0x7F || c == 0x81 || c == 0x8D || c == 0x8F || c == 0x90 || c == 0x9D;
+    if (c == '\\') {
+      shown += '/';
+    } else if (control && !(line_breaks && c == '\n')) {
+      static const char kHex[] = "0123456789ABCDEF";
+      shown += std::string("\\x") + kHex[c >> 4] + kHex[c & 15];
+    } else {
+      shown += (char)c;
+    }
   }
   // Every Windows-1252 byte has a UTF-8 form of at most 3 bytes.
-  std::vector<char> utf8(slashed.size() * 3 + 1);
-  if (!cp1252_to_utf8(slashed.c_str(), utf8.data(), utf8.size())) return slashed;
+  std::vector<char> utf8(shown.size() * 3 + 1);
+  if (!cp1252_to_utf8(shown.c_str(), utf8.data(), utf8.size())) return shown;
   return utf8.data();
 }
 
@@ -82,7 +94,7 @@ std::string fit_columns(const std::string& text, size_t columns) {
 int ui_message_box(void*, const char* text, const char* caption, uint32_t style) {
   (void)caption;
   host_ui_end_status();
-  std::string line = host_display(text);
+  std::string line = host_display(text, strlen(text), true);
   for (size_t at; (at = line.find('\n')) != std::string::npos;) {
     bool own_line = at + 1 < line.size() && line[at + 1] >= 'A' && line[at + 1] <= 'Z';
     line.replace(at, 1, own_line ? ": " : " ");

@@ -11,6 +11,7 @@
 #include <unistd.h>
 #include <utime.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -330,6 +331,64 @@ TEST_F(Cli, AnArchivePast2GiBPacksListsAndTests) {
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.out.find("2 files and 0 folders OK"), std::string::npos) << r.out;
   remove(scratch.host("big.qev").c_str());
+}
+
+// What the tool finds where a member goes and cannot replace: the archive it
+// is reading (by another name too), a FIFO (opening it would hang). Each is
+// reported, stays as it was, and the rest is extracted.
+TEST_F(Cli, TheArchiveItselfAndSpecialFilesAreNeverReplaced) {
+  TestArchive a;
+  int s = a.add_stream();
+  a.add_file(s, "pkg.qev", "a member named like the archive");
+  a.add_file(s, "copy.qev", "another name for it");
+  a.add_file(s, "fifo", "not for a pipe");
+  a.add_file(s, "after.txt", "after");
+  std::vector<uint8_t> bytes = a.build();
+  save("pkg.qev", bytes);
+  ASSERT_EQ(link(scratch.host("pkg.qev").c_str(), scratch.host("copy.qev").c_str()), 0);
+  ASSERT_EQ(mkfifo(scratch.host("fifo").c_str(), 0600), 0);
+  Outcome r = qev({"extract", "pkg.qev"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "qev extract: Cannot create ./pkg.qev: Access denied\n"
+                   "qev extract: Cannot create ./copy.qev: Access denied\n"
+                   "qev extract: Cannot create ./fifo: Access denied\n");
+  EXPECT_EQ(read_file(scratch.host("pkg.qev")), std::string(bytes.begin(), bytes.end()));
+  struct stat st;
+  ASSERT_EQ(lstat(scratch.host("fifo").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISFIFO(st.st_mode));
+  EXPECT_EQ(read_file(scratch.host("after.txt")), "after");
+  EXPECT_EQ(list_tree(scratch.host()),
+            (std::vector<std::string>{"after.txt", "copy.qev", "fifo", "pkg.qev"}));
+}
+
+// Names with control characters: every name printed has them escaped (an
+// escape sequence, a line feed that would forge a listing line, a NUL that
+// would hide the rest of the name, C1 controls), and none is extracted.
+TEST_F(Cli, ControlCharactersInNamesAreEscapedAndRefused) {
+  TestArchive a;
+  int s = a.add_stream();
+  a.add_file(s, "clear\x1B[2J.txt", "x");
+  a.add_file(s, "x\nfile            9  ----  -                    forged", "x");
+  a.add_file(s, std::string("shown\0hidden", 12), "x");
+  a.add_file(s, "osc\x9D" "0;title\x07.txt", "x");
+  save("a.qev", a.build());
+  const std::string shown[] = {"clear\\x1B[2J.txt", "x\\x0Afile            9  ----  -                    forged",
+                               "shown\\x00hidden", "osc\\x9D0;title\\x07.txt"};
+  Outcome r = qev({"list", "a.qev"});
+  EXPECT_EQ(r.status, 1);
+  for (const std::string& name : shown) {
+    EXPECT_NE(r.out.find("  " + name + "\n"), std::string::npos) << name << " in:\n" << r.out;
+    EXPECT_NE(r.err.find(name + ": the name holds a control character"), std::string::npos) << r.err;
+  }
+  for (const std::string& text : {r.out, r.err}) {
+    EXPECT_EQ(text.find_first_of(std::string("\x1B\x07\0", 3)), std::string::npos);
+    EXPECT_EQ(text.find("\xC2\x9D"), std::string::npos);
+  }
+  EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 4) << "one line per entry";
+  EXPECT_EQ(qev({"test", "a.qev"}).status, 1);
+  r = qev({"extract", "a.qev", "-C", "out"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(list_tree(scratch.host("out")), std::vector<std::string>{});
 }
 
 TEST_F(Cli, AReadOnlyFileIsReplacedOnReinstall) {
