@@ -26,8 +26,11 @@ double seconds_now() {
   return ts.tv_sec + ts.tv_nsec / 1e9;
 }
 
+// Names from the tree reach the terminal only through here.
+void say(FILE* to, const std::string& text) { fprintf(to, "%s\n", terminal_safe(text).c_str()); }
+
 int failed(const std::string& why) {
-  fprintf(stderr, "qev pack: %s\n", why.c_str());
+  say(stderr, "qev pack: " + why);
   return EXIT_FAILED;
 }
 
@@ -55,8 +58,7 @@ bool choose_stub(const PackCommandOptions& options, std::vector<uint8_t>& image)
     failed(error);
     return false;
   }
-  if (options.common.verbosity == Verbosity::Verbose)
-    fprintf(stderr, "qev pack: the installer's stub: %s\n", stub.c_str());
+  if (options.common.verbosity == Verbosity::Verbose) say(stderr, "qev pack: the installer's stub: " + stub);
   return true;
 }
 
@@ -72,11 +74,10 @@ bool scan_tree(const PackCommandOptions& options, const PackOutput& output, uint
   ino_t inode;
   if (output.existing_file(&device, &inode)) scan_options.leave_out.push_back({device, inode});
   const bool scanned = qev::scan_source_tree(options.source, scan_options, scan);
-  for (const std::string& w : scan.warnings) fprintf(stderr, "qev pack: warning: %s\n", w.c_str());
+  for (const std::string& w : scan.warnings) say(stderr, "qev pack: warning: " + w);
   if (verbose) {
-    for (const std::string& p : scan.excluded) fprintf(stderr, "qev pack: excluded '%s'\n", p.c_str());
-    for (const std::string& p : scan.left_out)
-      fprintf(stderr, "qev pack: left out '%s', the output itself\n", p.c_str());
+    for (const std::string& p : scan.excluded) say(stderr, "qev pack: excluded '" + p + "'");
+    for (const std::string& p : scan.left_out) say(stderr, "qev pack: left out '" + p + "', the output itself");
   }
   if (!scanned && scan.problems.empty()) {  // no tree at all
     failed(scan.error);
@@ -85,7 +86,7 @@ bool scan_tree(const PackCommandOptions& options, const PackOutput& output, uint
   std::string too_large = qev::check_input_size(stub_size, scan.total_bytes);
   if (!too_large.empty()) scan.problems.push_back(too_large);
   if (!scan.problems.empty()) {
-    for (const std::string& p : scan.problems) fprintf(stderr, "qev pack: %s\n", p.c_str());
+    for (const std::string& p : scan.problems) say(stderr, "qev pack: " + p);
     failed(count_of(scan.problems.size(), "problem") + " in '" + options.source +
            "'; nothing written (--exclude PATTERN leaves files out)");
     return false;
@@ -153,7 +154,7 @@ int run_pack(const PackCommandOptions& options) {
       const qev::PackEntry& e = scan.entries[named];
       if (!e.folder && files_named == files) break;
       if (!e.folder) files_named++;
-      fprintf(talk, "%s%s\n", host_display(e.name.c_str()).c_str(), e.folder ? "/" : "");
+      say(talk, host_display(e.name.c_str()) + (e.folder ? "/" : ""));
     }
   };
   const bool show_progress = options.common.progress && !verbose;
