@@ -57,3 +57,6 @@ std::string host_display(const char* text, size_t length);
 // \n or \xNN and a backslash as \\, so that no name can move the cursor or
 // send the terminal a command.
 std::string terminal_safe(const std::string& text);
+// Why the installer refuses a member's name (a NameRefusal of safe_name.h), as
+// the tool says it after the name: "the name leaves the destination folder".
+const char* refusal_text(int refusal);

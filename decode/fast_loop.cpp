@@ -146,14 +146,7 @@ StepResult finish_match(BlockContext& c, uint32_t length, uint32_t distance) {
 }
 
 bool item_input_ready(BlockContext& c) {
-  InputState& in = decoder.in;
-  if (c.pos < in.limit) return true;
-  in.pos = c.pos;
-  in.bit_offset = c.bit_offset;
-  int result = refill_input();
-  c.pos = in.pos;
-  c.bit_offset = in.bit_offset;
-  return result >= 0;
+  return c.pos < decoder.in.limit || refill_reader(c.pos, c.bit_offset) >= 0;
 }
 
 StepResult careful_step(BlockContext& c) {

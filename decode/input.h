@@ -27,6 +27,10 @@ int start_block();
 // keeps its distance past limit and bit_offset is unchanged.
 // 0, ERR_TRUNCATED (nothing left of the frame), ERR_CANCELLED or -1.
 int refill_input();
+// refill_input for a decoder that keeps the reader's position in locals
+// (pos, bit_offset): writes them to decoder.in, refills, and reads them back.
+// Called only when pos has reached limit.
+int refill_reader(const uint8_t*& pos, uint32_t& bit_offset);
 // Copies up to n stored bytes to dest: first from the next byte boundary in
 // the buffer, then straight from the file (never past the frame). The count
 // delivered (below n when the frame or the file ends first), or ERR_CANCELLED
