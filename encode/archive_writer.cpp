@@ -10,6 +10,7 @@
 #include "encode/call_filter.h"
 #include "encode/checksum.h"
 #include "encode/directory_writer.h"
+#include "encode/whole_file.h"
 
 namespace qev {
 namespace {
@@ -17,30 +18,10 @@ namespace {
 constexpr uint64_t POSITION_LIMIT = 0xFFFFFFFFull;  // archive positions are u32
 
 bool read_file(const std::string& path, std::vector<uint8_t>& data, std::string& error) {
-  FILE* f = fopen(path.c_str(), "rb");
-  if (!f) {
-    error = "cannot read '" + path + "': " + strerror(errno);
-    return false;
-  }
-  data.clear();
-  uint8_t chunk[1 << 16];
-  size_t n;
-  while ((n = fread(chunk, 1, sizeof chunk, f)) > 0) {
-    data.insert(data.end(), chunk, chunk + n);
-    if (data.size() > POSITION_LIMIT) {
-      fclose(f);
-      error = "'" + path + "' is too large (a member holds at most 4 GiB - 1 bytes)";
-      return false;
-    }
-  }
-  bool failed = ferror(f) != 0;
-  int err = errno;
-  fclose(f);
-  if (failed) {
-    error = "cannot read '" + path + "': " + strerror(err);
-    return false;
-  }
-  return true;
+  ReadResult read = read_whole_file(path, POSITION_LIMIT, data, error);
+  if (read == ReadResult::TOO_LARGE)
+    error = "'" + path + "' is too large (a member holds at most 4 GiB - 1 bytes)";
+  return read == ReadResult::OK;
 }
 
 }  // namespace
