@@ -15,6 +15,7 @@
 #include "cli/pack_output.h"
 #include "cli/stub_locator.h"
 #include "encode/installer.h"
+#include "encode/pack_plan.h"
 #include "encode/source_tree.h"
 #include "encode/time_zone.h"
 
@@ -100,8 +101,10 @@ bool scan_tree(const PackCommandOptions& options, const PackOutput& output, uint
 
 // The archive is weighed against the files it holds; the stub is told apart.
 std::string summary_line(const qev::PackResult& res, uint64_t stub_size, double seconds) {
-  std::string s = "packed " + count_of(res.files, "file") + ", " + count_of(res.folders, "folder") + ": " +
-                  with_commas(res.bytes_in) + " bytes -> " + with_commas(res.archive_size) + " bytes";
+  std::string repeats;
+  if (res.repeats) repeats = " (" + std::to_string(res.repeats) + " repeating others, stored once)";
+  std::string s = "packed " + count_of(res.files, "file") + repeats + ", " + count_of(res.folders, "folder") +
+                  ": " + with_commas(res.bytes_in) + " bytes -> " + with_commas(res.archive_size) + " bytes";
   char text[64];
   if (res.bytes_in) {
     snprintf(text, sizeof text, " (%.1f%%)", 100.0 * (double)res.archive_size / (double)res.bytes_in);
@@ -141,6 +144,7 @@ int run_pack(const PackCommandOptions& options) {
   }
   qev::ScanResult scan;
   if (!scan_tree(options, output, stub_image.size(), scan)) return EXIT_FAILED;
+  qev::plan_pack(scan.entries);
 
   if (!output.begin(!stub_image.empty(), error)) return failed(error);
   double last_shown = 0;
@@ -169,6 +173,7 @@ int run_pack(const PackCommandOptions& options) {
   qev::PackResult res;
   bool ok = qev::write_installer(stub_image, scan.entries, options.writer, output.sink(), res, progress);
   if (last_shown > 0) fprintf(stderr, "\r%60s\r", "");
+  for (const std::string& w : res.warnings) say(stderr, "qev pack: warning: " + w);
   if (!ok) return failed(res.error);
   if (!output.commit(error)) return failed(error);
   if (verbose) name_entries(UINT32_MAX);

@@ -225,7 +225,7 @@ __attribute__((always_inline)) inline StepResult fast_run_body(BlockContext& c) 
     refill();
     if ((int32_t)entry < 0) {
       // A literal from the main table, then up to three more on the same
-      // refill.
+      // refill (one more in the compact form).
       bitbuf >>= entry & 63;
       bitsleft -= entry;
       *out++ = (uint8_t)(entry >> 16);
@@ -235,7 +235,7 @@ __attribute__((always_inline)) inline StepResult fast_run_body(BlockContext& c) 
         bitsleft -= entry;
         *out++ = (uint8_t)(entry >> 16);
         entry = litlen[bitbuf & LITLEN_MASK];
-        if ((int32_t)entry < 0) {
+        if (!COMPACT && (int32_t)entry < 0) {
           bitbuf >>= entry & 63;
           bitsleft -= entry;
           *out++ = (uint8_t)(entry >> 16);

@@ -74,3 +74,5 @@ inline void consume_bits(const uint8_t*& pos, uint32_t& bit_offset, uint32_t n) 
 // overlap.
 void mem_copy_forward(void* dst, const void* src, size_t n);
 void mem_fill(void* dst, uint8_t value, size_t n);
+// n 32-bit words of `value` (the tables' empty entries).
+void mem_fill32(uint32_t* dst, uint32_t value, size_t n);

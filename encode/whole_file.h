@@ -1,5 +1,6 @@
 #pragma once
-// Reading a whole file into memory, for the writer's members and for a stub.
+// Reading a whole (small) file into memory: a stub. Members are read in
+// pieces (member_source.h).
 #include <stdint.h>
 
 #include <string>

@@ -144,13 +144,26 @@ MemberOutcome extract_file(void* window, const DirectoryEntry& entry, char* name
     file_delete(temp);
     return asked(window, ERR_CRC, path);
   }
-  if (!file_rename(temp, path)) {
-    uint32_t error = last_os_error;
+  // Windows replaces no read-only file (and CREATE_ALWAYS, no hidden or
+  // system one): when the replacement is refused, what stands in the way is
+  // cleared and it is tried once more. Only then: a link is replaced at the
+  // first try, and whatever it leads to is never touched.
+  const uint32_t kept_bits = ATTR_READONLY | ATTR_HIDDEN | ATTR_SYSTEM;
+  int placed = file_rename(temp, path);
+  if (!placed) {
+    const uint32_t refused = last_os_error;
+    uint32_t existing = file_get_attributes(path);
+    last_os_error = refused;  // the message's reason, whatever the query left
+    if (existing != NO_ATTRIBUTES && (existing & kept_bits) && !(existing & ATTR_REPARSE_POINT) &&
+        file_set_attributes(path, ATTR_NORMAL)) {
+      placed = file_rename(temp, path);
+    }
+  }
+  if (!placed) {
     file_delete(temp);
-    last_os_error = error;  // the replacement's reason, not the clean-up's
     return asked(window, ERR_CREATE, path);
   }
-  file_set_attributes(path, entry.attributes & (ATTR_READONLY | ATTR_HIDDEN | ATTR_SYSTEM));
+  file_set_attributes(path, entry.attributes & kept_bits);
   return MEMBER_DONE;
 }
 

@@ -76,6 +76,8 @@ TEST_F(PackCli, UsageErrorsExitTwo) {
   EXPECT_EQ(qev("pack " + dir + "/src -o " + dir + "/x.qev --level 12"), 2);
   EXPECT_EQ(qev("pack " + dir + "/src -o " + dir + "/x.qev --filter 8"), 2);
   EXPECT_EQ(qev("pack " + dir + "/src -o " + dir + "/x.qev --bogus"), 2);
+  EXPECT_EQ(qev("pack " + dir + "/src -o " + dir + "/x.qev --threads 0"), 2);
+  EXPECT_EQ(qev("pack " + dir + "/src -o " + dir + "/x.qev --threads 2x"), 2);
   EXPECT_TRUE(only_src_left());
 }
 
@@ -135,6 +137,7 @@ TEST_F(PackCli, EveryProblemOfATreeInOneRunAndExcludeLeavesThemOut) {
   ASSERT_EQ(refread::read_archive(std::vector<uint8_t>(bytes.begin(), bytes.end()), 0, a), "");
   std::vector<std::string> names;
   for (const auto& m : a.members) names.push_back(m.name);
+  std::sort(names.begin(), names.end());  // pack lists folders first
   EXPECT_EQ(names, (std::vector<std::string>{"a.txt", "sub", "sub\\b.bin", "sub\\empty", "sub\\x",
                                              "sub\\x\\y"}));
 }
@@ -283,6 +286,24 @@ TEST_F(PackCli, InstallerFromAStub) {
   EXPECT_EQ(qev("pack " + dir + "/src -o " + dir + "/bad.exe --stub " + dir + "/setup.exe"), 1);
   EXPECT_NE(err().find("it is an installer (its archive begins at byte 3000)"), std::string::npos) << err();
   EXPECT_NE(access((dir + "/bad.exe").c_str(), F_OK), 0);
+}
+
+TEST_F(PackCli, RepeatsAndFilesThatChangeWhileRead) {
+  // Two copies of a.txt; a file whose size reads as 0 but which has content
+  // (it "grows" while read), and, where the system has one, a file whose size
+  // reads as a page but which holds less (it "shrinks").
+  sh("cp " + dir + "/src/a.txt " + dir + "/src/sub/copy.txt && ln -s /proc/version " + dir + "/src/grows");
+  const bool shrinks = access("/sys/kernel/mm/transparent_hugepage/enabled", R_OK) == 0;
+  if (shrinks) sh("ln -s /sys/kernel/mm/transparent_hugepage/enabled " + dir + "/src/shrinks");
+  ASSERT_EQ(qev("pack " + dir + "/src -o " + dir + "/x.qev --threads 2"), 0) << err();
+  EXPECT_NE(read(dir + "/out").find("1 repeating others"), std::string::npos) << read(dir + "/out");
+  EXPECT_NE(err().find("grows' grew while it was read"), std::string::npos) << err();
+  if (shrinks) EXPECT_NE(err().find("shrinks' shrank by"), std::string::npos) << err();
+  EXPECT_EQ(qev("test " + dir + "/x.qev"), 0) << err();
+  ASSERT_EQ(qev("extract " + dir + "/x.qev -C " + dir + "/x"), 0) << err();
+  EXPECT_EQ(read(dir + "/x/sub/copy.txt"), "hello, installer\n");
+  EXPECT_EQ(read(dir + "/x/grows"), "");  // what was read: its size when opened
+  if (shrinks) EXPECT_EQ(read(dir + "/x/shrinks").size(), 4096u);
 }
 
 }  // namespace

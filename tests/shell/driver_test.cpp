@@ -517,26 +517,34 @@ TEST_F(Driver, AnyOtherPromptAnswerReplacesAndFoldersRaiseNoPrompt) {
   EXPECT_EQ(fake_ui.boxes[0].text, "Cannot create " + out_win("folder") + "\nAccess denied");
 }
 
-TEST_F(Driver, AReadOnlyExistingFileCannotBeCreated) {
+// Reinstalling over read-only files: each is replaced and gets the member's
+// attributes. When the replacement is refused even so (here: the second
+// attempt fails), the old file stays, with its bytes, and is reported.
+TEST_F(Driver, ReinstallOverReadOnlyFiles) {
   TestArchive a;
   int s = a.add_stream();
-  a.add_file(s, "locked", "new");
-  a.add_file(s, "after", "still extracted");
+  a.add_file(s, "locked", "new", 0x20);
+  a.add_file(s, "kept read-only", "new too", 0x21);
+  a.add_file(s, "refused", "never");
   ASSERT_EQ(mkdir(scratch.host("out").c_str(), 0777), 0);
-  write_file(out("locked"), std::string("old"));
-  ASSERT_EQ(chmod(out("locked").c_str(), 0444), 0);
+  for (const char* name : {"locked", "kept read-only", "refused"}) {
+    write_file(out(name), std::string("old"));
+    ASSERT_EQ(chmod(out(name).c_str(), 0444), 0);
+  }
   bytes = a.build();
   ASSERT_EQ(open_archive(bytes), 1);
   stub_config.overwrite_all = 0;  // the prompt answers Yes
   set_destination(scratch.win("out"));
   fault_reset();
+  fault_arm(FAULT_RENAME, 6, OS_ACCESS_DENIED);  // "refused": its second attempt
   EXPECT_EQ(extract_all(&window), 0);
-  EXPECT_EQ(fault_calls(FAULT_CREATE), 2u) << "one each";
-  EXPECT_EQ(read_file(out("locked")), "old");
-  EXPECT_EQ(read_file(out("after")), "still extracted");
-  ASSERT_EQ(fake_ui.boxes.size(), 1u);
-  EXPECT_EQ(fake_ui.boxes[0].text, "Cannot create " + out_win("locked") + "\nAccess denied");
-  EXPECT_EQ(fake_ui.boxes[0].style, 0x31u);
+  EXPECT_EQ(read_file(out("locked")), "new");
+  EXPECT_NE(mode_of(out("locked")) & 0200, 0u);
+  EXPECT_EQ(read_file(out("kept read-only")), "new too");
+  EXPECT_EQ(mode_of(out("kept read-only")) & 0222, 0u);
+  EXPECT_EQ(read_file(out("refused")), "old");
+  EXPECT_EQ(fake_box_texts(), std::vector<std::string>{"Cannot create " + out_win("refused") + "\nAccess denied"});
+  EXPECT_EQ(list_tree(out("")), (std::vector<std::string>{"kept read-only", "locked", "refused"}));
   EXPECT_TRUE(closing_actions_ran());
 }
 
