@@ -1,15 +1,10 @@
-// qev pack: packs a folder tree into an archive, or with --stub into an
-// installer (encode/installer.h). The output is written to a temporary file
-// next to OUT and renamed over OUT only when complete, so a failure never
-// leaves a partial OUT behind.
-#include <errno.h>
+// qev pack: packs a folder tree into an archive, or into an installer
+// (encode/installer.h). The whole tree is checked first and every problem
+// named before anything is written; the output is then written as
+// pack_output.h says, so a failure never leaves a partial OUT behind.
 #include <stdio.h>
-#include <stdlib.h>
-#include <string.h>
 #include <strings.h>
-#include <sys/stat.h>
 #include <time.h>
-#include <unistd.h>
 
 #include <string>
 #include <vector>
@@ -17,26 +12,14 @@
 #include "cli/commands.h"
 #include "cli/counts.h"
 #include "cli/host_ui.h"
+#include "cli/pack_output.h"
 #include "cli/stub_locator.h"
 #include "encode/installer.h"
+#include "encode/pack_plan.h"
 #include "encode/source_tree.h"
+#include "encode/time_zone.h"
 
 namespace {
-
-// Writes to a file, patching earlier bytes by seeking.
-class FileSink : public qev::ByteSink {
- public:
-  explicit FileSink(FILE* f) : f_(f) {}
-  bool write(const uint8_t* d, size_t n) override { return fwrite(d, 1, n, f_) == n; }
-  bool patch(uint64_t off, const uint8_t* d, size_t n) override {
-    off_t end = ftello(f_);
-    return fseeko(f_, (off_t)off, SEEK_SET) == 0 && fwrite(d, 1, n, f_) == n &&
-           fseeko(f_, end, SEEK_SET) == 0;
-  }
-
- private:
-  FILE* f_;
-};
 
 double seconds_now() {
   timespec ts;
@@ -58,6 +41,7 @@ bool names_a_program(const std::string& path) {
 int run_pack(const PackCommandOptions& options) {
   const double start = seconds_now();
   const std::string& out = options.output;
+  const bool verbose = options.common.verbosity == Verbosity::Verbose;
   std::string stub = options.stub;
   if (stub.empty() && (options.installer || names_a_program(out))) {
     std::vector<std::string> looked;
@@ -72,38 +56,56 @@ int run_pack(const PackCommandOptions& options) {
   std::string error;
   if (!stub.empty()) {
     if (!qev::load_stub(stub, stub_image, error)) return failed(error);
-    if (options.common.verbosity == Verbosity::Verbose)
-      fprintf(stderr, "qev pack: the installer's stub: %s\n", stub.c_str());
+    if (verbose) fprintf(stderr, "qev pack: the installer's stub: %s\n", stub.c_str());
   }
 
+  PackOutput output;
+  if (!output.inspect(out, error)) return failed(error);
+  // With standard output taken by the archive, the summary and -v's names
+  // go to standard error.
+  FILE* talk = output.to_standard_output() ? stderr : stdout;
+
+  qev::ScanOptions scan_options;
+  scan_options.excludes = options.excludes;
+  dev_t device;
+  ino_t inode;
+  if (output.existing_file(&device, &inode)) scan_options.leave_out.push_back({device, inode});
+  scan_options.newest_time = options.newest_time;
+  // Under SOURCE_DATE_EPOCH the bytes must not depend on the machine's zone:
+  // UTC, unless --timezone says otherwise.
+  const std::string zone = !options.timezone.empty() ? options.timezone : options.newest_time >= 0 ? "UTC" : "";
+  qev::TimeZoneScope zone_scope(zone);
+  if (verbose) {
+    fprintf(stderr, "qev pack: times as local times of %s", zone.empty() ? "this machine" : zone.c_str());
+    if (options.newest_time >= 0) fprintf(stderr, ", none after %lld (SOURCE_DATE_EPOCH)", (long long)options.newest_time);
+    fputc('\n', stderr);
+  }
   qev::ScanResult scan;
-  if (!qev::scan_source_tree(options.source, scan)) return failed(scan.error);
+  const bool scanned = qev::scan_source_tree(options.source, scan_options, scan);
   for (const std::string& w : scan.warnings) fprintf(stderr, "qev pack: warning: %s\n", w.c_str());
-  if (scan.entries.empty()) return failed("'" + options.source + "' is empty: nothing to pack");
-
-  // The temporary file lives next to OUT so that the rename stays on one file system.
-  std::string tmp = out + ".tmp-XXXXXX";
-  std::vector<char> tmpl(tmp.begin(), tmp.end());
-  tmpl.push_back(0);
-  int fd = mkstemp(tmpl.data());
-  if (fd < 0) return failed("cannot create '" + out + "': " + strerror(errno));
-  tmp = tmpl.data();
-  FILE* f = fdopen(fd, "wb");
-  auto fail = [&](const std::string& why) {
-    if (f) fclose(f);
-    unlink(tmp.c_str());
-    return failed(why);
-  };
-  if (!f) {
-    close(fd);
-    return fail("cannot write '" + out + "'");
+  if (verbose) {
+    for (const std::string& p : scan.excluded) fprintf(stderr, "qev pack: excluded '%s'\n", p.c_str());
+    for (const std::string& p : scan.left_out)
+      fprintf(stderr, "qev pack: left out '%s', the output itself\n", p.c_str());
   }
+  if (scanned || !scan.problems.empty()) {
+    std::string too_large = qev::check_input_size(stub_image.size(), scan.total_bytes);
+    if (!too_large.empty()) scan.problems.push_back(too_large);
+  }
+  if (!scanned || !scan.problems.empty()) {
+    if (scan.problems.empty()) return failed(scan.error);
+    for (const std::string& p : scan.problems) fprintf(stderr, "qev pack: %s\n", p.c_str());
+    return failed(count_of(scan.problems.size(), "problem") + " in '" + options.source +
+                  "'; nothing written (--exclude PATTERN leaves files out)");
+  }
+  if (scan.entries.empty()) return failed("'" + options.source + "' is empty: nothing to pack");
+  qev::plan_pack(scan.entries);
 
+  if (!output.begin(!stub_image.empty(), error)) return failed(error);
   double last_shown = 0;
   const uint64_t total = scan.total_bytes;
   // -v names each entry as its file is packed (a folder with the file before
   // it); the names are the progress then.
-  const bool verbose = options.common.verbosity == Verbosity::Verbose;
   size_t named = 0;
   uint32_t files_named = 0;
   auto name_entries = [&](uint32_t files) {
@@ -111,7 +113,7 @@ int run_pack(const PackCommandOptions& options) {
       const qev::PackEntry& e = scan.entries[named];
       if (!e.folder && files_named == files) break;
       if (!e.folder) files_named++;
-      printf("%s%s\n", host_display(e.name.c_str()).c_str(), e.folder ? "/" : "");
+      fprintf(talk, "%s%s\n", host_display(e.name.c_str()).c_str(), e.folder ? "/" : "");
     }
   };
   const bool show_progress = options.common.progress && !verbose;
@@ -123,28 +125,19 @@ int run_pack(const PackCommandOptions& options) {
     fprintf(stderr, "\rpacking: %u files, %s of %s bytes (%d%%)  ", files, with_commas(bytes_in).c_str(),
             with_commas(total).c_str(), total ? (int)(100 * bytes_in / total) : 100);
   };
-  FileSink sink(f);
   qev::PackResult res;
-  bool ok = qev::write_installer(stub_image, scan.entries, options.writer, sink, res, progress);
+  bool ok = qev::write_installer(stub_image, scan.entries, options.writer, output.sink(), res, progress);
   if (last_shown > 0) fprintf(stderr, "\r%60s\r", "");
-  if (!ok) return fail(res.error);
+  for (const std::string& w : res.warnings) fprintf(stderr, "qev pack: warning: %s\n", w.c_str());
+  if (!ok) return failed(res.error);
+  if (!output.commit(error)) return failed(error);
   if (verbose) name_entries(UINT32_MAX);
-  if (fflush(f) != 0 || fsync(fileno(f)) != 0) return fail("cannot write '" + out + "': " + strerror(errno));
-  if (fclose(f) != 0) {
-    f = nullptr;
-    return fail("cannot write '" + out + "': " + strerror(errno));
-  }
-  f = nullptr;
-  struct stat st;
-  mode_t mode = 0644;
-  if (!stub_image.empty()) mode = 0755;
-  if (stat(out.c_str(), &st) == 0) mode = st.st_mode & 07777;
-  chmod(tmp.c_str(), mode);
-  if (rename(tmp.c_str(), out.c_str()) != 0) return fail("cannot write '" + out + "': " + strerror(errno));
 
   if (options.common.verbosity == Verbosity::Quiet) return EXIT_OK;
   // The archive is weighed against the files it holds; the stub is told apart.
-  std::string summary = "packed " + count_of(res.files, "file") + ", " + count_of(res.folders, "folder") +
+  std::string repeats;
+  if (res.repeats) repeats = " (" + std::to_string(res.repeats) + " repeating others, stored once)";
+  std::string summary = "packed " + count_of(res.files, "file") + repeats + ", " + count_of(res.folders, "folder") +
                         ": " + with_commas(res.bytes_in) + " bytes -> " + with_commas(res.archive_size) +
                         " bytes";
   char ratio[64] = "";
@@ -156,6 +149,6 @@ int run_pack(const PackCommandOptions& options) {
     summary += "; installer of " + with_commas(stub_image.size() + res.archive_size) + " bytes with the " +
                with_commas(stub_image.size()) + "-byte stub";
   }
-  printf("%s\n", summary.c_str());
+  fprintf(talk, "%s\n", summary.c_str());
   return EXIT_OK;
 }

@@ -1,11 +1,14 @@
 #include "cli/command_line.h"
 
+#include <errno.h>
+#include <stdlib.h>
 #include <string.h>
 
 #include <sstream>
 #include <vector>
 
 #include "cli/commands.h"
+#include "encode/time_zone.h"
 
 #ifndef QEV_VERSION
 #define QEV_VERSION "0"
@@ -37,7 +40,7 @@ struct CommandSpec {
   CommonOptions& (*common)(Invocation& into);  // the family's common options
   std::string (*operand)(Invocation& into, const char* argument);
   // After the last argument: what is missing or contradictory, or "".
-  std::string (*finish)(Invocation& into, const Terminals& terminals);
+  std::string (*finish)(Invocation& into, const Environment& environment);
   int (*run)(const Invocation& invocation);
 };
 
@@ -60,7 +63,7 @@ std::string take_archive(Invocation& into, const char* argument) {
   return "";
 }
 
-std::string need_archive(Invocation& into, const Terminals&) {
+std::string need_archive(Invocation& into, const Environment&) {
   return into.archive.archive.empty() ? "no archive given" : "";
 }
 
@@ -89,6 +92,20 @@ const std::vector<CommandSpec> COMMANDS = {
             into.pack.stub = v;
             return "";
           }},
+         {0, "exclude", "PATTERN",
+          "leave out matching names, or paths with a /", NO_GROUP,
+          [](Invocation& into, const char* v) -> std::string {
+            into.pack.excludes.push_back(v);
+            return "";
+          }},
+         {0, "timezone", "ZONE",
+          "the zone of the times (UTC under SOURCE_DATE_EPOCH)", NO_GROUP,
+          [](Invocation& into, const char* v) -> std::string {
+            std::string problem = qev::check_time_zone(v);
+            if (!problem.empty()) return "--timezone: " + problem;
+            into.pack.timezone = v;
+            return "";
+          }},
          {0, "level", "N", "0 stores, 1 packs fastest, 9 smallest (default 6)", NO_GROUP,
           [](Invocation& into, const char* v) -> std::string {
             if (strlen(v) != 1 || v[0] < '0' || v[0] > '9') return "--level takes 0 to 9";
@@ -106,6 +123,15 @@ const std::vector<CommandSpec> COMMANDS = {
             else return "--filter takes auto, none, 16 or 32";
             return "";
           }},
+         {0, "threads", "N", "compress on N threads (default: one per core)",
+          NO_GROUP,
+          [](Invocation& into, const char* v) -> std::string {
+            char* end = nullptr;
+            long n = strtol(v, &end, 10);
+            if (!*v || *end || n < 1 || n > 256) return "--threads takes 1 to 256";
+            into.pack.writer.threads = (unsigned)n;
+            return "";
+          }},
      },
      [](Invocation& into) -> CommonOptions& { return into.pack.common; },
      [](Invocation& into, const char* argument) -> std::string {
@@ -113,9 +139,19 @@ const std::vector<CommandSpec> COMMANDS = {
        into.pack.source = argument;
        return "";
      },
-     [](Invocation& into, const Terminals&) -> std::string {
+     [](Invocation& into, const Environment& environment) -> std::string {
        if (into.pack.source.empty()) return "no source folder";
        if (into.pack.output.empty()) return "no output file (-o OUT)";
+       if (const char* epoch = environment.source_date_epoch) {
+         // Whole seconds since 1970, as the convention has them; anything
+         // else is refused rather than half understood.
+         char* end = nullptr;
+         errno = 0;
+         long long seconds = strtoll(epoch, &end, 10);
+         if (!*epoch || *end || errno || seconds < 0 || epoch[0] == '+' || epoch[0] == ' ')
+           return "SOURCE_DATE_EPOCH is '" + std::string(epoch) + "', not a number of seconds since 1970";
+         into.pack.newest_time = seconds;
+       }
        return "";
      },
      [](const Invocation& invocation) { return run_pack(invocation.pack); }},
@@ -161,10 +197,10 @@ const std::vector<CommandSpec> COMMANDS = {
           }},
      },
      archive_common, take_archive,
-     [](Invocation& into, const Terminals& terminals) -> std::string {
-       std::string missing = need_archive(into, terminals);
+     [](Invocation& into, const Environment& environment) -> std::string {
+       std::string missing = need_archive(into, environment);
        if (!missing.empty()) return missing;
-       if (into.archive.overwrite == ASK_EACH && !terminals.input)
+       if (into.archive.overwrite == ASK_EACH && !environment.input_terminal)
          return "--ask needs a terminal on standard input";
        return "";
      },
@@ -263,7 +299,7 @@ std::string roff_option(const OptionSpec& o) {
 
 }  // namespace
 
-Invocation parse_command_line(int argc, const char* const* argv, const Terminals& terminals) {
+Invocation parse_command_line(int argc, const char* const* argv, const Environment& environment) {
   Invocation inv;
   if (argc < 2) return usage_error(inv, "no command given");
   std::string first = argv[1];
@@ -353,8 +389,8 @@ Invocation parse_command_line(int argc, const char* const* argv, const Terminals
   if (chosen[TALK_GROUP]) {
     common.verbosity = chosen[TALK_GROUP]->short_name == 'q' ? Verbosity::Quiet : Verbosity::Verbose;
   }
-  common.progress = terminals.error && common.verbosity != Verbosity::Quiet;
-  std::string problem = command.finish(inv, terminals);
+  common.progress = environment.error_terminal && common.verbosity != Verbosity::Quiet;
+  std::string problem = command.finish(inv, environment);
   if (!problem.empty()) return usage_error(inv, problem);
   return inv;
 }

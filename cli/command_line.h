@@ -18,10 +18,13 @@
 
 struct CommandSpec;
 
-// The facts about the process that the command line is judged against.
-struct Terminals {
-  bool input = false;  // standard input is a terminal (extract --ask asks there)
-  bool error = false;  // standard error is a terminal (progress is shown there)
+// What the command line is judged against besides its words.
+struct Environment {
+  bool input_terminal = false;  // standard input is a terminal (extract --ask asks there)
+  bool error_terminal = false;  // standard error is a terminal (progress is shown there)
+  // SOURCE_DATE_EPOCH, the reproducible-builds convention: the latest time a
+  // pack writes, in seconds since 1970 (null when unset).
+  const char* source_date_epoch = nullptr;
 };
 
 // What a command line asks for.
@@ -40,7 +43,7 @@ struct Invocation {
 };
 
 // argv as main receives it (argv[0] is the program).
-Invocation parse_command_line(int argc, const char* const* argv, const Terminals& terminals);
+Invocation parse_command_line(int argc, const char* const* argv, const Environment& environment);
 
 // Carries out what the invocation asks: runs the command, or shows the help,
 // the version or the usage error (exit status 2). Returns the exit status.

@@ -5,6 +5,8 @@
 
 #include <string>
 
-std::string with_commas(uint64_t value);
+#include "encode/number_text.h"
+
+using qev::with_commas;
 // `noun` is the singular; the plural adds "s" unless `plural` is given.
 std::string count_of(uint64_t count, const char* noun, const char* plural = nullptr);

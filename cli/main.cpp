@@ -1,11 +1,13 @@
 // qev: the publisher's and user's host tool for QEV archives and installers.
+#include <stdlib.h>
 #include <unistd.h>
 
 #include "cli/command_line.h"
 
 int main(int argc, char** argv) {
-  Terminals terminals;
-  terminals.input = isatty(STDIN_FILENO) != 0;
-  terminals.error = isatty(STDERR_FILENO) != 0;
-  return run_invocation(parse_command_line(argc, argv, terminals));
+  Environment environment;
+  environment.input_terminal = isatty(STDIN_FILENO) != 0;
+  environment.error_terminal = isatty(STDERR_FILENO) != 0;
+  environment.source_date_epoch = getenv("SOURCE_DATE_EPOCH");
+  return run_invocation(parse_command_line(argc, argv, environment));
 }

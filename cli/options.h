@@ -6,6 +6,8 @@
 // To add an option: a field here with its comment, and a row in the family's
 // option table in command_line.cpp (the row is also its help and its line in
 // the manual page).
+#include <stdint.h>
+
 #include <string>
 #include <vector>
 
@@ -35,7 +37,11 @@ struct PackCommandOptions {
   std::string stub;                   // --stub FILE: make an installer from this stub
   bool installer = false;             // --installer: make an installer from the stub found
                                       // (stub_locator.h); so does an OUT ending in .exe
-  qev::PackOptions writer;            // --level N, --filter MODE
+  std::vector<std::string> excludes;  // --exclude PATTERN, each (source_tree.h says how they match)
+  std::string timezone;               // --timezone ZONE: the zone of the DOS times written;
+                                      // when empty, UTC under SOURCE_DATE_EPOCH, else TZ
+  int64_t newest_time = -1;           // SOURCE_DATE_EPOCH: later times are written as this; -1 none
+  qev::PackOptions writer;            // --level N, --filter MODE, --threads N
 };
 
 // qev list, test and extract.

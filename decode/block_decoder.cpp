@@ -99,14 +99,12 @@ void build_set(BlockContext& c, const uint8_t* lengths, int fast) {
   c.distance_templates = tables.distance_templates;
   c.fast_litlen = nullptr;
   if (!fast) return;
-  int built = build_fast_table(tables.fast, FAST_LITLEN_ENOUGH, FAST_LITLEN_BITS,
-                               FAST_LITLEN_LENGTH_SHIFT, set.litlen(), tables.litlen_templates, LITLEN_SYMBOLS,
-                               FAST_EXCEPTIONAL | FAST_SUBTABLE, FAST_EMPTY_LITLEN);
+  int built = build_fast_table(tables.fast, FAST_LITLEN_TABLE, set.litlen(), tables.litlen_templates,
+                               LITLEN_SYMBOLS);
   int incomplete = built == FAST_BUILT_INCOMPLETE && !within_lookup(set.litlen(), LITLEN_SYMBOLS, LITLEN_BITS);
   for (uint32_t t = 0; t < c.distance_tables && built; t++) {
-    built = build_fast_table(tables.fast + FAST_DIST_FIRST + t * FAST_DIST_STRIDE, FAST_DIST_ENOUGH,
-                             FAST_DIST_BITS, FAST_DIST_LENGTH_SHIFT, set.distance(t), tables.distance_templates,
-                             distance_sizes[t], 0, FAST_EMPTY_DISTANCE);
+    built = build_fast_table(tables.fast + FAST_DIST_FIRST + t * FAST_DIST_STRIDE, FAST_DIST_TABLE,
+                             set.distance(t), tables.distance_templates, distance_sizes[t]);
     incomplete |= built == FAST_BUILT_INCOMPLETE &&
                   !within_lookup(set.distance(t), distance_sizes[t], DISTANCE_BITS);
   }

@@ -5,6 +5,7 @@
 #include <string.h>
 
 #include "archive/layout.h"
+#include "encode/number_text.h"
 #include "encode/stub_image.h"
 
 namespace qev {
@@ -27,6 +28,10 @@ class ShiftedSink : public ByteSink {
 }  // namespace
 
 bool prepare_stub_image(std::vector<uint8_t>& image, std::string& error) {
+  if (image.size() < 2 || image[0] != 'M' || image[1] != 'Z') {
+    error = "it is not a Windows program";
+    return false;
+  }
   size_t field = 0;
   int found = find_config_block(image.data(), image.size(), &field);
   if (found != 1) {
@@ -44,6 +49,11 @@ bool prepare_stub_image(std::vector<uint8_t>& image, std::string& error) {
   if (image_end != 0 && image_end < image.size()) {
     error = std::to_string(image.size() - image_end) + " bytes follow its program image (an " +
             "archive or a signature); a stub is used as it was built";
+    return false;
+  }
+  if (image_end > image.size()) {
+    error = "it is cut short: its program image ends at byte " + std::to_string(image_end) + " of " +
+            std::to_string(image.size());
     return false;
   }
   // archive_offset and the installer's positions are 32-bit; a stub is tiny.
@@ -83,6 +93,14 @@ bool load_stub(const std::string& path, std::vector<uint8_t>& image, std::string
   return true;
 }
 
+std::string check_input_size(uint64_t stub_bytes, uint64_t input_bytes) {
+  if (stub_bytes + input_bytes <= MAX_INSTALLER_SIZE) return "";
+  std::string limit = "at most " + with_commas(MAX_INSTALLER_SIZE) + " bytes (4 GiB)";
+  if (stub_bytes == 0) return "the files hold " + with_commas(input_bytes) + " bytes; an archive holds " + limit;
+  return "the files hold " + with_commas(input_bytes) + " bytes; an installer holds " + limit + ", " +
+         with_commas(stub_bytes) + " of them its stub";
+}
+
 bool write_installer(const std::vector<uint8_t>& stub_image, const std::vector<PackEntry>& entries,
                      const PackOptions& options, ByteSink& sink, PackResult& result,
                      const PackProgress& progress) {
@@ -93,7 +111,7 @@ bool write_installer(const std::vector<uint8_t>& stub_image, const std::vector<P
   }
   ShiftedSink archive_sink(sink, stub_image.size());
   if (!write_archive(entries, options, archive_sink, result, progress)) return false;
-  if (stub_image.size() + result.archive_size > 0xFFFFFFFFull) {
+  if (stub_image.size() + result.archive_size > MAX_INSTALLER_SIZE) {
     result.error = "the installer would be larger than 4 GiB";
     return false;
   }

@@ -13,16 +13,28 @@
 namespace qev {
 
 // Checks that `image` is a stub as built and sets its archive_offset to its
-// size. False, with `error` saying why, when the configuration block is
-// missing or there more than once, when the image already carries an archive
+// size. False, with `error` saying why, when it is not a Windows program
+// ("MZ"), when the configuration block is missing or there more than once, when the image already carries an archive
 // at its archive_offset (an installer), when anything follows the end of its
 // PE image (an archive or a signature, which packing would bury inside the
-// new installer), or when it is too large for a stub.
+// new installer), when its image runs past the file's end (cut short), or
+// when it is too large for a stub.
 bool prepare_stub_image(std::vector<uint8_t>& image, std::string& error);
 
 // Reads the stub at `path` and prepares it (prepare_stub_image); the error
 // names the file.
 bool load_stub(const std::string& path, std::vector<uint8_t>& image, std::string& error);
+
+// The largest installer, and the largest bare archive: positions in both are
+// 32-bit.
+constexpr uint64_t MAX_INSTALLER_SIZE = 0xFFFFFFFFull;
+
+// Judged from the sizes alone, before anything is compressed: "" when files of
+// `input_bytes` in all may go into an installer with a stub of `stub_bytes`
+// (0 for a bare archive), else the message, which says the limit and the
+// total. The files must fit as they are: what compression would save cannot
+// be known before the work it was meant to spare.
+std::string check_input_size(uint64_t stub_bytes, uint64_t input_bytes);
 
 // Writes `stub_image` (prepared; empty for a bare archive) and then the
 // archive of `entries` into `sink`. False, with result.error, when the

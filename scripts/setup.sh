@@ -16,6 +16,7 @@ packages=(
   clang libclang-rt-14-dev                               # sanitizer and fuzzing tree
   zip xz-utils osslsigncode openssl nsis                 # demo, packaging and comparison tools
   dpkg-dev man-db                                        # the Debian package of qev and its check
+  tzdata                                                 # time zones of qev pack --timezone
 )
 
 say() { echo "setup: $*"; }

@@ -11,11 +11,11 @@
 
 namespace {
 
-Invocation parse(std::vector<std::string> args, Terminals terminals = {}) {
+Invocation parse(std::vector<std::string> args, Environment environment = {}) {
   args.insert(args.begin(), "qev");
   std::vector<const char*> argv;
   for (const std::string& a : args) argv.push_back(a.c_str());
-  return parse_command_line((int)argv.size(), argv.data(), terminals);
+  return parse_command_line((int)argv.size(), argv.data(), environment);
 }
 
 TEST(CommandLine, ValuesOperandsAndFlagsInEveryForm) {
@@ -68,6 +68,21 @@ TEST(CommandLine, WrongLinesSayWhatIsWrong) {
     EXPECT_EQ(inv.action, Invocation::USAGE_ERROR) << c.problem;
     EXPECT_EQ(inv.problem, c.problem);
   }
+  EXPECT_EQ(parse({"pack", "s", "-o", "x", "--timezone", "Mars/Base"}).problem,
+            "--timezone: unknown time zone 'Mars/Base'");
+  EXPECT_EQ(parse({"pack", "s", "-o", "x", "--timezone", "../../etc/passwd"}).problem,
+            "--timezone: unknown time zone '../../etc/passwd'");
+  for (const char* epoch : {"", "12x", "-5", "1e9", " 7"}) {
+    Environment environment;
+    environment.source_date_epoch = epoch;
+    EXPECT_EQ(parse({"pack", "s", "-o", "x"}, environment).problem,
+              "SOURCE_DATE_EPOCH is '" + std::string(epoch) + "', not a number of seconds since 1970");
+  }
+  Environment environment;
+  environment.source_date_epoch = "1700000000";
+  Invocation inv = parse({"pack", "s", "-o", "x", "--timezone", "EST5EDT"}, environment);
+  EXPECT_EQ(inv.pack.newest_time, 1700000000);
+  EXPECT_EQ(inv.pack.timezone, "EST5EDT");
   EXPECT_EQ(parse({"extract", "a", "--ask"}, {true, false}).action, Invocation::RUN);
 }
 
@@ -89,9 +104,10 @@ TEST(CommandLine, HelpShowsOnlyOptionsTheParserTakes) {
     std::string line;
     int options = 0;
     while (std::getline(lines, line)) {
+      EXPECT_LE(line.size(), 80u) << line;
       std::smatch m;
       if (!std::regex_match(line, m, option_line) || m[2] == "--help") continue;
-      const std::string value = m[3] == "N" ? "1" : m[3] == "MODE" ? "16" : "x";
+      const std::string value = m[3] == "N" ? "1" : m[3] == "MODE" ? "16" : m[3] == "ZONE" ? "UTC" : "x";
       for (int spelling : {1, 2}) {
         if (!m[spelling].matched) continue;
         std::vector<std::string> args = {name, "operand", m[spelling].str()};

@@ -22,7 +22,8 @@ set -eu
 source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/xvfb.sh"
 
 TITLE="Lumetra Installation"
-ARCHIVE_OFFSET_PRESET=19456   # where an unpatched stub looks for its archive
+# Where an unpatched stub looks for its archive; also the stub's size budget.
+ARCHIVE_OFFSET_PRESET=$(sh "$QEV_SOURCE_DIR/scripts/stub-budget.sh")
 WAIT_WINDOW_MS=60000          # a window must appear within this time
 WAIT_EXIT_S=120               # the installer must end within this time
 

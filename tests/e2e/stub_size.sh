@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The stub's size against its budget: the archive offset that the
-# configuration block presets, 19,456 bytes, resources included. Prints the
+# configuration block presets, resources included. Prints the
 # size; over the budget, it also prints the largest functions and data from
 # the link map, and fails.
 set -eu

@@ -369,19 +369,22 @@ TEST_F(Driver, CancelDuringALargeMemberStopsItMidway) {
     a.cut_stream(s, cuts);
     a.add_file(a.add_stream(), "c", "third");
   };
-  // The pumps of a whole extraction, and how far large.bin had come at each.
+  // The pumps of a whole extraction, and how far large.bin had come at each
+  // (under its temporary name; its final name appears only once it is whole).
   std::vector<long long> written;
-  std::string large_path = scratch.host("whole/large.bin");
+  std::string large_path = scratch.host("whole/large.bi0");
   auto size_of_large = [&]() -> long long {
     struct stat st;
-    return stat(large_path.c_str(), &st) == 0 ? (long long)st.st_size : -1;
+    if (stat(large_path.c_str(), &st) != 0) return -1;
+    EXPECT_FALSE(path_exists(large_path.substr(0, large_path.size() - 1) + "n"));
+    return (long long)st.st_size;
   };
   {
     TestArchive whole;
     build(whole);
     fake_ui.on_pump = [&](uint32_t) { written.push_back(size_of_large()); };
     EXPECT_EQ(extract(whole, "whole"), 0);
-    EXPECT_EQ(read_file(large_path), large);
+    EXPECT_EQ(read_file(scratch.host("whole/large.bin")), large);
     EXPECT_TRUE(closing_actions_ran());
     EXPECT_EQ(decoder.drain_hook, nullptr);
     file_close(archive_file);
@@ -400,7 +403,7 @@ TEST_F(Driver, CancelDuringALargeMemberStopsItMidway) {
   build(cancelled);
   fake_ui.cancel_at_pump = midway;
   long long at_cancel = -1;
-  large_path = out("large.bin");
+  large_path = out("large.bi0");
   fake_ui.on_pump = [&](uint32_t n) {
     if (n == midway) at_cancel = size_of_large();
   };
@@ -410,11 +413,53 @@ TEST_F(Driver, CancelDuringALargeMemberStopsItMidway) {
   EXPECT_EQ(fake_ui.pumps, midway) << "the decoding went on after the cancel";
   EXPECT_EQ(read_file(out("a")), "first");
   EXPECT_FALSE(path_exists(out("large.bin")));
+  EXPECT_FALSE(path_exists(out("large.bi0")));
   EXPECT_FALSE(path_exists(out("c")));
   EXPECT_TRUE(fake_ui.boxes.empty());  // a cancelled member shows nothing
   EXPECT_FALSE(closing_actions_ran());
   EXPECT_TRUE(fake_ui.registry.empty());
   EXPECT_EQ(decoder.drain_hook, nullptr);
+}
+
+// A file that a member is to replace stays exactly as it was whenever the
+// replacement fails: a damaged member, a full disk, Cancel pressed while the
+// overwrite question was up (and then Yes). Nothing stands under a
+// temporary name afterwards, and no partial file under the member's.
+TEST_F(Driver, AnExistingFileSurvivesAFailedReplacement) {
+  enum Failure { DAMAGED, DISK_FULL, CANCEL_AT_THE_QUESTION };
+  for (Failure failure : {DAMAGED, DISK_FULL, CANCEL_AT_THE_QUESTION}) {
+    SCOPED_TRACE(failure);
+    TestArchive a;
+    int s = a.add_stream();
+    size_t keep = a.add_file(s, "keep.txt", pattern(100000, 21));
+    a.add_file(s, "after.txt", "after");
+    if (failure == DAMAGED) {
+      a.entries[keep].e.crc32 = 7;
+      a.entries[keep].keep_crc = true;
+    }
+    ASSERT_EQ(mkdir(out("").c_str(), 0777), 0);
+    write_file(out("keep.txt"), std::string("old"));
+    bytes = a.build();
+    ASSERT_EQ(open_archive(bytes), 1);
+    stub_config.overwrite_all = 0;
+    set_destination(scratch.win("out"));
+    fault_reset();
+    if (failure == DISK_FULL) fault_arm(FAULT_SHORT_WRITE, 1);
+    if (failure == CANCEL_AT_THE_QUESTION) fake_ui.on_prompt = [] { stub_config.cancel_requested = 1; };
+    EXPECT_EQ(extract_all(&window), 0);
+
+    EXPECT_EQ(read_file(out("keep.txt")), "old");
+    EXPECT_EQ(list_tree(out("")), (failure == DAMAGED ? std::vector<std::string>{"after.txt", "keep.txt"}
+                                                     : std::vector<std::string>{"keep.txt"}));
+    EXPECT_EQ(fault_calls(FAULT_CREATE), failure == CANCEL_AT_THE_QUESTION ? 0u : failure == DAMAGED ? 2u : 1u);
+    EXPECT_EQ(fake_box_texts().size(), failure == CANCEL_AT_THE_QUESTION ? 0u : 1u);
+
+    file_close(archive_file);
+    archive_file = INVALID_FILE;
+    fake_ui_reset();
+    stub_config_reset();
+    ASSERT_EQ(system(("rm -rf '" + out("") + "'").c_str()), 0);
+  }
 }
 
 TEST_F(Driver, CancelBetweenMembersEndsTheLoop) {
@@ -472,26 +517,34 @@ TEST_F(Driver, AnyOtherPromptAnswerReplacesAndFoldersRaiseNoPrompt) {
   EXPECT_EQ(fake_ui.boxes[0].text, "Cannot create " + out_win("folder") + "\nAccess denied");
 }
 
-TEST_F(Driver, AReadOnlyExistingFileCannotBeCreated) {
+// Reinstalling over read-only files: each is replaced and gets the member's
+// attributes. When the replacement is refused even so (here: the second
+// attempt fails), the old file stays, with its bytes, and is reported.
+TEST_F(Driver, ReinstallOverReadOnlyFiles) {
   TestArchive a;
   int s = a.add_stream();
-  a.add_file(s, "locked", "new");
-  a.add_file(s, "after", "still extracted");
+  a.add_file(s, "locked", "new", 0x20);
+  a.add_file(s, "kept read-only", "new too", 0x21);
+  a.add_file(s, "refused", "never");
   ASSERT_EQ(mkdir(scratch.host("out").c_str(), 0777), 0);
-  write_file(out("locked"), std::string("old"));
-  ASSERT_EQ(chmod(out("locked").c_str(), 0444), 0);
+  for (const char* name : {"locked", "kept read-only", "refused"}) {
+    write_file(out(name), std::string("old"));
+    ASSERT_EQ(chmod(out(name).c_str(), 0444), 0);
+  }
   bytes = a.build();
   ASSERT_EQ(open_archive(bytes), 1);
   stub_config.overwrite_all = 0;  // the prompt answers Yes
   set_destination(scratch.win("out"));
   fault_reset();
+  fault_arm(FAULT_RENAME, 6, OS_ACCESS_DENIED);  // "refused": its second attempt
   EXPECT_EQ(extract_all(&window), 0);
-  EXPECT_EQ(fault_calls(FAULT_CREATE), 3u) << "two attempts for locked, one for after";
-  EXPECT_EQ(read_file(out("locked")), "old");
-  EXPECT_EQ(read_file(out("after")), "still extracted");
-  ASSERT_EQ(fake_ui.boxes.size(), 1u);
-  EXPECT_EQ(fake_ui.boxes[0].text, "Cannot create " + out_win("locked") + "\nAccess denied");
-  EXPECT_EQ(fake_ui.boxes[0].style, 0x31u);
+  EXPECT_EQ(read_file(out("locked")), "new");
+  EXPECT_NE(mode_of(out("locked")) & 0200, 0u);
+  EXPECT_EQ(read_file(out("kept read-only")), "new too");
+  EXPECT_EQ(mode_of(out("kept read-only")) & 0222, 0u);
+  EXPECT_EQ(read_file(out("refused")), "old");
+  EXPECT_EQ(fake_box_texts(), std::vector<std::string>{"Cannot create " + out_win("refused") + "\nAccess denied"});
+  EXPECT_EQ(list_tree(out("")), (std::vector<std::string>{"kept read-only", "locked", "refused"}));
   EXPECT_TRUE(closing_actions_ran());
 }
 
@@ -549,21 +602,25 @@ TEST_F(Driver, AFolderEntryThatCannotBeMadeEndsTheExtraction) {
   write_file(out("blocked"), std::string("a file in the way"));
   EXPECT_EQ(extract(a), 0);
   ASSERT_EQ(fake_ui.boxes.size(), 1u);
-  EXPECT_EQ(fake_ui.boxes[0].text, "Cannot create folder " + out_win("blocked\\sub"));
+  EXPECT_EQ(fake_ui.boxes[0].text, "Cannot create folder " + out_win("blocked\\sub") + "\nPath not found");
   EXPECT_EQ(fake_ui.boxes[0].style, 0x30u);
   EXPECT_FALSE(path_exists(out("after")));
   EXPECT_FALSE(closing_actions_ran());
 }
 
-TEST_F(Driver, NamesThatLeaveTheDestinationAreNotExtracted) {
+// Names that leave the destination, name devices (Windows would write to
+// the device: a serial port received the bytes) or hold control characters.
+TEST_F(Driver, RefusedNamesAreNotExtracted) {
   TestArchive a;
   int s = a.add_stream();
   a.add_file(s, "good1.txt", "one");
   for (const char* evil : {"..\\evil1.txt", "sub\\..\\..\\evil2.txt", "sub/../../evil3.txt",
                            "\\evil4.txt", "/evil5.txt", "C:evil6.txt", "good.txt:stream",
-                           "...\\evil7.txt"}) {
+                           "...\\evil7.txt", "NUL .txt", "sub\\COM1.log", "con", "lpt\xB9",
+                           "CONOUT$.txt", "new\nline"}) {
     a.add_file(s, evil, "evil");
   }
+  a.add_folder("aux");
   a.add_folder("..\\evil_folder");
   a.add_folder("C:\\evil_folder");
   a.add_file(s, "good2.txt", "two");
@@ -575,6 +632,75 @@ TEST_F(Driver, NamesThatLeaveTheDestinationAreNotExtracted) {
   EXPECT_TRUE(fake_ui.boxes.empty()) << "told once, by the dialog, after the loop";
   EXPECT_TRUE(closing_actions_ran());
   EXPECT_EQ(fake_ui.registry.size(), 4u);
+}
+
+// Links planted in the destination beforehand lead out of it. None is ever
+// gone through: a link where a member's file goes is replaced by the member
+// (or kept, when the question says No), a link on a member's way or where a
+// folder goes is an error, and outside the destination nothing changes, a
+// damaged member's bytes included.
+TEST_F(Driver, PlantedLinksAreNeverGoneThrough) {
+  for (int answer : {PROMPT_YES, PROMPT_NO}) {
+    SCOPED_TRACE(answer == PROMPT_YES ? "Yes" : "No");
+    Scratch outside;
+    write_file(outside.host("victim.txt"), std::string("precious"));
+    ASSERT_EQ(chmod(outside.host("victim.txt").c_str(), 0644), 0);
+    ASSERT_EQ(mkdir(outside.host("folder").c_str(), 0777), 0);
+    ASSERT_EQ(mkdir(scratch.host("out").c_str(), 0777), 0);
+    ASSERT_EQ(symlink(outside.host("victim.txt").c_str(), out("file.txt").c_str()), 0);
+    ASSERT_EQ(symlink(outside.host("created.txt").c_str(), out("new.txt").c_str()), 0);
+    ASSERT_EQ(symlink(outside.host("victim.txt").c_str(), out("bad.bin").c_str()), 0);
+    ASSERT_EQ(symlink(outside.host("folder").c_str(), out("docs").c_str()), 0);
+
+    TestArchive a;
+    int s = a.add_stream();
+    a.add_file(s, "file.txt", "member one", 0x21);
+    a.add_file(s, "new.txt", "member two");
+    size_t bad = a.add_file(s, "bad.bin", "damaged");
+    a.entries[bad].e.crc32 = 1;
+    a.entries[bad].keep_crc = true;
+    a.add_file(s, "docs\\sub\\readme.txt", "below a link");
+    a.add_folder("docs");
+    fake_ui.prompt_answers.assign(3, answer);
+    bytes = a.build();
+    ASSERT_EQ(open_archive(bytes), 1);
+    stub_config.overwrite_all = 0;
+    set_destination(scratch.win("out"));
+    EXPECT_EQ(extract_all(&window), 0);
+
+    EXPECT_EQ(list_tree(outside.host()), (std::vector<std::string>{"folder/", "victim.txt"}));
+    EXPECT_EQ(read_file(outside.host("victim.txt")), "precious");
+    EXPECT_EQ(mode_of(outside.host("victim.txt")) & 0777, 0644u);
+    std::vector<std::string> texts;
+    if (answer == PROMPT_YES) {
+      EXPECT_EQ(read_file(out("file.txt")), "member one");
+      EXPECT_EQ(read_file(out("new.txt")), "member two");
+      EXPECT_EQ(mode_of(out("file.txt")) & 0222, 0u);
+      texts.push_back("File \"" + out_win("bad.bin") + "\" fails error check");
+    }
+    texts.push_back("Cannot create " + out_win("docs\\sub\\readme.txt") + "\nAccess denied");
+    texts.push_back("Cannot create folder " + out_win("docs") + "\nAccess denied");
+    EXPECT_EQ(fake_box_texts(), texts);
+    EXPECT_EQ(fake_ui.prompts.size(), 3u) << "every link counts as a file that exists";
+    struct stat st;
+    for (const char* name : {"bad.bin", "docs"}) {
+      EXPECT_EQ(lstat(out(name).c_str(), &st), 0);
+      EXPECT_TRUE(S_ISLNK(st.st_mode)) << name;
+    }
+    if (answer == PROMPT_NO) {
+      for (const char* name : {"file.txt", "new.txt"}) {
+        EXPECT_EQ(lstat(out(name).c_str(), &st), 0);
+        EXPECT_TRUE(S_ISLNK(st.st_mode)) << name;
+      }
+    }
+    EXPECT_FALSE(closing_actions_ran());
+
+    file_close(archive_file);
+    archive_file = INVALID_FILE;
+    fake_ui_reset();
+    stub_config_reset();
+    ASSERT_EQ(system(("rm -rf '" + scratch.host("out") + "'").c_str()), 0);
+  }
 }
 
 TEST_F(Driver, DestinationForms) {
@@ -711,8 +837,8 @@ TEST_F(Driver, DestinationFolderThatCannotBeMade) {
   write_file(scratch.host("blocker"), std::string("file"));
   EXPECT_EQ(extract(a, "blocker\\out"), 0);
   ASSERT_EQ(fake_ui.boxes.size(), 1u);
-  // The climb ends on folders that exist: no second line (183).
-  EXPECT_EQ(fake_ui.boxes[0].text, "Cannot create folder " + scratch.win("blocker\\out"));
+  // The reason is the folder's own: a file stands where its parent should be.
+  EXPECT_EQ(fake_ui.boxes[0].text, "Cannot create folder " + scratch.win("blocker\\out") + "\nPath not found");
   EXPECT_FALSE(closing_actions_ran());
 }
 
