@@ -57,8 +57,9 @@ class MatchFinder {
   static constexpr int CHAIN_BITS = 20;
   static constexpr uint32_t MAX_DISTANCE = (1u << CHAIN_BITS) - 1;
   explicit MatchFinder(int hash_bits = 16);
-  // Searches and inserts through the tree from now on, at most `depth` steps
-  // a search, an insert comparing at most nice_len bytes.
+  // Searches and inserts through the tree from now on: an insert takes at
+  // most `depth` steps (a search takes the steps it is given), and bytes are
+  // compared up to nice_len, so no longer match is reported.
   void use_tree(uint32_t depth, uint32_t nice_len);
   // Forgets every position (a new stream of `end` bytes at buf).
   void reset(const uint8_t* buf, uint32_t end);
