@@ -19,27 +19,47 @@ HostUi host_ui;
 std::string host_display(const char* text, size_t length, bool line_breaks) {
   std::string shown;
   for (size_t i = 0; i < length; i++) {
-    const uint8_t c = (uint8_t)text[i];
-    // Control characters, and the five bytes that Windows-1252 leaves
-    // undefined (they become the C1 controls U+0081, ...), would act on the
-    // terminal or forge a line: each is shown as \xHH.
-    const bool control = c < 0x20 || c == 0x7F || c == 0x81 || c == 0x8D || c == 0x8F || c == 0x90 || c == 0x9D;
-    if (c == '\\') {
-      shown += '/';
-    } else if (control && !(line_breaks && c == '\n')) {
-      static const char kHex[] = "0123456789ABCDEF";
-      shown += std::string("\\x") + kHex[c >> 4] + kHex[c & 15];
-    } else {
-      shown += (char)c;
+    // Character by character, so that a NUL cannot end the text early and
+    // hide the rest of a name.
+    if (text[i] == 0) {
+      shown += "\\x00";
+      continue;
     }
+    const char one[2] = {text[i] == '\\' ? '/' : text[i], 0};
+    char utf8[4];
+    shown += terminal_safe(cp1252_to_utf8(one, utf8, sizeof(utf8)) ? utf8 : one, line_breaks);
   }
-  // Every Windows-1252 byte has a UTF-8 form of at most 3 bytes.
-  std::vector<char> utf8(shown.size() * 3 + 1);
-  if (!cp1252_to_utf8(shown.c_str(), utf8.data(), utf8.size())) return shown;
-  return utf8.data();
+  return shown;
 }
 
 std::string host_display(const char* text) { return host_display(text, strlen(text)); }
+
+std::string terminal_safe(const std::string& text, bool line_breaks) {
+  std::string safe;
+  for (size_t i = 0; i < text.size(); i++) {
+    const unsigned char c = (unsigned char)text[i];
+    const unsigned char next = i + 1 < text.size() ? (unsigned char)text[i + 1] : 0;
+    char hex[8];
+    if (c == '\\') {
+      safe += "\\\\";
+    } else if (c == '\t') {
+      safe += "\\t";
+    } else if (c == '\n') {
+      safe += line_breaks ? "\n" : "\\n";
+    } else if (c < 0x20 || c == 0x7F) {
+      snprintf(hex, sizeof hex, "\\x%02X", c);
+      safe += hex;
+    } else if (c == 0xC2 && next >= 0x80 && next <= 0x9F) {
+      // A C1 control in UTF-8 (Windows-1252 leaves five bytes that become one).
+      snprintf(hex, sizeof hex, "\\x%02X", next);
+      safe += hex;
+      i++;
+    } else {
+      safe += (char)c;
+    }
+  }
+  return safe;
+}
 
 const char* refusal_text(int refusal) {
   switch (refusal) {

@@ -104,7 +104,7 @@ TEST_F(PackCli, EveryProblemOfATreeInOneRunAndExcludeLeavesThemOut) {
       "'" "SRC/a:b': the character ':'",
       "'" "SRC/dot.': a name ending in a dot or a space",
       "'" "SRC/\xE2\x82\xAC\xE4\xB8\xAD': the name has characters that Windows-1252 cannot hold",
-      "SRC/tab\tname': a control character in the name",
+      "SRC/tab\\tname': a control character in the name",  // shown, not sent to the terminal
       "'" "SRC/dangling' is a symbolic link to '/nonexistent', which does not exist",
       "'" "SRC/loop' is a symbolic link in a loop",
       "'" "SRC/sub/x/up' leads back to an enclosing folder",
