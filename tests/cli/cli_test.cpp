@@ -372,7 +372,7 @@ TEST_F(Cli, ControlCharactersInNamesAreEscapedAndRefused) {
   a.add_file(s, std::string("shown\0hidden", 12), "x");
   a.add_file(s, "osc\x9D" "0;title\x07.txt", "x");
   save("a.qev", a.build());
-  const std::string shown[] = {"clear\\x1B[2J.txt", "x\\x0Afile            9  ----  -                    forged",
+  const std::string shown[] = {"clear\\x1B[2J.txt", "x\\nfile            9  ----  -                    forged",
                                "shown\\x00hidden", "osc\\x9D0;title\\x07.txt"};
   Outcome r = qev({"list", "a.qev"});
   EXPECT_EQ(r.status, 1);
