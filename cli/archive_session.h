@@ -41,6 +41,16 @@ class ArchiveSession {
   // a directory buffer; false when memory runs out (a message was shown).
   bool prepare_reading();
   uint8_t* dir_buffer() { return dir_buffer_.data(); }
+  // Frees what prepare_reading allocated (also done when the session ends).
+  void finish_reading();
+  // The total that the directory declares for its file members, walked from
+  // its start (prepare_reading first); false when the walk fails.
+  bool declared_bytes(uint64_t* total);
+  // Once every entry has been walked: "" when the archive is laid out as the
+  // packer lays it out, else what differs: the header's sizes disagree with
+  // each other or with the file, or the directory does not end after
+  // member_count entries, where the archive ends.
+  std::string layout_problem();
   // Closes the archive and frees the buffers and the decoder's window.
   ~ArchiveSession();
 

@@ -211,6 +211,17 @@ TEST_F(PackCli, ANameThatLeavesLittleRoomForTheDestinationIsWarnedAbout) {
       << err();
 }
 
+// Names that Windows takes for one, as qev test compares them: accented
+// letters of Windows-1252 in either case too.
+TEST_F(PackCli, NamesThatAreOneOnWindowsAreRefused) {
+  const std::string src = dir + "/src";
+  ASSERT_EQ(sh("touch '" + src + "/\xC3\xA9t\xC3\xA9.txt' '" + src + "/\xC3\x89T\xC3\x89.txt'"), 0);
+  write(dir + "/keep", "old");
+  EXPECT_EQ(qev("pack " + src + " -o " + dir + "/keep"), 1);
+  EXPECT_NE(err().find("differ only in case"), std::string::npos) << err();
+  EXPECT_EQ(read(dir + "/keep"), "old");
+}
+
 TEST_F(PackCli, SameInputSameBytesAndTheArchiveTests) {
   for (const char* level : {"0", "1", "6", "9"}) {
     ASSERT_EQ(qev("pack " + dir + "/src -o " + dir + "/one.qev --level " + level), 0) << err();
