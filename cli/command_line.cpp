@@ -113,7 +113,7 @@ const std::vector<CommandSpec> COMMANDS = {
             return "";
           }},
          {0, "filter", "MODE",
-          "x86 call filter: auto (PE files), none, 16 or 32", NO_GROUP,
+          "x86 call filter: auto (PE and ELF), none, 16 or 32", NO_GROUP,
           [](Invocation& into, const char* v) -> std::string {
             std::string f = v;
             if (f == "auto") into.pack.writer.filter = qev::FilterMode::Auto;
@@ -121,6 +121,15 @@ const std::vector<CommandSpec> COMMANDS = {
             else if (f == "16") into.pack.writer.filter = qev::FilterMode::E8_16;
             else if (f == "32") into.pack.writer.filter = qev::FilterMode::E8_32;
             else return "--filter takes auto, none, 16 or 32";
+            return "";
+          }},
+         {0, "threads", "N", "compress on N threads (default: one per core)",
+          NO_GROUP,
+          [](Invocation& into, const char* v) -> std::string {
+            char* end = nullptr;
+            long n = strtol(v, &end, 10);
+            if (!*v || *end || n < 1 || n > 256) return "--threads takes 1 to 256";
+            into.pack.writer.threads = (unsigned)n;
             return "";
           }},
      },

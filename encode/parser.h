@@ -33,9 +33,11 @@ struct ParseParams {
   uint32_t nice_len = 64;   // a match this long is taken at once
   int lazy = 1;             // greedy parser: positions looked ahead (0-2)
   bool optimal = false;     // price-based parse
-  int passes = 1;           // optimal parse: passes, each priced by the one before
+  int passes = 1;           // optimal parse: passes, each priced by the one before,
+                            // and one more when no earlier block priced the first
   bool insert_all = true;   // insert positions inside matches (greedy parser)
   bool fast = false;        // parse_fast: one probe per position
+  bool tree = false;        // the match finder's binary tree instead of its chains
 };
 
 // Symbol statistics carried from block to block to price the optimal parse.
@@ -56,7 +58,9 @@ void parse_fast(FastTable& table, const BlockSpan& b, std::vector<Item>& out);
 void parse_greedy(MatchFinder& mf, const BlockSpan& b, const ParseParams& pp, std::vector<Item>& out);
 void parse_optimal(MatchFinder& mf, const BlockSpan& b, const ParseParams& pp, ParseStats& stats,
                    std::vector<Item>& out);
-// Inserts positions without parsing (stored blocks at level 0 need none).
+// Inserts positions without parsing (stored blocks at level 0 need none), and
+// a segment's dictionary.
 void insert_span(MatchFinder& mf, uint32_t start, uint32_t len);
+void fast_insert_span(FastTable& table, const uint8_t* buf, uint32_t start, uint32_t len);
 
 }  // namespace qev
