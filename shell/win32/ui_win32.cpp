@@ -23,16 +23,6 @@ void ui_set_status(void* window, const char* text) {
   SendDlgItemMessageA((HWND)window, CTL_STATUS, WM_SETTEXT, 0, (LPARAM)text);
 }
 
-uint32_t ui_current_folder(char* out, uint32_t capacity) {
-  // A result of capacity or more is the size needed, with nothing written.
-  DWORD length = GetCurrentDirectoryA(capacity, out);
-  if (length == 0 || length >= capacity) {
-    if (capacity) out[0] = 0;
-    return 0;
-  }
-  return length;
-}
-
 int ui_volume_max_component(const char* root, uint32_t* max_component) {
   DWORD length = 0;
   if (!GetVolumeInformationA(root, nullptr, 0, nullptr, &length, nullptr, nullptr, 0)) return 0;
