@@ -15,7 +15,7 @@
 #include "decode/decoder_state.h"
 #include "decode/input.h"
 #include "platform/platform.h"
-#include "shell/result_codes.h"
+#include "base/result_codes.h"
 #include "shell/stub_config.h"
 
 namespace {

@@ -1,12 +1,12 @@
 #include "archive_pass.h"
 
 #include "archive/directory_reader.h"
-#include "shell/result_codes.h"
+#include "base/result_codes.h"
 #include "archive/layout.h"
 #include "decode/crc32.h"
 #include "decode/decoder_state.h"
-#include "decode/entry_stream.h"
-#include "shell/directory_walk.h"
+#include "archive/entry_stream.h"
+#include "archive/directory_walk.h"
 #include "shell/shell_state.h"
 #include "shell/stub_config.h"
 

@@ -15,7 +15,7 @@
 #include "cli/commands.h"
 #include "cli/counts.h"
 #include "cli/host_ui.h"
-#include "shell/directory_walk.h"
+#include "archive/directory_walk.h"
 #include "shell/report_error.h"
 #include "shell/safe_name.h"
 #include "shell/shell_state.h"

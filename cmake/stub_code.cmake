@@ -35,6 +35,6 @@ endfunction()
 # loops, which run for every byte, stay at -Os.
 function(qev_stub_cold_sources)
   set(cold ${ARGN})
-  list(FILTER cold EXCLUDE REGEX "/decode/(fast_loop|block_decoder|crc32|call_filter|entry_stream|mem_routines)\\.cpp$")
+  list(FILTER cold EXCLUDE REGEX "/(decode/(fast_loop|block_decoder|crc32|call_filter)|archive/entry_stream|base/memory)\\.cpp$")
   set_source_files_properties(${cold} PROPERTIES COMPILE_OPTIONS "-Oz")
 endfunction()

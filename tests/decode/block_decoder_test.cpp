@@ -15,7 +15,7 @@
 #include "decode/decoder_state.h"
 #include "decode_fixture.h"
 #include "fault_support.h"
-#include "shell/result_codes.h"
+#include "base/result_codes.h"
 #include "shell/stub_config.h"
 #include "stream_writer.h"
 

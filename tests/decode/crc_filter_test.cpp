@@ -13,7 +13,7 @@
 #include "archive_builder.h"
 #include "decode_fixture.h"
 #include "fault_support.h"
-#include "shell/result_codes.h"
+#include "base/result_codes.h"
 #include "shell/stub_config.h"
 
 namespace {

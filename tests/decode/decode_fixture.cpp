@@ -10,7 +10,7 @@
 
 #include "decode/crc32.h"
 #include "decode/decoder_state.h"
-#include "decode/entry_stream.h"
+#include "archive/entry_stream.h"
 #include "shell/stub_config.h"
 
 namespace dectest {

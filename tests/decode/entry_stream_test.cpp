@@ -16,10 +16,10 @@
 #include "decode/reference_decoder.h"
 #include "decode/call_filter.h"
 #include "decode/decoder_state.h"
-#include "decode/entry_stream.h"
+#include "archive/entry_stream.h"
 #include "decode_fixture.h"
 #include "fault_support.h"
-#include "shell/result_codes.h"
+#include "base/result_codes.h"
 #include "shell/stub_config.h"
 #include "stream_writer.h"
 

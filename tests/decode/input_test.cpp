@@ -12,7 +12,7 @@
 #include "decode/input.h"
 #include "decode_fixture.h"
 #include "fault_support.h"
-#include "shell/result_codes.h"
+#include "base/result_codes.h"
 #include "shell/stub_config.h"
 #include "stream_writer.h"
 

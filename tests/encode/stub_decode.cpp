@@ -6,7 +6,7 @@
 #include "archive/directory_reader.h"
 #include "decode/crc32.h"
 #include "decode/decoder_state.h"
-#include "decode/entry_stream.h"
+#include "archive/entry_stream.h"
 #include "platform/platform.h"
 #include "shell/stub_config.h"
 

@@ -17,7 +17,7 @@
 #include "shell/driver.h"
 #include "shell/names.h"
 #include "shell/report_error.h"
-#include "shell/result_codes.h"
+#include "base/result_codes.h"
 #include "shell/startup.h"
 #include "shell/stub_config.h"
 #include "shell/ui.h"

@@ -13,14 +13,14 @@
 #include "archive/directory_reader.h"
 #include "decode/block_decoder.h"
 #include "decode/call_filter.h"
-#include "decode/entry_stream.h"
+#include "archive/entry_stream.h"
 #include "decode/input.h"
 #include "decode/reference_decoder.h"
 #include "platform/platform.h"
-#include "shell/directory_walk.h"
+#include "archive/directory_walk.h"
 #include "shell/names.h"
 #include "shell/report_error.h"
-#include "shell/result_codes.h"
+#include "base/result_codes.h"
 #include "shell/stub_config.h"
 
 static_assert(std::is_same_v<decltype(&mem_alloc), void* (*)(uint32_t)>);

@@ -9,7 +9,7 @@
 
 #include "shell/driver.h"
 #include "shell/report_error.h"
-#include "shell/result_codes.h"
+#include "base/result_codes.h"
 #include "shell/ui.h"
 #include "shell_fixture.h"
 #include "test_archive.h"

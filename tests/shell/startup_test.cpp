@@ -4,7 +4,7 @@
 #include <sys/stat.h>
 
 #include "archive/layout.h"
-#include "shell/result_codes.h"
+#include "base/result_codes.h"
 #include "shell/shell_state.h"
 #include "shell/ui.h"
 #include "shell_fixture.h"

@@ -10,7 +10,7 @@
 //                                              [window_start, window_start + block_len)
 //   history_len + block_len <= window_capacity
 // Only the current block's output is ever served to a member.
-#include "decode/entry_stream.h"
+#include "archive/entry_stream.h"
 
 #include "archive/layout.h"
 #include "decode/block_decoder.h"
@@ -18,7 +18,7 @@
 #include "decode/crc32.h"
 #include "decode/decoder_state.h"
 #include "decode/input.h"
-#include "shell/result_codes.h"
+#include "base/result_codes.h"
 #include "shell/stub_config.h"
 
 namespace {

@@ -1,9 +1,9 @@
-#include "shell/directory_walk.h"
+#include "archive/directory_walk.h"
 
 #include "archive/directory_reader.h"
 #include "decode/decoder_state.h"
 #include "platform/platform.h"
-#include "shell/result_codes.h"
+#include "base/result_codes.h"
 #include "shell/shell_state.h"
 #include "shell/stub_config.h"
 
