@@ -203,8 +203,8 @@ int decode_member(FileHandle file, uint32_t stream_pos, uint32_t stream_offset, 
         if (k > avail) k = avail;
         mem_copy_forward(record + collected, bytes, k);
         collected += k;
-      } else if (skipped < load_u16(record + 4)) {
-        k = load_u16(record + 4) - skipped;
+      } else if (skipped < load_le16(record + 4)) {
+        k = load_le16(record + 4) - skipped;
         if (k > avail) k = avail;
         skipped += k;
       } else {

@@ -2,7 +2,7 @@
 // what the decoder uses to move bytes (the compiler may still turn the fill
 // into a memset call, which the stub provides).
 #include "base/compact.h"
-#include "decode/input.h"
+#include "base/memory.h"
 
 void mem_copy_forward(void* dst, const void* src, size_t n) {
   uint8_t* d = (uint8_t*)dst;

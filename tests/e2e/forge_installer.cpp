@@ -65,7 +65,7 @@ int main(int argc, char** argv) {
     archive.add_file(stream, entry.substr(0, equals), data, attributes);
   }
   std::vector<uint8_t> image(stub.begin(), stub.end());
-  store_u32(image.data() + field, (uint32_t)image.size());
+  store_le32(image.data() + field, (uint32_t)image.size());
   std::vector<uint8_t> bytes = archive.build();
   image.insert(image.end(), bytes.begin(), bytes.end());
   std::ofstream out(argv[2], std::ios::binary);

@@ -854,7 +854,7 @@ TEST_F(Driver, ACutArchiveIsRefusedBeforeAnythingIsMade) {
     a.add_file(s, "first", "read before the cut");
     a.add_file(a.add_stream(), "second", pattern(5000, 3));
     bytes = a.build();
-    if (!sizes_agree) store_u32(bytes.data() + 24, 0);  // stream_data_size
+    if (!sizes_agree) store_le32(bytes.data() + 24, 0);  // stream_data_size
     bytes.resize(bytes.size() - 1);
     ASSERT_EQ(open_archive(bytes, 300), 1);
     set_destination(scratch.win("out"));

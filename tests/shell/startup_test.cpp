@@ -27,7 +27,7 @@ TEST_F(Startup, OpensTheArchiveAndReadsTheHeader) {
   EXPECT_EQ(stub_config.archive_base, 700u);
   EXPECT_NE(archive_file, INVALID_FILE);
   EXPECT_EQ(header_copy.member_count, 1u);
-  EXPECT_EQ(header_copy.directory_pos, load_u32(bytes.data() + 4));
+  EXPECT_EQ(header_copy.directory_pos, load_le32(bytes.data() + 4));
   EXPECT_EQ(decoder.crc_table[1], 0x77073096u) << "the CRC table is built";
   EXPECT_TRUE(fake_ui.boxes.empty());
 }
