@@ -19,7 +19,6 @@
 #include "decode/decoder_state.h"
 #include "decode/input.h"
 #include "base/result_codes.h"
-#include "shell/stub_config.h"
 
 namespace {
 
@@ -110,7 +109,7 @@ int32_t next_block() {
       uint32_t row = selector & 3;
       if (row == 3) row = 2;
       uint32_t column = (selector >> 2) & 7;
-      h = trim_history(h, stub_config.window_size_table[row][column]);
+      h = trim_history(h, decoder.window_sizes[row][column]);
     }
     consume_bits(pos, bit_offset, 5);
     in.pos = pos;
@@ -178,9 +177,9 @@ int decode_member(FileHandle file, uint32_t stream_pos, uint32_t stream_offset, 
   uint32_t skipped = 0;
   decoder.carry_len = 0;
   decoder.filter_mode = (flags & FLAG_E8_16) ? 2 : (flags & FLAG_E8_32) ? 4 : 0;
-  uint8_t* const record = stub_config.local_record_scratch;
+  uint8_t* const record = decoder.record_scratch;
 
-  const uint32_t target = stub_config.archive_base + stream_pos + MAGIC_SIZE;
+  const uint32_t target = decoder.archive_base + stream_pos + MAGIC_SIZE;
   if (target != decoder.current_stream || want < decoder.window_start) {
     int result = restart_stream(target);
     if (result < 0) return result;

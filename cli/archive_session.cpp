@@ -126,7 +126,7 @@ void ArchiveSession::finish_reading() {
 
 bool ArchiveSession::declared_bytes(uint64_t* total) {
   *total = 0;
-  if (directory_walk_begin(dir_buffer()) != 0) return false;
+  if (directory_walk_begin(dir_buffer(), header_copy.directory_pos) != 0) return false;
   for (uint32_t i = 0; i < header_copy.member_count; i++) {
     DirectoryEntry entry;
     const uint8_t* name;

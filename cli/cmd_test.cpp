@@ -50,7 +50,7 @@ int run_test(const ArchiveCommandOptions& options) {
   bool damaged = false;
   // Names as Windows compares them, each with the first entry that had it.
   std::map<std::string, std::string> names;
-  int result = directory_walk_begin(session.dir_buffer());
+  int result = directory_walk_begin(session.dir_buffer(), header_copy.directory_pos);
   for (uint32_t i = 0; result == 0 && i < header_copy.member_count; i++) {
     DirectoryEntry entry;
     const uint8_t* raw_name;

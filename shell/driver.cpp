@@ -328,7 +328,7 @@ int extract_all(void* window) {
   if (stub_config.short_names) create_folder_path(destination, 0, FOLDER_LAST | FOLDER_THROUGH_LINKS);
 
   // A.8, B
-  int result = directory_walk_begin(dir_buffer);
+  int result = directory_walk_begin(dir_buffer, header_copy.directory_pos);
   int stopped = 0;
   uint32_t count = result == 0 ? header_copy.member_count : 0;
   for (uint32_t i = 0; i < count; i++) {

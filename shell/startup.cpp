@@ -38,6 +38,7 @@ int startup_open_archive(const char* exe_path) {
   if (archive_file == INVALID_FILE) return fail(ERR_OPEN);
   build_crc_table();
   stub_config.archive_base = stub_config.archive_offset;
+  connect_decoder_to_config();
   if (file_seek(archive_file, 0, SEEK_FROM_END) == SEEK_FAILED) return fail(ERR_SEEK);
   // Not tested: a base past the end shows up as a short header read below.
   file_seek(archive_file, stub_config.archive_base, SEEK_FROM_START);

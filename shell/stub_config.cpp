@@ -1,5 +1,7 @@
 #include "shell/stub_config.h"
 
+#include "decode/decoder_state.h"
+
 #define QEV_STUB_CONFIG_INIT                                                     \
   {                                                                             \
     {0}, DEFAULT_ARCHIVE_OFFSET, 0, 1, 1, 0, {42, 14, 28}, {288, 330, 344},     \
@@ -30,4 +32,12 @@ void stub_config_reset() {
   const uint8_t* src = (const uint8_t*)&initial_config;
   uint8_t* dst = (uint8_t*)&stub_config;
   for (size_t i = 0; i < sizeof(StubConfig); i++) dst[i] = src[i];
+}
+
+void connect_decoder_to_config() {
+  decoder.archive_base = stub_config.archive_base;
+  decoder.cancel_requested = &stub_config.cancel_requested;
+  decoder.window_sizes = stub_config.window_size_table;
+  decoder.record_scratch = stub_config.local_record_scratch;
+  decoder.dir_magic = stub_config.dir_magic;
 }

@@ -114,5 +114,9 @@ constexpr ptrdiff_t CONFIG_ARCHIVE_OFFSET_FROM_SIGNATURE =
 // Writes the signature bytes (CONFIG_SIGNATURE_SIZE) into out, as the initial
 // block holds them.
 void config_signature(uint8_t* out);
+// Points the decoders at this block and gives them archive_base (see
+// DecoderState): start-up calls it once archive_base is set, and so does
+// whatever drives the decoders without start-up (tests, the benchmark).
+void connect_decoder_to_config();
 // Restores every field to its initial value (tests, and the host tool between runs).
 void stub_config_reset();

@@ -42,7 +42,7 @@ static_assert(std::is_same_v<decltype(&folder_create), int (*)(const char*)>);
 static_assert(std::is_same_v<decltype(&file_rename), int (*)(const char*, const char*)>);
 static_assert(std::is_same_v<decltype(&decode_member),
                              int (*)(FileHandle, uint32_t, uint32_t, uint32_t, uint8_t)>);
-static_assert(std::is_same_v<decltype(&directory_walk_begin), int (*)(uint8_t*)>);
+static_assert(std::is_same_v<decltype(&directory_walk_begin), int (*)(uint8_t*, uint32_t)>);
 static_assert(std::is_same_v<decltype(&directory_walk_next),
                              int (*)(uint8_t*, DirectoryEntry*, const uint8_t**)>);
 static_assert(std::is_same_v<decltype(&create_folder_path), int (*)(char*, char*, int)>);
@@ -301,10 +301,10 @@ int __wrap__Z13decode_memberljjjh(FileHandle file, uint32_t stream_pos, uint32_t
   return result;
 }
 
-int __real__Z20directory_walk_beginPh(uint8_t*);
-int __wrap__Z20directory_walk_beginPh(uint8_t* dir_buffer) {
+int __real__Z20directory_walk_beginPhj(uint8_t*, uint32_t);
+int __wrap__Z20directory_walk_beginPhj(uint8_t* dir_buffer, uint32_t directory_pos) {
   InContext in(CTX_DIRECTORY);
-  return __real__Z20directory_walk_beginPh(dir_buffer);
+  return __real__Z20directory_walk_beginPhj(dir_buffer, directory_pos);
 }
 
 int __real__Z19directory_walk_nextPhP14DirectoryEntryPPKh(uint8_t*, DirectoryEntry*,
