@@ -87,6 +87,34 @@ MemberOutcome asked(void* window, int code, const char* path) {
   return report_error(window, code, path, 1) ? MEMBER_STOP : MEMBER_DONE;
 }
 
+// Creates the file that a member is written to before it takes its final
+// name `path`, under a name that nothing has taken: the path with its last
+// character replaced by a digit, counting on through the characters before
+// it as an odometer does when all ten are taken (test_10 to test_18 taken
+// and test_19 being written: test_20), never past the name's own
+// characters. The name never grows, so it fits wherever the final one does.
+// A name that is taken is never opened (file_create makes new files only),
+// so neither a planted link nor an unrelated file can be written through or
+// lost. Leaves the name in `temp`; INVALID_FILE with the OS reason when none
+// could be made.
+FileHandle create_temporary(char* temp, const char* path) {
+  str_copy(temp, PATH_BUFFER_SIZE, path);
+  const uint32_t len = (uint32_t)str_length(temp);
+  const char* separator = str_find_last(temp, '\\');
+  const char* first = separator ? separator + 1 : temp;
+  char* const last = temp + len - 1;
+  *last = '0' - 1;  // the first turn makes it 0
+  for (;;) {
+    char* p = last;
+    while (p >= first && *p == '9') *p-- = '0';
+    if (p < first) return INVALID_FILE;  // every name taken: last_os_error says so
+    *p = *p >= '0' && *p < '9' ? (char)(*p + 1) : '0';
+    if (mem_compare((const uint8_t*)temp, (const uint8_t*)path, len) == 0) continue;
+    FileHandle file = file_create(temp, ATTR_NORMAL);
+    if (file != INVALID_FILE || last_os_error != OS_FILE_EXISTS) return file;
+  }
+}
+
 // B.9-B.12 for a file member whose path is in destination, its name from
 // name_start on. The member is written under a temporary name in its own
 // folder and put in place only once it has passed its check, so a failure
@@ -115,24 +143,8 @@ MemberOutcome extract_file(void* window, const DirectoryEntry& entry, char* name
 
   format_message(message_buffer, MESSAGE_BUFFER_SIZE, stub_config.status_format, name_start, 0);
   ui_set_status(window, message_buffer);
-  // The temporary name: the path with its last character replaced by a digit
-  // other than itself, the first such name that nothing has taken. A name
-  // that is taken is never opened (file_create), so neither a planted link
-  // nor an unrelated file can be written through or lost.
   char temp[PATH_BUFFER_SIZE];
-  str_copy(temp, sizeof(temp), path);
-  char* mark = temp + str_length(temp) - 1;
-  // (A name that ends in a separator names no file: its temporary file lies
-  // beside the folder it names, the rename then fails. The name is never
-  // empty, which would put it beside the destination.)
-  const char original = *mark;
-  FileHandle file = INVALID_FILE;
-  for (char digit = '0'; digit <= '9'; digit++) {
-    if (digit == original) continue;
-    *mark = digit;
-    file = file_create(temp, ATTR_NORMAL);
-    if (file != INVALID_FILE || last_os_error != OS_FILE_EXISTS) break;
-  }
+  FileHandle file = create_temporary(temp, path);
   if (file == INVALID_FILE) return asked(window, ERR_CREATE, path);
 
   drain_message_queue();

@@ -520,9 +520,11 @@ TEST_F(Cli, APackedFolderIsReproducedByTestAndExtract) {
       {"src/docs/read me.txt", std::string(20000, 'r') + pattern(500, 23), false},
       {"src/noise.bin", pattern(120000, 24), false},
   };
-  // Enough entries for several directory blocks.
+  // Enough entries for several directory blocks, with names that differ in
+  // their last characters only (part_10 to part_19: every one-digit
+  // temporary name of part_19 is a file already extracted).
   for (int i = 0; i < 150; i++) {
-    files.push_back({"src/many/file number " + std::to_string(i) + ".txt", code_like(300 + i, i),
+    files.push_back({"src/many/part_" + std::to_string(i), code_like(300 + i, i),
                      i % 7 == 0});
   }
   ASSERT_EQ(system(("mkdir -p " + quoted(scratch.host("src/app/lib")) + " " +
