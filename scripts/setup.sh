@@ -15,6 +15,7 @@ packages=(
   zlib1g-dev libdeflate-dev                              # reference checksums and benchmarks
   clang libclang-rt-14-dev                               # sanitizer and fuzzing tree
   zip xz-utils osslsigncode openssl nsis                 # demo, packaging and comparison tools
+  libxml2-utils locales                                  # manifest check; the Japanese locale for Wine
 )
 
 say() { echo "setup: $*"; }

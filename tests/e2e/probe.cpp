@@ -16,6 +16,7 @@
 //   probe close-box KIND        the centre of its close box: "x y"
 //   probe geometry KIND         window and controls against the template
 //   probe resources EXE         the dialog templates and the icon of EXE
+//   probe manifest EXE          the manifest of EXE, its bytes unchanged
 //   probe file PATH             attributes and local times of PATH
 //
 // KIND is main (dialog 1), prompt (dialog 2) or message (a message box), all
@@ -23,6 +24,8 @@
 // the window was found, 1 otherwise, 2 for a wrong command line.
 #include <windows.h>
 
+#include <fcntl.h>
+#include <io.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -501,12 +504,13 @@ int cmd_resources(const char* path) {
   check_template(module, kMainDialog);
   check_template(module, kPromptDialog);
   check_icon(module);
-  // No menus, string tables, version records or anything else.
+  // No menus, string tables, version records or anything else beside the
+  // manifest (read by `probe manifest`).
   std::vector<long> types;
   EnumResourceTypesA(module, count_type, (LONG_PTR)&types);
   for (long type : types) {
     bool expected = type == (long)(ULONG_PTR)RT_DIALOG || type == (long)(ULONG_PTR)RT_ICON ||
-                    type == (long)(ULONG_PTR)RT_GROUP_ICON;
+                    type == (long)(ULONG_PTR)RT_GROUP_ICON || type == (long)(ULONG_PTR)RT_MANIFEST;
     printf("%s resource type %ld\n", expected ? "ok" : "FAIL", type);
     fail_count += !expected;
     int other_languages = 0;
@@ -521,6 +525,26 @@ int cmd_resources(const char* path) {
   FreeLibrary(module);
   printf("%d failures\n", fail_count);
   return fail_count ? 1 : 0;
+}
+
+// The manifest (type 24, id 1, language neutral) as FindResource and
+// LoadResource give it, written unchanged to stdout for the test to parse.
+int cmd_manifest(const char* path) {
+  HMODULE module = LoadLibraryExA(path, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  if (!module) {
+    fprintf(stderr, "cannot load %s as data (error %lu)\n", path, GetLastError());
+    return 1;
+  }
+  HRSRC info = FindResourceExA(module, (LPCSTR)RT_MANIFEST, MAKEINTRESOURCEA(1),
+                               MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL));
+  const void* bytes = info ? LockResource(LoadResource(module, info)) : nullptr;
+  if (!bytes) {
+    fprintf(stderr, "no manifest 1 in the neutral language\n");
+    return 1;
+  }
+  _setmode(_fileno(stdout), _O_BINARY);
+  fwrite(bytes, 1, SizeofResource(module, info), stdout);
+  return 0;
 }
 
 // --- files -------------------------------------------------------------
@@ -550,7 +574,7 @@ int cmd_file(const char* path) {
 int usage() {
   fprintf(stderr,
           "usage: probe wait|gone KIND MS | count|controls|geometry|focus-point|close-box KIND |\n"
-          "       where KIND ID | resources EXE | file PATH\n");
+          "       where KIND ID | resources|manifest EXE | file PATH\n");
   return 2;
 }
 
@@ -561,6 +585,7 @@ int main(int argc, char** argv) {
   if (argc < 3) return usage();
   const char* command = argv[1];
   if (!strcmp(command, "resources")) return cmd_resources(argv[2]);
+  if (!strcmp(command, "manifest")) return cmd_manifest(argv[2]);
   if (!strcmp(command, "file")) return cmd_file(argv[2]);
   Kind kind = parse_kind(argv[2]);
   if (kind == KIND_NONE) return usage();
