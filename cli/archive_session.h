@@ -30,9 +30,13 @@ class ArchiveSession {
   // a directory buffer; false when memory runs out (a message was shown).
   bool prepare_reading();
   uint8_t* dir_buffer() { return dir_buffer_.data(); }
+  // An installer's stub image, the bytes before its archive (empty for a
+  // bare archive).
+  const std::vector<uint8_t>& stub_image() const { return stub_image_; }
   // Closes the archive and frees the buffers and the decoder's window.
   ~ArchiveSession();
 
  private:
   std::vector<uint8_t> dir_buffer_;
+  std::vector<uint8_t> stub_image_;
 };

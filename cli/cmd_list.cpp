@@ -2,7 +2,8 @@
 // own directory walk:
 //   kind  size  attributes  modification time  name
 // Attributes are R (read-only), H (hidden), S (system), A (archive), '-' when
-// clear; a time of "-" means the entry leaves it to the system.
+// clear; a time of "-" means the entry leaves it to the system. An installer's
+// product settings come first (encode/stub_product.h).
 #include <stdio.h>
 #include <string.h>
 
@@ -10,6 +11,7 @@
 #include "cli/archive_session.h"
 #include "cli/commands.h"
 #include "cli/host_ui.h"
+#include "encode/stub_product.h"
 #include "shell/directory_walk.h"
 #include "shell/report_error.h"
 #include "shell/shell_state.h"
@@ -46,6 +48,9 @@ int cmd_list(int argc, char** argv) {
   ArchiveSession::Outcome outcome = session.open(argv[0]);
   if (outcome == ArchiveSession::EMPTY) return EXIT_OK;
   if (outcome == ArchiveSession::FAILED || !session.prepare_reading()) return EXIT_FAILED;
+
+  qev::InstallerProduct product;
+  if (qev::read_product(session.stub_image(), product)) fputs(qev::describe_product(product).c_str(), stdout);
 
   int result = directory_walk_begin(session.dir_buffer());
   for (uint32_t i = 0; result == 0 && i < header_copy.member_count; i++) {

@@ -1,10 +1,12 @@
 // qev pack SRC_DIR -o OUT [--stub STUB.exe] [--level N] [--filter auto|none|16|32]
+//          [product settings]
 //
 // Packs a folder tree into an archive, or with --stub into an installer (the
 // stub's bytes with the archive appended and the stub's archive_offset set to
-// the stub's size; nothing else of the stub changes). The output is written to
-// a temporary file next to OUT and renamed over OUT only when complete, so a
-// failure never leaves a partial OUT behind.
+// the stub's size; the stub also learns the files' total size for its
+// progress bar, and a publisher's product settings, encode/stub_product.h).
+// The output is written to a temporary file next to OUT and renamed over OUT
+// only when complete, so a failure never leaves a partial OUT behind.
 #include <errno.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -17,15 +19,20 @@
 #include <vector>
 
 #include "archive/layout.h"
+#include "shell/stub_config.h"
 #include "cli/commands.h"
 #include "encode/archive_writer.h"
 #include "encode/source_tree.h"
+#include "encode/product_settings.h"
 #include "encode/stub_image.h"
+#include "encode/stub_product.h"
 
 namespace {
 
 const char* const PACK_USAGE =
-    "usage: qev pack SRC_DIR -o OUT [--stub STUB.exe] [--level N] [--filter auto|none|16|32]\n";
+    "usage: qev pack SRC_DIR -o OUT [--stub STUB.exe] [--level N] [--filter auto|none|16|32]\n"
+    "                [--name TEXT] [--program PATH] [--version TEXT] [--publisher TEXT]\n"
+    "                [--folder PATH] [--icon FILE.ico] [--silent-switches] [--product FILE]\n";
 
 int usage_error(const char* why) {
   fprintf(stderr, "qev pack: %s\n%s", why, PACK_USAGE);
@@ -77,8 +84,10 @@ std::string with_commas(uint64_t v) {
 int cmd_pack(int argc, char** argv) {
   std::string src, out, stub;
   qev::PackOptions options;
+  qev::ProductOptions product;
   for (int i = 0; i < argc; i++) {
     std::string a = argv[i];
+    bool takes_value = false;
     auto value = [&](const char* name) -> const char* {
       if (i + 1 >= argc) return nullptr;
       (void)name;
@@ -104,6 +113,13 @@ int cmd_pack(int argc, char** argv) {
       else if (f == "16") options.filter = qev::FilterMode::E8_16;
       else if (f == "32") options.filter = qev::FilterMode::E8_32;
       else return usage_error("--filter takes auto, none, 16 or 32");
+    } else if (a == "-h" || a == "--help") {
+      printf("%s\n%s", PACK_USAGE, qev::PRODUCT_OPTIONS_HELP);
+      return EXIT_OK;
+    } else if (qev::is_product_option(a, &takes_value)) {
+      const char* v = takes_value ? value(a.c_str()) : nullptr;
+      if (takes_value && !v) return usage_error((a + " needs a value").c_str());
+      qev::set_product_option(product, a, v);
     } else if (a.size() > 1 && a[0] == '-') {
       return usage_error(("unknown option '" + a + "'").c_str());
     } else if (src.empty()) {
@@ -114,27 +130,30 @@ int cmd_pack(int argc, char** argv) {
   }
   if (src.empty()) return usage_error("no source folder");
   if (out.empty()) return usage_error("no output file (-o OUT)");
+  qev::ProductSettings settings;
+  std::string refused = qev::check_product_options(product, settings);
+  if (!refused.empty()) {
+    fprintf(stderr, "qev pack: %s\n", refused.c_str());
+    return EXIT_USAGE;
+  }
+  if ((settings.given || settings.silent_switches) && stub.empty())
+    return usage_error("product settings make an installer: they need --stub");
 
   const double start = seconds_now();
   std::vector<uint8_t> stub_bytes;
+  qev::StubBlock stub_block;
   if (!stub.empty()) {
     std::string error;
     if (!read_whole(stub, stub_bytes, error)) {
       fprintf(stderr, "qev pack: %s\n", error.c_str());
       return EXIT_FAILED;
     }
-    size_t field = 0;
-    int found = find_config_block(stub_bytes.data(), stub_bytes.size(), &field);
-    if (found != 1) {
+    int found = find_config_block(stub_bytes.data(), stub_bytes.size(), nullptr);
+    if (found != 1 || !qev::find_stub_block(stub_bytes, stub_block)) {
       fprintf(stderr, "qev pack: '%s' is not an installer stub: its configuration block is %s\n", stub.c_str(),
               found == 0 ? "missing" : "there more than once");
       return EXIT_FAILED;
     }
-    if (stub_bytes.size() > 0x7FFFFFFF) {
-      fprintf(stderr, "qev pack: '%s' is too large for a stub\n", stub.c_str());
-      return EXIT_FAILED;
-    }
-    store_u32(stub_bytes.data() + field, (uint32_t)stub_bytes.size());
   }
 
   qev::ScanResult scan;
@@ -146,6 +165,26 @@ int cmd_pack(int argc, char** argv) {
   if (scan.entries.empty()) {
     fprintf(stderr, "qev pack: '%s' is empty: nothing to pack\n", src.c_str());
     return EXIT_FAILED;
+  }
+  if (!stub.empty()) {
+    refused = qev::check_product_program(settings, scan.entries);
+    if (!refused.empty()) {
+      fprintf(stderr, "qev pack: %s\n", refused.c_str());
+      return EXIT_USAGE;
+    }
+    std::string error = qev::write_product(stub_block, settings, scan.total_bytes);
+    if (!error.empty()) {
+      fprintf(stderr, "qev pack: '%s': %s\n", stub.c_str(), error.c_str());
+      return EXIT_FAILED;
+    }
+    if (stub_block.product_layout) stub_bytes = stub_block.image.bytes();
+    if (stub_bytes.size() > 0x7FFFFFFF) {
+      fprintf(stderr, "qev pack: '%s' is too large for a stub\n", stub.c_str());
+      return EXIT_FAILED;
+    }
+    // The archive begins right behind the stub's image.
+    store_u32(stub_bytes.data() + stub_block.at + offsetof(StubConfig, archive_offset),
+              (uint32_t)stub_bytes.size());
   }
 
   // The temporary file lives next to OUT so that the rename stays on one file system.

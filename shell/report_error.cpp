@@ -60,6 +60,7 @@ int report_error(void* owner, int code, const char* name, int ask) {
     str_copy(message_buffer, MESSAGE_BUFFER_SIZE, fixed);
   }
   last_os_error = 0;  // a later message must not repeat this reason
+  failures_reported++;
   uint32_t style = BOX_WARNING | (ask ? BOX_OK_CANCEL : BOX_OK);
   int answer = ui_message_box(owner, message_buffer, stub_config.title, style);
   // A failed box answers 0, which is not OK: an asking caller then stops.

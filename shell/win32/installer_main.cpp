@@ -22,7 +22,7 @@ int WINAPI installer_main(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   // The full path lands in message_buffer; the portable start-up takes the
   // base name from it, opens the file and reads the archive header.
   GetModuleFileNameA(instance, message_buffer, MESSAGE_BUFFER_SIZE);
-  if (!startup_open_archive(message_buffer)) return 0;
+  if (!startup_open_archive(message_buffer)) return 1;
 
   app_instance = instance;
   dialog_brush = CreateSolidBrush(GetSysColor(COLOR_BTNFACE));
@@ -34,5 +34,5 @@ int WINAPI installer_main(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   DeleteObject(dialog_font);
   DeleteObject(dialog_brush);
   file_close(archive_file);
-  return 0;
+  return installer_exit_code();
 }

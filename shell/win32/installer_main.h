@@ -5,10 +5,11 @@
 
 // Runs the whole installer: opens the executable's archive, creates the dialog
 // font and brush, picks the default destination and runs the main dialog.
-// Uses only `instance`; the command line is never looked at. Always 0, on
-// failure paths too (their message has been shown). On every path that
-// reached the dialog the font, the brush and archive_file are released, in
-// that order.
+// Uses only `instance`; the command line is never looked at. Returns the
+// process's exit code (installer_exit_code, shell_state.h): 0 when
+// everything was installed, 1 after a failure (start-up's included), Cancel
+// or the close box. On every path that reached the dialog the font, the
+// brush and archive_file are released, in that order.
 int WINAPI installer_main(HINSTANCE instance, HINSTANCE previous, LPSTR command_line,
                           int show_state);
 // The font of both dialogs: CreateFontA at three quarters of the dialog base

@@ -39,6 +39,8 @@ INT_PTR init_main_dialog(HWND window) {
   for (int id = CTL_FOLDER; id <= CTL_EXTRACT; id++)
     SendDlgItemMessageA(window, id, WM_SETFONT, (WPARAM)dialog_font, 0);
   SendDlgItemMessageA(window, CTL_FOLDER, WM_SETTEXT, 0, (LPARAM)stub_config.destination);
+  // A publisher's product has its own notice; Lumetra's is in the template.
+  if (*stub_config.notice) SendDlgItemMessageA(window, CTL_STATUS, WM_SETTEXT, 0, (LPARAM)stub_config.notice);
   SetFocus(GetDlgItem(window, CTL_FOLDER));
   SendDlgItemMessageA(window, CTL_FOLDER, EM_SETSEL, 0, -1);
   return FALSE;  // the focus has been set here
@@ -56,6 +58,13 @@ INT_PTR extract(HWND window) {
   // Failures tied to one output path were reported by the driver with that
   // path; what comes back names the installer itself.
   if (result < 0) report_error(window, result, nullptr, 0);
+  // A product that starts no program says where it now is (the driver left
+  // the folder in destination).
+  if (installer_exit_code() == 0 && *stub_config.done_format) {
+    format_message(message_buffer, MESSAGE_BUFFER_SIZE, stub_config.done_format,
+                   stub_config.destination, nullptr);
+    MessageBoxA(window, message_buffer, stub_config.title, MB_OK | MB_ICONINFORMATION);
+  }
   return end_main_dialog(window);
 }
 

@@ -51,8 +51,8 @@ int ui_registry_create(const char* subkey, void** key) {
   return 1;
 }
 
-void ui_registry_set_string(void* key, const char* name, const char* data, uint32_t size) {
-  RegSetValueExA((HKEY)key, name, 0, REG_SZ, (const BYTE*)data, size);
+void ui_registry_set(void* key, const char* name, uint32_t type, const void* data, uint32_t size) {
+  RegSetValueExA((HKEY)key, name, 0, type, (const BYTE*)data, size);
 }
 
 void ui_registry_close(void* key) { RegCloseKey((HKEY)key); }

@@ -211,9 +211,11 @@ start_installer() {
   INSTALLER_PID=$!
 }
 
-# wait_installer_exit: waits for the installer to end; fails unless its exit
-# code is 0 (it is 0 on every path, failures included).
+# wait_installer_exit [CODE]: waits for the installer to end; fails unless its
+# exit code is CODE: 0 (the default) after a whole installation, 1 after a
+# failure, Cancel or the close box.
 wait_installer_exit() {
+  local want=${1:-0}
   local i
   for i in $(seq $((WAIT_EXIT_S * 10))); do
     [ -s "$WORK/installer.rc" ] && break
@@ -223,7 +225,7 @@ wait_installer_exit() {
   wait "$INSTALLER_PID" 2>/dev/null || true
   local rc
   rc=$(cat "$WORK/installer.rc")
-  [ "$rc" = 0 ] || fail "the installer's exit code is $rc, not 0 (log: $WORK/installer.log)"
+  [ "$rc" = "$want" ] || fail "the installer's exit code is $rc, not $want (log: $WORK/installer.log)"
 }
 
 # installer_running: true while the installer has not ended.
@@ -251,10 +253,12 @@ stage_product() {
     fail "staging the product failed"
 }
 
-# reg_value KEY NAME: the data of a registry value, as `wine reg query` shows it.
+# reg_value KEY NAME [TYPE]: the data of a registry value of TYPE (REG_SZ;
+# REG_DWORD data as 0x...), as `wine reg query` shows it.
 reg_value() {
   wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' |
-    awk -v name="$2" '$1 == name { sub(/^[ \t]*[^ \t]+[ \t]+REG_SZ[ \t]+/, ""); print; found=1 } END { exit !found }'
+    awk -v name="$2" -v type="${3:-REG_SZ}" '$1 == name && $2 == type {
+      sub(/^[ \t]*[^ \t]+[ \t]+[^ \t]+[ \t]+/, ""); print; found=1 } END { exit !found }'
 }
 UNINSTALL_KEY='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Lumetra'
 

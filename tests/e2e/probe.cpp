@@ -20,7 +20,7 @@
 //   probe file PATH             attributes and local times of PATH
 //
 // KIND is main (dialog 1), prompt (dialog 2) or message (a message box), all
-// captioned "Lumetra Installation". Exit status 0 when the check holds or
+// captioned "Lumetra Installation" (or QEV_PROBE_TITLE). Exit status 0 when the check holds or
 // the window was found, 1 otherwise, 2 for a wrong command line.
 #include <windows.h>
 
@@ -37,7 +37,12 @@
 
 namespace {
 
-const char kTitle[] = "Lumetra Installation";
+// The installer's title: Lumetra's, or the one in QEV_PROBE_TITLE (a
+// publisher's product).
+const char* title_wanted() {
+  const char* title = getenv("QEV_PROBE_TITLE");
+  return title && *title ? title : "Lumetra Installation";
+}
 
 enum Kind { KIND_MAIN, KIND_PROMPT, KIND_MESSAGE, KIND_NONE };
 
@@ -64,7 +69,8 @@ BOOL CALLBACK match_window(HWND window, LPARAM param) {
   Search* search = (Search*)param;
   char title[128];
   if (!IsWindowVisible(window)) return TRUE;
-  if (GetWindowTextA(window, title, sizeof title) <= 0 || strcmp(title, kTitle) != 0) return TRUE;
+  if (GetWindowTextA(window, title, sizeof title) <= 0 || strcmp(title, title_wanted()) != 0)
+    return TRUE;
   if (kind_of(window) != search->kind) return TRUE;
   if (!search->found) search->found = window;
   search->count++;

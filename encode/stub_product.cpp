@@ -1,0 +1,236 @@
+#include "encode/stub_product.h"
+
+#include <string.h>
+
+#include "archive/layout.h"
+#include "encode/stub_image.h"
+#include "platform/cp1252.h"
+#include "shell/stub_config.h"
+
+namespace qev {
+
+namespace {
+
+// The pointer fields of the product texts, in the order of their texts in
+// product_texts.
+const size_t kTextFields[] = {
+    offsetof(StubConfig, title),          offsetof(StubConfig, alternative_destination),
+    offsetof(StubConfig, preset_destination), offsetof(StubConfig, uninstall_key),
+    offsetof(StubConfig, program_name),   offsetof(StubConfig, notice),
+    offsetof(StubConfig, done_format),    offsetof(StubConfig, registry_values),
+};
+constexpr size_t TEXT_COUNT = sizeof(kTextFields) / sizeof(kTextFields[0]);
+
+uint64_t load_u64(const uint8_t* p) { return load_u32(p) | ((uint64_t)load_u32(p + 4) << 32); }
+
+void store_u64(uint8_t* p, uint64_t v) {
+  store_u32(p, (uint32_t)v);
+  store_u32(p + 4, (uint32_t)(v >> 32));
+}
+
+// A text as the installer stores and shows it, from Windows-1252.
+std::string stored(const std::string& windows_text) { return windows_text; }
+
+// A stored text for the terminal.
+std::string shown(const std::string& text) {
+  std::vector<char> utf8(text.size() * 3 + 1);
+  return cp1252_to_utf8(text.c_str(), utf8.data(), utf8.size()) ? utf8.data() : text;
+}
+
+std::string escape_percent(const std::string& s) {
+  std::string out;
+  for (char c : s) {
+    out += c;
+    if (c == '%') out += '%';
+  }
+  return out;
+}
+
+struct Texts {
+  std::string title, alternative, preset, key, program, notice, done_format, values;
+};
+
+Texts compose(const ProductSettings& s, uint64_t total_bytes) {
+  Texts t;
+  t.title = s.name + " Installation";
+  t.preset = s.folder.empty() ? "C:\\" + s.name : s.folder;
+  t.alternative = s.folder.empty() ? "C:\\Program Files\\" + s.name : s.folder;
+  t.key = std::string(QEV_UNINSTALL_KEY_BASE) + s.name;
+  t.program = s.program;
+  if (s.named) {
+    t.notice = s.name;
+    if (!s.version.empty()) t.notice += " " + s.version;
+    if (!s.publisher.empty()) t.notice += ", " + s.publisher;
+  }
+  if (s.program.empty()) t.done_format = escape_percent(s.name) + " has been installed in %s.";
+  auto value = [&](const char* name, char kind, const std::string& data) {
+    t.values += std::string(name) + '\0' + kind + data + '\0';
+  };
+  value(QEV_DISPLAY_NAME_VALUE, VALUE_TEXT, s.name);
+  value(QEV_UNINSTALL_STRING_VALUE, VALUE_PROGRAM, QEV_UNINSTALL_SWITCH);
+  if (!s.version.empty()) value("DisplayVersion", VALUE_TEXT, s.version);
+  if (!s.publisher.empty()) value("Publisher", VALUE_TEXT, s.publisher);
+  value("DisplayIcon", VALUE_PROGRAM, "");
+  value("InstallLocation", VALUE_FOLDER, "");
+  const uint64_t kib = (total_bytes + 1023) / 1024;
+  value("EstimatedSize", VALUE_NUMBER, std::to_string(kib > 0xFFFFFFFFu ? 0xFFFFFFFFu : kib));
+  value("NoModify", VALUE_NUMBER, "1");
+  value("NoRepair", VALUE_NUMBER, "1");
+  return t;
+}
+
+}  // namespace
+
+bool find_stub_block(const std::vector<uint8_t>& stub, StubBlock& out) {
+  out = StubBlock();
+  size_t field = 0;
+  if (find_config_block(stub.data(), stub.size(), &field) != 1) return false;
+  out.at = field - offsetof(StubConfig, archive_offset);
+  if (!out.image.parse(stub).empty()) return true;
+  const uint64_t block = out.image.address_of(out.at);
+  const size_t title_at = out.at + offsetof(StubConfig, title);
+  out.product_layout = block != 0 && title_at + 8 <= stub.size() &&
+                       load_u64(&stub[title_at]) == block + offsetof(StubConfig, product_texts) &&
+                       out.image.mapped(block, sizeof(StubConfig));
+  return true;
+}
+
+std::string write_product(StubBlock& stub, const ProductSettings& settings, uint64_t total_bytes) {
+  if (!stub.product_layout) {
+    if (settings.given || settings.silent_switches)
+      return "the stub is of an earlier kind that takes no product settings";
+    return "";
+  }
+  const uint64_t block = stub.image.address_of(stub.at);
+  auto put = [&](size_t field, const void* data, size_t size) {
+    return stub.image.write(block + field, data, size);
+  };
+  uint8_t total[8];
+  store_u64(total, total_bytes);
+  const uint8_t silent = settings.silent_switches ? 1 : 0;
+  if (!put(offsetof(StubConfig, total_size), total, 8) ||
+      !put(offsetof(StubConfig, silent_switches), &silent, 1))
+    return "the stub's configuration block lies outside its file data";
+  if (!settings.given) return "";
+
+  const Texts t = compose(settings, total_bytes);
+  const std::string* texts[TEXT_COUNT] = {&t.title,   &t.alternative, &t.preset,      &t.key,
+                                          &t.program, &t.notice,      &t.done_format, &t.values};
+  std::string pool;
+  uint64_t at[TEXT_COUNT];
+  for (size_t i = 0; i < TEXT_COUNT; i++) {
+    // With --folder the preset and the alternative are one text.
+    if (i == 2 && t.preset == t.alternative) {
+      at[i] = at[1];
+      continue;
+    }
+    at[i] = pool.size();
+    pool += stored(*texts[i]);
+    pool += '\0';
+  }
+  pool += '\0';  // the empty name that ends the registry values
+  if (pool.size() > PRODUCT_TEXTS_SIZE)
+    return "the product's texts take " + std::to_string(pool.size()) + " bytes; the stub has room for " +
+           std::to_string(PRODUCT_TEXTS_SIZE);
+  const uint64_t pool_address = block + offsetof(StubConfig, product_texts);
+  // The texts may reach past the section's file data, into its zero tail.
+  const PeSection& last = stub.image.sections().back();
+  const uint64_t last_start = stub.image.image_base() + last.rva;
+  if (pool_address < last_start || pool_address - last_start > last.virtual_size ||
+      !stub.image.extend_last_section((uint32_t)(pool_address - last_start + pool.size())))
+    return "the stub's configuration block is not in its last section";
+  // Zeros behind the texts: whatever the stub held there goes.
+  std::vector<uint8_t> bytes(PRODUCT_TEXTS_SIZE, 0);
+  memcpy(bytes.data(), pool.data(), pool.size());
+  const size_t in_file = std::min<size_t>(
+      bytes.size(), stub.image.bytes().size() - stub.image.offset_of(pool_address, 0));
+  if (!put(offsetof(StubConfig, product_texts), bytes.data(), in_file))
+    return "the stub's configuration block lies outside its file data";
+  for (size_t i = 0; i < TEXT_COUNT; i++) {
+    uint8_t pointer[8];
+    store_u64(pointer, pool_address + at[i]);
+    put(kTextFields[i], pointer, 8);
+  }
+  uint8_t max[2];
+  // The longest folder whose quoted uninstall command stays within 259
+  // characters; without a program, one whose path leaves a name room.
+  const size_t command_extra =
+      t.program.empty() ? 1 : 2 + 1 + t.program.size() + strlen(QEV_UNINSTALL_SWITCH);
+  store_u16(max, (uint16_t)(259 - command_extra));
+  put(offsetof(StubConfig, destination_max), max, 2);
+  return "";
+}
+
+bool read_product(const std::vector<uint8_t>& head, InstallerProduct& out) {
+  out = InstallerProduct();
+  StubBlock stub;
+  if (!find_stub_block(head, stub) || !stub.product_layout) return false;
+  const uint64_t block = stub.image.address_of(stub.at);
+  const uint64_t pool = block + offsetof(StubConfig, product_texts);
+  // Texts end at the pool's end or at the file data's end, whichever is first.
+  const size_t pool_at = stub.image.offset_of(pool, 0);
+  if (pool_at == SIZE_MAX) return false;
+  const size_t pool_end = std::min(head.size(), pool_at + PRODUCT_TEXTS_SIZE);
+  auto text_at = [&](size_t field, std::string* text) {
+    const uint64_t address = load_u64(&head[stub.at + field]);
+    if (address < pool || address - pool >= pool_end - pool_at) return false;
+    const char* start = (const char*)&head[pool_at + (address - pool)];
+    size_t n = strnlen(start, pool_end - (pool_at + (address - pool)));
+    if (pool_at + (address - pool) + n >= pool_end) return false;  // no terminator
+    text->assign(start, n);
+    return true;
+  };
+  std::string values_start;
+  std::string* texts[TEXT_COUNT] = {&out.title,   &out.alternative_folder, &out.preset_folder,
+                                    &out.uninstall_key, &out.program, &out.notice,
+                                    &out.done_format, &values_start};
+  for (size_t i = 0; i < TEXT_COUNT; i++) {
+    if (!text_at(kTextFields[i], texts[i])) return false;
+  }
+  // The registry values: pairs of texts up to an empty name.
+  size_t p = pool_at + (load_u64(&head[stub.at + offsetof(StubConfig, registry_values)]) - pool);
+  for (;;) {
+    std::string pair[2];
+    for (std::string& s : pair) {
+      size_t n = strnlen((const char*)&head[p], pool_end - p);
+      if (p + n >= pool_end) return false;
+      s.assign((const char*)&head[p], n);
+      p += n + 1;
+      if (pair[0].empty()) break;
+    }
+    if (pair[0].empty()) break;
+    out.values.emplace_back(pair[0], pair[1]);
+  }
+  out.total_size = load_u64(&head[stub.at + offsetof(StubConfig, total_size)]);
+  out.silent_switches = head[stub.at + offsetof(StubConfig, silent_switches)] != 0;
+  return true;
+}
+
+std::string describe_product(const InstallerProduct& p) {
+  std::string s = "installer: " + shown(p.title) + "\n";
+  s += "  folder offered: " + shown(p.alternative_folder);
+  if (p.preset_folder != p.alternative_folder)
+    s += ", or " + shown(p.preset_folder) + " where that exists or Program Files does not";
+  s += "\n";
+  s += "  program started: " + (p.program.empty() ? "none" : shown(p.program)) + "\n";
+  if (!p.program.empty()) {
+    s += "  uninstall key: HKLM\\" + shown(p.uninstall_key) + "\n";
+    for (const auto& v : p.values) {
+      std::string data = v.second.empty() ? "" : v.second.substr(1);
+      switch (v.second.empty() ? 0 : v.second[0]) {
+        case VALUE_TEXT: data = "\"" + shown(data) + "\""; break;
+        case VALUE_NUMBER: break;
+        case VALUE_PROGRAM: data = "the program's quoted path" + (data.empty() ? "" : " + \"" + shown(data) + "\""); break;
+        case VALUE_FOLDER: data = "the folder installed to"; break;
+        default: data = "?" + shown(v.second);
+      }
+      s += "    " + shown(v.first) + " = " + data + "\n";
+    }
+  }
+  if (!p.notice.empty()) s += "  notice: " + shown(p.notice) + "\n";
+  if (!p.done_format.empty()) s += "  closing message: " + shown(p.done_format) + "\n";
+  s += std::string("  silent switches (/S, /D=): ") + (p.silent_switches ? "obeyed" : "ignored") + "\n";
+  return s;
+}
+
+}  // namespace qev

@@ -1,0 +1,93 @@
+#!/usr/bin/env bash
+# A publisher's own product, packed with product settings:
+#   - Acme Tool, with --name, --program, --version and --publisher: the
+#     dialog says "Acme Tool Installation", offers C:\Program Files\Acme Tool
+#     and shows the publisher's notice; Enter installs, bin\acme.exe is
+#     started from the destination with its path in quotes, the uninstall
+#     key holds every value that Apps & features shows, and the exit code
+#     is 0
+#   - Acme Docs, with --name and no program: nothing is started, no key is
+#     written, and a box says where the product was installed
+set -eu
+source "$(dirname "$0")/lib.sh"
+e2e_begin product
+src="$WORK/acme"
+mkdir -p "$src/bin" "$src/docs"
+cp "$QEV_LUMETRA" "$src/bin/acme.exe"
+printf 'Acme Tool\r\n' >"$src/docs/readme.txt"
+head -c 300000 /dev/urandom >"$src/docs/data.bin"
+# Even seconds, which DOS times hold exactly.
+find "$src" -exec touch -d "2024-05-17 10:30:00" {} +
+
+acme="$WORK/acme-setup.exe"
+"$QEV_HOST_TOOL" pack "$src" -o "$acme" --stub "$QEV_STUB" --name "Acme Tool" \
+  --program bin/acme.exe --version 2.1.0 --publisher "Acme Ltd" >"$WORK/pack.log" 2>&1 ||
+  fail "qev pack failed: $(cat "$WORK/pack.log")"
+"$QEV_HOST_TOOL" list "$acme" >"$WORK/list.txt" || fail "qev list failed"
+grep -q '^installer: Acme Tool Installation$' "$WORK/list.txt" || fail "qev list: $(head -3 "$WORK/list.txt")"
+
+export QEV_PROBE_TITLE="Acme Tool Installation"
+dest="$DRIVE_C/Program Files/Acme Tool"
+win_dest='C:\Program Files\Acme Tool'
+start_installer "$acme"
+wait_window main >/dev/null
+[ "$(control_text main 101)" = "$win_dest" ] || fail "folder offered: $(control_text main 101)"
+[ "$(control_text main 102)" = "Acme Tool 2.1.0, Acme Ltd" ] || fail "notice: $(control_text main 102)"
+case $(control_text main 105) in *acme-setup.exe*) ;; *) fail "introduction: $(control_text main 105)" ;; esac
+shot product-dialog
+focus main
+key Return
+probe gone main "$WAIT_WINDOW_MS" >/dev/null || fail "the dialog did not close after the extraction"
+wait_installer_exit 0
+same_tree "$src" "$dest"
+
+for i in $(seq 100); do
+  [ -s "$dest/bin/lumetra-started.txt" ] && break
+  sleep 0.1
+done
+[ -s "$dest/bin/lumetra-started.txt" ] || fail "bin\\acme.exe was not started"
+tr -d '\r' <"$dest/bin/lumetra-started.txt" >"$WORK/started.txt"
+grep -qxF "program: $win_dest\\bin\\acme.exe" "$WORK/started.txt" || fail "started as: $(cat "$WORK/started.txt")"
+grep -qxF "command line: \"$win_dest\\bin\\acme.exe\"" "$WORK/started.txt" ||
+  fail "not started with its quoted path: $(cat "$WORK/started.txt")"
+note "bin\\acme.exe was started from the destination, its path in quotes"
+
+key='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Acme Tool'
+expect_value() {
+  local got
+  got=$(reg_value "$key" "$1" "${3:-REG_SZ}") || fail "no $1 in $key"
+  [ "$got" = "$2" ] || fail "$1 is \"$got\", expected \"$2\""
+}
+expect_value DisplayName "Acme Tool"
+expect_value UninstallString "\"$win_dest\\bin\\acme.exe\" /uninstall"
+expect_value DisplayVersion 2.1.0
+expect_value Publisher "Acme Ltd"
+expect_value DisplayIcon "\"$win_dest\\bin\\acme.exe\""
+expect_value InstallLocation "$win_dest"
+# KiB of all files, rounded up.
+bytes=$(find "$src" -type f -printf '%s\n' | awk '{ s += $1 } END { print s }')
+expect_value EstimatedSize "$(printf '0x%x' $(((bytes + 1023) / 1024)))" REG_DWORD
+expect_value NoModify 0x1 REG_DWORD
+expect_value NoRepair 0x1 REG_DWORD
+note "uninstall key: every value of Apps & features"
+
+# Without a program: no start, no key, and a box that names the folder.
+docs="$WORK/docs-setup.exe"
+"$QEV_HOST_TOOL" pack "$src/docs" -o "$docs" --stub "$QEV_STUB" --name "Acme Docs" >"$WORK/pack.log" 2>&1 ||
+  fail "qev pack failed: $(cat "$WORK/pack.log")"
+export QEV_PROBE_TITLE="Acme Docs Installation"
+start_installer "$docs"
+wait_window main >/dev/null
+focus main
+key Return
+wait_message
+[ "$MSG_TEXT" = 'Acme Docs has been installed in C:\Program Files\Acme Docs.' ] ||
+  fail "closing message: $MSG_TEXT"
+expect_box OK yes
+focus message
+key Return
+wait_installer_exit 0
+same_tree "$src/docs" "$DRIVE_C/Program Files/Acme Docs"
+! wine reg query 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Acme Docs' >/dev/null 2>&1 ||
+  fail "an uninstall key was written for a product without a program"
+note "without a program: nothing started, no key, the folder named in a box"
