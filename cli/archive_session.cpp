@@ -1,8 +1,10 @@
 #include "cli/archive_session.h"
 
 #include <stdio.h>
+#include <string.h>
 
 #include "archive/directory_reader.h"
+#include "archive/layout.h"
 #include "cli/host_ui.h"
 #include "decode/decoder_state.h"
 #include "decode/entry_stream.h"
@@ -11,6 +13,7 @@
 #include "platform/cp1252.h"
 #include "platform/platform.h"
 #include "shell/report_error.h"
+#include "shell/names.h"
 #include "shell/result_codes.h"
 #include "shell/startup.h"
 #include "shell/stub_config.h"
@@ -38,28 +41,38 @@ bool to_shell_path(const char* utf8, bool backslashes, std::string* out) {
   return true;
 }
 
-ArchiveSession::Outcome ArchiveSession::open(const char* utf8_path) {
+ArchiveSession::ArchiveSession(const ArchiveCommandOptions& options, const char* command)
+    : options_(options) {
+  host_ui = HostUi{};
+  host_ui.prefix = std::string("qev ") + command;
+  host_ui.verbose = options.common.verbosity == Verbosity::Verbose;
+  host_ui.overwrite = options.overwrite;
+  host_ui.interactive = options.overwrite == ASK_EACH;
+  host_ui.progress = options.common.progress;
+}
+
+ArchiveSession::Outcome ArchiveSession::open() {
+  const char* utf8_path = options_.archive.c_str();
   stub_config_reset();
   std::string path;
   // Slashes stay: the installer's texts then name the archive as it was typed.
   if (!to_shell_path(utf8_path, false, &path)) {
-    fprintf(host_ui.err, "qev: %s: the name cannot be written in Windows-1252 without backslashes\n",
-            utf8_path);
-    host_ui.warnings++;
+    host_ui_fail("%s: the name cannot be written in Windows-1252 without backslashes", utf8_path);
     return FAILED;
   }
-  // Where does the archive begin? A file that cannot be read here is left to
-  // start-up, which reports it in the installer's words.
+  // Where does the archive begin? A file that cannot be read here, and one
+  // too short to tell (the first bytes of the magic), are left to start-up,
+  // which reports them in the installer's words.
   uint32_t base = 0;
   if (FILE* f = fopen(utf8_path, "rb")) {
     std::vector<uint8_t> head(HEAD_SIZE);
     size_t n = fread(head.data(), 1, head.size(), f);
+    bool unread = ferror(f) != 0;
     fclose(f);
     int64_t located = locate_archive(head.data(), n);
-    if (located < 0 && n >= 4) {
-      fprintf(host_ui.err, "qev: %s is neither a QEV archive nor an installer that holds one\n",
-              utf8_path);
-      host_ui.warnings++;
+    bool cut_magic = n > 0 && n < 4 && memcmp(head.data(), ARCHIVE_MAGIC, n) == 0;
+    if (located < 0 && !unread && !cut_magic) {
+      host_ui_fail("%s: not a QEV archive or installer", utf8_path);
       return FAILED;
     }
     base = located < 0 ? 0 : (uint32_t)located;
@@ -69,6 +82,24 @@ ArchiveSession::Outcome ArchiveSession::open(const char* utf8_path) {
   uint32_t warnings = host_ui.warnings;
   if (startup_open_archive(path.c_str())) return OPENED;
   return host_ui.warnings == warnings ? EMPTY : FAILED;
+}
+
+bool ArchiveSession::set_destination() {
+  const char* folder = options_.folder.c_str();
+  std::string destination;
+  if (!to_shell_path(folder, true, &destination)) {
+    host_ui_fail("%s: the name cannot be written in Windows-1252 without backslashes", folder);
+    return false;
+  }
+  if (!str_copy(stub_config.destination, DESTINATION_SIZE, destination.c_str())) {
+    host_ui_fail("%s: the folder name is longer than 260 characters", folder);
+    return false;
+  }
+  // The driver asks about every existing file, and the host UI answers for
+  // the overwrite mode: so each replaced or kept file is counted there.
+  stub_config.overwrite_all = 0;
+  stub_config.cancel_requested = 0;
+  return true;
 }
 
 bool ArchiveSession::prepare_reading() {

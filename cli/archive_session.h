@@ -1,11 +1,15 @@
 #pragma once
 // What list, test and extract share: turning a command-line path into the
 // shell's form, finding the archive in a bare archive or an installer, and
-// opening it through the installer's own start-up code.
+// opening it through the installer's own start-up code. The session is the
+// one place where the command's options become the state that the shell and
+// the host UI read (stub_config, host_ui).
 #include <stdint.h>
 
 #include <string>
 #include <vector>
+
+#include "cli/options.h"
 
 // A path from the command line (UTF-8) in the code page of the shell and the
 // file layer (Windows-1252). False when it cannot be held: a character outside
@@ -22,10 +26,17 @@ class ArchiveSession {
     EMPTY,   // "Archive contains no files" was shown
     FAILED   // a message was shown
   };
-  // Finds the archive base of `utf8_path` (0 for a bare archive, the recorded
-  // offset for an installer), puts it in stub_config.archive_offset and runs
-  // start-up on the file. Messages go through the host UI.
-  Outcome open(const char* utf8_path);
+  // Sets up the host UI for the options: messages, progress, the answers to
+  // the overwrite prompt.
+  // `command` names the command in its messages ("qev list: ...").
+  ArchiveSession(const ArchiveCommandOptions& options, const char* command);
+  // Finds the archive base of options.archive (0 for a bare archive, the
+  // recorded offset for an installer), puts it in stub_config.archive_offset
+  // and runs start-up on the file. Messages go through the host UI.
+  Outcome open();
+  // Puts options.folder and the overwrite mode where the extraction driver
+  // reads them; false (with a message) when the folder cannot be named there.
+  bool set_destination();
   // Allocates the input buffer (for the directory reader and the decoder) and
   // a directory buffer; false when memory runs out (a message was shown).
   bool prepare_reading();
@@ -37,6 +48,7 @@ class ArchiveSession {
   ~ArchiveSession();
 
  private:
+  const ArchiveCommandOptions& options_;
   std::vector<uint8_t> dir_buffer_;
   std::vector<uint8_t> stub_image_;
 };

@@ -1,9 +1,10 @@
-// qev list ARCHIVE: one line per directory entry, read with the installer's
+// qev list: one line per directory entry, read with the installer's
 // own directory walk:
 //   kind  size  attributes  modification time  name
 // Attributes are R (read-only), H (hidden), S (system), A (archive), '-' when
-// clear; a time of "-" means the entry leaves it to the system. An installer's
-// product settings come first (encode/stub_product.h).
+// clear; a time of "-" means the entry leaves it to the system. With -v the
+// CRC-32 and the call filter of each file stand before the name. An
+// installer's product settings come first (encode/stub_product.h).
 #include <stdio.h>
 #include <string.h>
 
@@ -38,14 +39,9 @@ std::string attribute_letters(uint8_t attributes) {
 
 }  // namespace
 
-int cmd_list(int argc, char** argv) {
-  if (argc != 1 || argv[0][0] == '-') {
-    fputs("usage: qev list ARCHIVE\n", stderr);
-    return EXIT_USAGE;
-  }
-  host_ui = HostUi{};
-  ArchiveSession session;
-  ArchiveSession::Outcome outcome = session.open(argv[0]);
+int run_list(const ArchiveCommandOptions& options) {
+  ArchiveSession session(options, "list");
+  ArchiveSession::Outcome outcome = session.open();
   if (outcome == ArchiveSession::EMPTY) return EXIT_OK;
   if (outcome == ArchiveSession::FAILED || !session.prepare_reading()) return EXIT_FAILED;
 
@@ -59,15 +55,24 @@ int cmd_list(int argc, char** argv) {
     result = directory_walk_next(session.dir_buffer(), &entry, &name);
     if (result != 0) break;
     bool folder = entry.flags & FLAG_FOLDER;
-    printf("%-6s %10u  %s  %s  %s\n", folder ? "folder" : "file", folder ? 0u : entry.size,
+    std::string checks;
+    if (options.common.verbosity == Verbosity::Verbose) {
+      char crc[16] = "-";
+      if (!folder) snprintf(crc, sizeof crc, "%08X", entry.crc32);
+      const char* filter = entry.flags & FLAG_E8_32 ? "e8-32" : entry.flags & FLAG_E8_16 ? "e8-16" : "-";
+      char text[32];
+      snprintf(text, sizeof text, "%-8s  %-5s  ", crc, filter);
+      checks = text;
+    }
+    printf("%-6s %10u  %s  %s  %s%s\n", folder ? "folder" : "file", folder ? 0u : entry.size,
            attribute_letters(entry.attributes).c_str(),
-           dos_stamp(entry.write_date, entry.write_time).c_str(),
+           dos_stamp(entry.write_date, entry.write_time).c_str(), checks.c_str(),
            host_display((const char*)name, entry.name_len).c_str());
   }
   fflush(stdout);
   if (result != 0) {
     if (!report_error(nullptr, result, nullptr, 0)) {
-      fprintf(stderr, "qev: %s: the directory cannot be read\n", argv[0]);
+      host_ui_fail("%s: the directory cannot be read", options.archive.c_str());
     }
     return EXIT_FAILED;
   }

@@ -1,4 +1,4 @@
-// qev test ARCHIVE: decodes every file member into a sink and checks its
+// qev test: decodes every file member into a sink and checks its
 // CRC-32, writing nothing. It walks the directory with the installer's own
 // walk and decodes with its own decode_member, in directory order, so shared
 // streams are decoded as the installer decodes them. Unlike the installer it
@@ -10,6 +10,7 @@
 #include "archive/layout.h"
 #include "cli/archive_session.h"
 #include "cli/commands.h"
+#include "cli/counts.h"
 #include "cli/host_ui.h"
 #include "decode/decoder_state.h"
 #include "decode/entry_stream.h"
@@ -24,20 +25,14 @@
 #include "shell/stub_config.h"
 #include "shell/ui.h"
 
-int cmd_test(int argc, char** argv) {
-  if (argc != 1 || argv[0][0] == '-') {
-    fputs("usage: qev test ARCHIVE\n", stderr);
-    return EXIT_USAGE;
-  }
-  host_ui = HostUi{};
-  host_ui.progress = isatty(fileno(stderr));
-  ArchiveSession session;
-  ArchiveSession::Outcome outcome = session.open(argv[0]);
+int run_test(const ArchiveCommandOptions& options) {
+  ArchiveSession session(options, "test");
+  ArchiveSession::Outcome outcome = session.open();
   if (outcome == ArchiveSession::EMPTY) return EXIT_OK;
   if (outcome == ArchiveSession::FAILED || !session.prepare_reading()) return EXIT_FAILED;
   FileHandle sink = file_open("/dev/null", ACCESS_WRITE);
   if (sink == INVALID_FILE) {
-    fputs("qev: cannot open /dev/null\n", stderr);
+    host_ui_fail("cannot open /dev/null");
     return EXIT_FAILED;
   }
 
@@ -55,9 +50,8 @@ int cmd_test(int argc, char** argv) {
     name[entry.name_len] = 0;
     if (!name_stays_inside(raw_name, entry.name_len)) {
       // The installer would not extract it and calls the archive damaged.
-      host_ui_end_status();
-      fprintf(stderr, "qev: %s: the name leaves the destination folder\n",
-              host_display(name, entry.name_len).c_str());
+      host_ui_fail("%s: the name leaves the destination folder",
+                   host_display(name, entry.name_len).c_str());
       damaged = true;
       failed++;
       continue;
@@ -75,8 +69,7 @@ int cmd_test(int argc, char** argv) {
     if (code != 0) {
       failed++;
       if (!report_error(nullptr, code, name, 0)) {
-        fprintf(stderr, "qev: %s: cannot be read from the archive\n",
-                host_display(name, entry.name_len).c_str());
+        host_ui_fail("%s: cannot be read from the archive", host_display(name, entry.name_len).c_str());
       }
     }
   }
@@ -85,14 +78,17 @@ int cmd_test(int argc, char** argv) {
   if (result != 0 || damaged) {
     // As the installer tells it once the loop has ended.
     if (!report_error(nullptr, result != 0 ? result : ERR_DAMAGED, nullptr, 0)) {
-      fprintf(stderr, "qev: %s: the directory cannot be read\n", argv[0]);
+      host_ui_fail("%s: the directory cannot be read", options.archive.c_str());
     }
   }
+  const bool summary = options.common.verbosity != Verbosity::Quiet;
   if (failed == 0 && result == 0) {
-    printf("%u files and %u folders OK\n", files, folders);
+    if (summary) printf("%s and %s OK\n", count_of(files, "file").c_str(), count_of(folders, "folder").c_str());
     return EXIT_OK;
   }
-  printf("%u of %u entries failed%s\n", failed, seen,
-         result != 0 ? "; the directory is damaged" : "");
+  if (summary) {
+    printf("%u of %s failed%s\n", failed, count_of(seen, "entry", "entries").c_str(),
+           result != 0 ? "; the directory is damaged" : "");
+  }
   return EXIT_FAILED;
 }

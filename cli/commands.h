@@ -1,11 +1,13 @@
 #pragma once
-// The commands of qev. Each takes the arguments after its name and returns the
-// process exit status.
+// The commands of qev. Each takes its family's options (options.h), filled by
+// the command-line parser, and returns the process exit status.
+#include "cli/options.h"
+
 constexpr int EXIT_OK = 0;
 constexpr int EXIT_FAILED = 1;  // a member failed, the archive is damaged, bad input
 constexpr int EXIT_USAGE = 2;   // the command line is wrong
 
-int cmd_pack(int argc, char** argv);
-int cmd_list(int argc, char** argv);
-int cmd_test(int argc, char** argv);
-int cmd_extract(int argc, char** argv);
+int run_pack(const PackCommandOptions& options);
+int run_list(const ArchiveCommandOptions& options);
+int run_test(const ArchiveCommandOptions& options);
+int run_extract(const ArchiveCommandOptions& options);

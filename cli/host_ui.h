@@ -16,6 +16,10 @@ enum OverwriteMode {
 };
 
 struct HostUi {
+  // Every message begins "PREFIX: " ("qev extract: Cannot open a.qev: File
+  // not found"); an installer text's line break becomes ": " before a line
+  // of its own (the reason the system gave) and a space inside a sentence.
+  std::string prefix = "qev";
   OverwriteMode overwrite = OVERWRITE_ALL;
   // Questions (OK/Cancel, the overwrite prompt) are put to the user through
   // `in`; otherwise OK/Cancel answers OK, as if the user went on.
@@ -23,16 +27,27 @@ struct HostUi {
   FILE* in = stdin;
   FILE* err = stderr;
   bool progress = false;  // show the status line (err is a terminal)
+  bool verbose = false;   // also write every status text as a line on `out`
+  FILE* out = stdout;
   // Counted by the message boxes: boxes with the warning icon, i.e. failures.
   uint32_t warnings = 0;
+  uint32_t statuses = 0;  // status texts set: one per file member begun
+  // Existing files that the overwrite prompt let be replaced (less those
+  // whose member then failed) and that it kept.
+  uint32_t replaced = 0, kept = 0;
   // Internal: a status line is on screen and must be cleared before a message.
   bool status_shown = false;
+  // Internal: 2 once a replacement is agreed, 1 once its member has begun (its
+  // status is set), 0 when a failure may no longer belong to it.
+  int replacing = 0;
 };
 
 extern HostUi host_ui;
 
 // Clears the status line, if one is shown.
 void host_ui_end_status();
+// A failure of the tool's own, on err after the prefix; counted as a warning.
+void host_ui_fail(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // An archive text (Windows-1252, backslash separators) as the host shows it:
 // UTF-8 with slashes.
 std::string host_display(const char* text);

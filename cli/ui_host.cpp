@@ -1,4 +1,5 @@
 // shell/ui.h for the host tool. See host_ui.h.
+#include <stdarg.h>
 #include <string.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
@@ -34,6 +35,17 @@ void host_ui_end_status() {
   host_ui.status_shown = false;
 }
 
+void host_ui_fail(const char* format, ...) {
+  host_ui_end_status();
+  fprintf(host_ui.err, "%s: ", host_ui.prefix.c_str());
+  va_list args;
+  va_start(args, format);
+  vfprintf(host_ui.err, format, args);
+  va_end(args);
+  fputc('\n', host_ui.err);
+  host_ui.warnings++;
+}
+
 namespace {
 
 // A line of the user's answer, lower-cased first character; 0 at the end of input.
@@ -60,8 +72,17 @@ std::string fit_columns(const std::string& text, size_t columns) {
 int ui_message_box(void*, const char* text, const char* caption, uint32_t style) {
   (void)caption;
   host_ui_end_status();
-  fprintf(host_ui.err, "%s\n", host_display(text).c_str());
-  if (style & BOX_WARNING) host_ui.warnings++;
+  std::string line = host_display(text);
+  for (size_t at; (at = line.find('\n')) != std::string::npos;) {
+    bool own_line = at + 1 < line.size() && line[at + 1] >= 'A' && line[at + 1] <= 'Z';
+    line.replace(at, 1, own_line ? ": " : " ");
+  }
+  fprintf(host_ui.err, "%s: %s\n", host_ui.prefix.c_str(), line.c_str());
+  if (style & BOX_WARNING) {
+    host_ui.warnings++;
+    if (host_ui.replacing == 1) host_ui.replaced--;  // the old file was not replaced after all
+    host_ui.replacing = 0;
+  }
   if ((style & 0x0F) != BOX_OK_CANCEL) return ANSWER_OK;
   if (!host_ui.interactive) return ANSWER_OK;
   for (;;) {
@@ -73,7 +94,9 @@ int ui_message_box(void*, const char* text, const char* caption, uint32_t style)
   }
 }
 
-int ui_overwrite_prompt() {
+namespace {
+
+int ask_overwrite() {
   if (host_ui.overwrite == SKIP_EXISTING) return PROMPT_NO;
   if (host_ui.overwrite == OVERWRITE_ALL) return PROMPT_YES;
   host_ui_end_status();
@@ -90,7 +113,28 @@ int ui_overwrite_prompt() {
   }
 }
 
+}  // namespace
+
+// "All" is kept here rather than handed to the driver, which would then stop
+// asking, so that every replaced file is still seen and counted.
+int ui_overwrite_prompt() {
+  int answer = ask_overwrite();
+  if (answer == PROMPT_NO) {
+    host_ui.kept++;
+    if (host_ui.verbose) fprintf(host_ui.out, "Keeping %s\n", host_display(stub_config.destination).c_str());
+    return PROMPT_NO;
+  }
+  if (answer == PROMPT_YES_TO_ALL) host_ui.overwrite = OVERWRITE_ALL;
+  host_ui.replaced++;
+  host_ui.replacing = 2;
+  if (host_ui.verbose) fprintf(host_ui.out, "Replacing %s\n", host_display(stub_config.destination).c_str());
+  return PROMPT_YES;
+}
+
 void ui_set_status(void*, const char* text) {
+  host_ui.statuses++;
+  host_ui.replacing = host_ui.replacing == 2 ? 1 : 0;
+  if (host_ui.verbose) fprintf(host_ui.out, "%s\n", host_display(text).c_str());
   if (!host_ui.progress) return;
   size_t columns = 80;
   struct winsize ws;

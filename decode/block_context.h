@@ -10,7 +10,8 @@
 //   test, the refill, the empty entries, the dropped and the cut matches),
 //   from the same entries as the fast loop, so it finishes whatever the fast
 //   loop leaves, and decodes alone the sets whose fast tables cannot be built;
-// - reference_step follows the format literally, symbol by symbol through the
+// - reference_step (reference_decoder.h, a library of its own that only
+//   tests link) follows the format literally, symbol by symbol through the
 //   reference tables: the oracle that the other two are tested against.
 #include <stdint.h>
 
@@ -62,11 +63,7 @@ StepResult finish_match(BlockContext& c, uint32_t length, uint32_t distance);
 // Returns 1 when every code of the set went in whole.
 int build_reference_tables(BlockContext& c);
 
-// One item by the format's rules: the output test, the refill, a literal, the
-// end of the set or a match (a match reaching before out_base is dropped, one
-// of distance 0 ends the block, a long one is cut at out_end).
-StepResult reference_step(BlockContext& c);
-// The same item decoded from fast-table entries (or, without fast tables,
+// One item by the format's rules (as reference_step decodes it), decoded from fast-table entries (or, without fast tables,
 // from entries made of the reference tables' symbols and the templates).
 StepResult careful_step(BlockContext& c);
 // Decodes items while every byte they may read lies before decoder.in.limit

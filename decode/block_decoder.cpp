@@ -3,6 +3,7 @@
 #include "decode/block_decoder.h"
 
 #include "decode/block_context.h"
+#include "decode/compact.h"
 #include "decode/decoder_state.h"
 #include "decode/fast_tables.h"
 #include "decode/huffman.h"
@@ -63,10 +64,10 @@ namespace {
 
 // Whether no code of n lengths is longer than a reference lookup of k bits,
 // which then holds the code whole (a code that is not over-subscribed needs
-// no tree then). Built for size (the stub), not asked: every incomplete code
+// no tree then). In the compact form (the stub's), not asked: every incomplete code
 // is tried on its reference table.
 inline bool within_lookup(const uint8_t* lengths, uint32_t n, uint32_t k) {
-#if defined(__OPTIMIZE_SIZE__)
+#if QEV_COMPACT
   (void)lengths;
   (void)n;
   (void)k;
@@ -98,14 +99,12 @@ void build_set(BlockContext& c, const uint8_t* lengths, int fast) {
   c.distance_templates = tables.distance_templates;
   c.fast_litlen = nullptr;
   if (!fast) return;
-  int built = build_fast_table(tables.fast, FAST_LITLEN_ENOUGH, FAST_LITLEN_BITS,
-                               FAST_LITLEN_LENGTH_SHIFT, set.litlen(), tables.litlen_templates, LITLEN_SYMBOLS,
-                               FAST_EXCEPTIONAL | FAST_SUBTABLE, FAST_EMPTY_LITLEN);
+  int built = build_fast_table(tables.fast, FAST_LITLEN_TABLE, set.litlen(), tables.litlen_templates,
+                               LITLEN_SYMBOLS);
   int incomplete = built == FAST_BUILT_INCOMPLETE && !within_lookup(set.litlen(), LITLEN_SYMBOLS, LITLEN_BITS);
   for (uint32_t t = 0; t < c.distance_tables && built; t++) {
-    built = build_fast_table(tables.fast + FAST_DIST_FIRST + t * FAST_DIST_STRIDE, FAST_DIST_ENOUGH,
-                             FAST_DIST_BITS, FAST_DIST_LENGTH_SHIFT, set.distance(t), tables.distance_templates,
-                             distance_sizes[t], 0, FAST_EMPTY_DISTANCE);
+    built = build_fast_table(tables.fast + FAST_DIST_FIRST + t * FAST_DIST_STRIDE, FAST_DIST_TABLE,
+                             set.distance(t), tables.distance_templates, distance_sizes[t]);
     incomplete |= built == FAST_BUILT_INCOMPLETE &&
                   !within_lookup(set.distance(t), distance_sizes[t], DISTANCE_BITS);
   }
@@ -178,9 +177,6 @@ StepResult decode_set_fast(BlockContext& c) {
   return r;
 }
 
-int32_t (*decode_block_override)(uint8_t* out_base, uint32_t history, uint32_t want);
-
 int32_t decode_block(uint8_t* out_base, uint32_t history, uint32_t want) {
-  if (decode_block_override != nullptr) return decode_block_override(out_base, history, want);
   return decode_block_by(out_base, history, want, 1, decode_set_fast);
 }

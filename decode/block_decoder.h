@@ -16,12 +16,3 @@
 // - distance 0 (a repeat register read before any distance was known): the
 //   block ends there instead of copying bytes onto themselves.
 int32_t decode_block(uint8_t* out_base, uint32_t history, uint32_t want);
-
-// The same decode by the reference loop alone: the oracle the fast loop is
-// tested against (same result, bytes and reader position for every input).
-// Host builds and tests only; the stub leaves it out.
-int32_t decode_block_reference(uint8_t* out_base, uint32_t history, uint32_t want);
-
-// When set, decode_block decodes by this function instead (tests point it at
-// decode_block_reference to compare whole streams both ways). Null at load.
-extern int32_t (*decode_block_override)(uint8_t* out_base, uint32_t history, uint32_t want);

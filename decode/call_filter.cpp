@@ -1,5 +1,6 @@
 #include "decode/call_filter.h"
 
+#include "decode/compact.h"
 #include "decode/crc32.h"
 #include "decode/decoder_state.h"
 #include "decode/input.h"
@@ -24,7 +25,7 @@ uint8_t stage[STAGE_SIZE];
 uint32_t copy_to_call(uint8_t* dest, const uint8_t* src, uint32_t from, uint32_t to) {
   const uint32_t start = from;
   const __m128i call = _mm_set1_epi8((char)CALL_OPCODE);
-#if !defined(__OPTIMIZE_SIZE__)
+#if !QEV_COMPACT
   // Calls are some 300 bytes apart in code: groups of 64 bytes go over whole
   // with one test, and the group that holds a call is searched again below.
   while (to - from >= 64) {
@@ -58,7 +59,7 @@ uint32_t copy_to_call(uint8_t* dest, const uint8_t* src, uint32_t from, uint32_t
   return from;
 }
 
-#if !defined(__OPTIMIZE_SIZE__)
+#if !QEV_COMPACT
 // The same where the CPU compares 64 bytes at once (AVX-512BW), then by the
 // 16-byte groups and single bytes above.
 __attribute__((target("avx512f,avx512bw"))) uint32_t copy_to_call_wide(uint8_t* dest,
@@ -100,7 +101,7 @@ int32_t translate_pass(FileHandle file, const uint8_t* src, uint32_t n, uint32_t
                        uint32_t member_size) {
   const uint32_t width = decoder.filter_mode;
   const uint32_t stretch_limit = width == 2 ? STAGE_LIMIT_16 : STAGE_LIMIT_32;
-#if !defined(__OPTIMIZE_SIZE__)
+#if !QEV_COMPACT
   if (call_scan == 0) call_scan = __builtin_cpu_supports("avx512bw") ? 2 : 1;
   const bool wide = call_scan == 2;
 #endif
@@ -110,7 +111,7 @@ int32_t translate_pass(FileHandle file, const uint8_t* src, uint32_t n, uint32_t
     uint32_t staged = 0;
     while (i < stretch_end) {
       // The bytes up to the next call go over as they are.
-#if !defined(__OPTIMIZE_SIZE__)
+#if !QEV_COMPACT
       uint32_t call = wide ? copy_to_call_wide(stage + staged, src, i, stretch_end)
                            : copy_to_call(stage + staged, src, i, stretch_end);
 #else

@@ -7,11 +7,12 @@
 // byte-at-a-time table; table t holds for each byte value the CRC of that
 // byte followed by t zero bytes.
 //
-// Built for size (the stub, whose output waits on the file system anyway),
+// In the compact form (the stub, whose output waits on the file system anyway),
 // the folding keeps one lane and the rest goes a byte at a time through
 // table 0 alone.
 #include "decode/crc32.h"
 
+#include "decode/compact.h"
 #include "decode/decoder_state.h"
 #include "decode/input.h"
 
@@ -20,16 +21,13 @@
 #include <immintrin.h>
 #define QEV_CRC_FOLDING 1
 #endif
-#if defined(__OPTIMIZE_SIZE__)
-#define QEV_CRC_COMPACT 1
-#endif
 
 uint8_t crc_folding;
 
 namespace {
 
 constexpr uint32_t CRC_POLYNOMIAL = 0xEDB88320;  // reflected 0x04C11DB7
-#if !QEV_CRC_COMPACT
+#if !QEV_COMPACT
 uint32_t crc_slices[7][256];                     // tables 1..7
 #endif
 
@@ -82,7 +80,7 @@ __attribute__((target("pclmul,sse4.1"))) uint32_t crc_fold(uint32_t crc, const u
   x1 = _mm_xor_si128(_mm_loadu_si128(q), _mm_cvtsi32_si128((int)crc));
   size_t i = 1;
   const size_t blocks = length / 16;
-#if !QEV_CRC_COMPACT
+#if !QEV_COMPACT
   if (blocks >= 4) {
     __m128i y2 = _mm_loadu_si128(q + 1), y3 = _mm_loadu_si128(q + 2), y4 = _mm_loadu_si128(q + 3);
     x0 = _mm_load_si128((const __m128i*)K1K2);
@@ -103,7 +101,7 @@ __attribute__((target("pclmul,sse4.1"))) uint32_t crc_fold(uint32_t crc, const u
   return reduce_128(x1);
 }
 
-#if !QEV_CRC_COMPACT
+#if !QEV_COMPACT
 // Where the CPU multiplies four lanes at once (VPCLMULQDQ on 512-bit
 // vectors): four vectors fold 256 bytes per step, each 128-bit lane as the
 // one-lane fold does, over 2048 bits (x^(2048+32) and x^(2048-32) modulo P);
@@ -165,7 +163,7 @@ void build_crc_table() {
     for (int k = 0; k < 8; k++) c = (c & 1) ? (c >> 1) ^ CRC_POLYNOMIAL : c >> 1;
     decoder.crc_table[i] = c;
   }
-#if !QEV_CRC_COMPACT
+#if !QEV_COMPACT
   for (uint32_t i = 0; i < 256; i++) {
     uint32_t c = decoder.crc_table[i];
     for (int t = 0; t < 7; t++) {
@@ -177,7 +175,7 @@ void build_crc_table() {
 #if QEV_CRC_FOLDING
   unsigned a, b, c, d;
   crc_folding = __get_cpuid(1, &a, &b, &c, &d) && (c & bit_PCLMUL) && (c & bit_SSE4_1);
-#if !QEV_CRC_COMPACT
+#if !QEV_COMPACT
   // The processor's and the system's support of the 512-bit registers both
   // count, which the compiler's query checks.
   __builtin_cpu_init();
@@ -193,7 +191,7 @@ uint32_t crc_update(uint32_t crc, const uint8_t* data, size_t length) {
 #if QEV_CRC_FOLDING
   if (crc_folding && length >= 16) {
     size_t whole = length & ~(size_t)15;
-#if !QEV_CRC_COMPACT
+#if !QEV_COMPACT
     if (crc_folding == 2 && whole >= 256) {
       crc = crc_fold_wide(crc, data, whole);
     } else
@@ -204,7 +202,7 @@ uint32_t crc_update(uint32_t crc, const uint8_t* data, size_t length) {
   }
 #endif
   const uint32_t* t0 = decoder.crc_table;
-#if !QEV_CRC_COMPACT
+#if !QEV_COMPACT
   while (length >= 8) {
     uint32_t lo = load_le32(data) ^ crc;
     uint32_t hi = load_le32(data + 4);

@@ -34,6 +34,7 @@
 // match length takes at most 16 + 15 bits; unless 45 bits are left after it,
 // a refill makes room for the distance's 16 + 18 and the next lookup's 11.
 #include "decode/block_context.h"
+#include "decode/compact.h"
 #include "decode/decoder_state.h"
 #include "decode/fast_tables.h"
 #include "decode/input.h"
@@ -44,15 +45,11 @@
 
 namespace {
 
-// Built for size (the stub), the loop leaves codes longer than its main
+// In the compact form (the stub's), the loop leaves codes longer than its main
 // tables to the careful step and copies matches with a period below 8 a byte
 // at a time: some 200 bytes less code for a loop that still decodes the
 // common items in one lookup.
-#if defined(__OPTIMIZE_SIZE__)
-constexpr bool COMPACT = true;
-#else
-constexpr bool COMPACT = false;
-#endif
+constexpr bool COMPACT = QEV_COMPACT;
 constexpr uint32_t COPY_OVERRUN = 40;
 // Bits a distance symbol with its extra bits may take: 16 + 18.
 constexpr uint32_t MAX_DISTANCE_BITS = 34;
@@ -89,30 +86,16 @@ inline void copy_match(uint8_t* out, uint32_t distance, uint32_t length) {
       store_word(out + 8, load_le64(from + 8));
       store_word(out + 16, load_le64(from + 16));
     }
-  } else if (COMPACT) {
-    // Built for size: a short period goes a byte at a time.
-    do {
-      *out = *from++;
-    } while (++out < end);
-  } else if (distance == 1) {
-    const uint64_t v = 0x0101010101010101ull * from[0];
-    do {
-      store_word(out, v);
-      store_word(out + 8, v);
-      out += 16;
-    } while (out < end);
   } else {
-    // A pattern shorter than a word repeats with its own period, so every
-    // word of the match that starts a whole number of periods in equals its
-    // first word. That word is built from the `distance` bytes before out
-    // (the load reaches past them into bytes not yet final, which are masked
-    // off) and stored every `stride` bytes, the largest multiple of the
-    // period up to 8.
-    static const uint8_t stride_of[8] = {0, 0, 8, 6, 8, 5, 6, 7};
-    const uint64_t x = load_le64(from) & ((1ull << (8 * distance)) - 1);
-    uint64_t v = x | (x << (8 * distance));
-    if (distance < 4) v |= v << (16 * distance);
-    const uint32_t stride = stride_of[distance];
+    // A pattern shorter than a word repeats with its own period. The
+    // `distance` bytes before out are the pattern (the load reaches past
+    // them into bytes not yet final, which are masked off); doubling it
+    // until it fills more than half a word gives a word that holds a whole
+    // number of periods in its first `stride` bytes, stored every `stride`
+    // bytes.
+    uint64_t v = load_le64(from);
+    uint32_t stride = distance;
+    for (; stride <= 4; stride *= 2) v = (v & ((1ull << (8 * stride)) - 1)) | (v << (8 * stride));
     do {
       store_word(out, v);
       out += stride;
@@ -276,7 +259,7 @@ __attribute__((always_inline)) inline StepResult fast_run_body(BlockContext& c) 
     }
     if (entry & FAST_EXCEPTIONAL) {
       // The end of the set, no code, no distance table: the careful step's.
-      // So are long codes in a build for size.
+      // So are long codes in the compact form.
       if (COMPACT || !(entry & FAST_SUBTABLE)) break;
       entry = litlen[(entry >> 16) + ((uint32_t)(bitbuf >> FAST_LITLEN_BITS) &
                                       ((1u << ((entry >> FAST_LITLEN_LENGTH_SHIFT) & 31)) - 1))];
@@ -312,27 +295,22 @@ __attribute__((always_inline)) inline StepResult fast_run_body(BlockContext& c) 
     uint32_t distance = (dentry >> 12) + distance_extra(dentry, bitbuf);
     const uint32_t repeat = (dentry & FAST_SHIFT) ? prev_distance : last_distance;
     if (distance == 0) distance = repeat;
+    // The next item's lookup first: the checks below wait for the distance,
+    // the next item only for the bits.
+    bitbuf >>= dentry & 63;
+    bitsleft -= dentry & 63;
+    const uint32_t next_entry = litlen[bitbuf & LITLEN_MASK];
     // Dropped, distance-0 and cut matches are the careful step's.
     if (distance - 1 >= (uint32_t)(out - out_base) ||
         length + COPY_OVERRUN - 3 > (uint32_t)(out_fast_end - out)) {
-      consumed = entry & 63;
+      consumed = (entry & 63) + (dentry & 63);
       break;
     }
-    bitbuf >>= dentry & 63;
-    bitsleft -= dentry & 63;
-    // The registers shift for a quarter of the matches or so: masks, not a
-    // branch (but the branch where size counts).
-    if (COMPACT) {
-      if (dentry & FAST_SHIFT) {
-        prev_distance = last_distance;
-        last_distance = distance;
-      }
-    } else {
-      const uint32_t shift = 0u - (uint32_t)((dentry & FAST_SHIFT) != 0);
-      prev_distance = (last_distance & shift) | (prev_distance & ~shift);
-      last_distance = (distance & shift) | (last_distance & ~shift);
-    }
-    entry = litlen[bitbuf & LITLEN_MASK];
+    // Whether the registers shift is hard to guess: masks, not a branch.
+    const uint32_t shift = 0u - (uint32_t)((dentry & FAST_SHIFT) != 0);
+    prev_distance = (last_distance & shift) | (prev_distance & ~shift);
+    last_distance = (distance & shift) | (last_distance & ~shift);
+    entry = next_entry;
     copy_match(out, distance, length);
     out += length;
   }

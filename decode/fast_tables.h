@@ -90,21 +90,30 @@ static_assert(FAST_DIST_STRIDE * sizeof(uint32_t) == 1u << FAST_TABLE_SHIFT,
 void litlen_templates(uint32_t* out, uint32_t distance_tables);
 void distance_templates(uint32_t* out);
 
-// Builds a fast table from the code `lengths` of n symbols (n <= 288), with
-// templates[s] describing symbol s: main width main_bits, at most `capacity`
-// entries, code lengths at length_shift. `pointer` is the flags of a subtable
-// pointer and `empty` the entry without a code (FAST_EXCEPTIONAL |
-// FAST_SUBTABLE and FAST_EMPTY_LITLEN for literal/length tables, 0 and
-// FAST_EMPTY_DISTANCE for distance tables).
+// What sets the literal/length tables and the distance tables apart.
+struct FastTableKind {
+  uint32_t main_bits;     // width of the main table
+  uint32_t length_shift;  // where an entry's code length field starts
+  uint32_t capacity;      // entries a table may take
+  uint32_t pointer;       // the flags of a subtable pointer
+  uint32_t empty;         // the entry without a code
+};
+inline constexpr FastTableKind FAST_LITLEN_TABLE = {
+    FAST_LITLEN_BITS, FAST_LITLEN_LENGTH_SHIFT, FAST_LITLEN_ENOUGH, FAST_EXCEPTIONAL | FAST_SUBTABLE,
+    FAST_EMPTY_LITLEN};
+inline constexpr FastTableKind FAST_DIST_TABLE = {FAST_DIST_BITS, FAST_DIST_LENGTH_SHIFT, FAST_DIST_ENOUGH, 0,
+                                                  FAST_EMPTY_DISTANCE};
+
+// Builds a fast table of the given kind from the code `lengths` of n symbols
+// (n <= 288), with templates[s] describing symbol s.
 // Returns FAST_BUILT for a complete or empty code, FAST_BUILT_INCOMPLETE for
 // an incomplete one, or 0 when the code is over-subscribed or would not fit
 // (then the table is not to be used; every write stayed inside it all the
 // same).
 constexpr int FAST_BUILT = 1;
 constexpr int FAST_BUILT_INCOMPLETE = 2;
-int build_fast_table(uint32_t* table, uint32_t capacity, uint32_t main_bits,
-                     uint32_t length_shift, const uint8_t* lengths, const uint32_t* templates,
-                     uint32_t n, uint32_t pointer, uint32_t empty);
+int build_fast_table(uint32_t* table, const FastTableKind& kind, const uint8_t* lengths,
+                     const uint32_t* templates, uint32_t n);
 
 // The entry for the code at the start of `bits` (at least 16 valid bits): the
 // main entry, or the subtable entry it points to. A pointer is the one kind of

@@ -1,34 +1,41 @@
 #include "decode/huffman.h"
 
 #include "decode/input.h"
+#include "decode/length_sets.h"
 #include "shell/result_codes.h"
 
-int build_codes(const uint8_t* lengths, uint32_t n, uint32_t* codes) {
-  uint32_t count[MAX_CODE_LENGTH + 1];
-  for (uint32_t b = 0; b <= MAX_CODE_LENGTH; b++) count[b] = 0;
+uint32_t canonical_order(const uint8_t* lengths, uint32_t n, uint32_t* count, uint16_t* sorted) {
+  for (uint32_t l = 0; l <= MAX_CODE_LENGTH; l++) count[l] = 0;
   for (uint32_t s = n; s-- > 0;) {
     if (lengths[s] > MAX_CODE_LENGTH) return lengths[s];
     count[lengths[s]]++;
   }
-  count[0] = 0;
-  uint32_t next[MAX_CODE_LENGTH + 1];
-  uint32_t v = 0;
-  next[0] = 0;
-  for (uint32_t b = 1; b <= MAX_CODE_LENGTH; b++) {
-    v = (v + count[b - 1]) << 1;
-    next[b] = v;
+  // Where each length's symbols go: length 1 first, length 0 last.
+  uint32_t first[MAX_CODE_LENGTH + 1];
+  uint32_t next_slot = 0;
+  for (uint32_t l = 1; l <= MAX_CODE_LENGTH + 1; l++) {
+    const uint32_t k = l <= MAX_CODE_LENGTH ? l : 0;
+    first[k] = next_slot;
+    next_slot += count[k];
   }
-  for (uint32_t s = 0; s < n; s++) {
-    uint32_t l = lengths[s];
-    if (l == 0) continue;
-    // An over-subscribed set can push a code past l bits; only its low l bits
-    // are kept, so the reversed code stays below 2^l.
-    uint32_t v = ((next[l]++) & ((1u << l) - 1)) << (MAX_CODE_LENGTH - l);
-    v = ((v >> 1) & 0x5555) | ((v & 0x5555) << 1);
-    v = ((v >> 2) & 0x3333) | ((v & 0x3333) << 2);
-    v = ((v >> 4) & 0x0F0F) | ((v & 0x0F0F) << 4);
-    v = ((v >> 8) & 0x00FF) | ((v & 0x00FF) << 8);
-    codes[s] = v;
+  for (uint32_t s = 0; s < n; s++) sorted[first[lengths[s]]++] = (uint16_t)s;
+  return 0;
+}
+
+int build_codes(const uint8_t* lengths, uint32_t n, uint32_t* codes) {
+  uint32_t count[MAX_CODE_LENGTH + 1];
+  uint16_t sorted[LITLEN_SYMBOLS];
+  const uint32_t bad = canonical_order(lengths, n, count, sorted);
+  if (bad != 0) return (int)bad;
+  // An over-subscribed set's codes run past the lengths' code space; they
+  // wrap around within their length, so each code stays below 2^l.
+  const uint16_t* symbol = sorted;
+  uint32_t code = 0;
+  for (uint32_t len = 1; len <= MAX_CODE_LENGTH; len++) {
+    for (uint32_t k = count[len]; k > 0; k--) {
+      codes[*symbol++] = code;
+      code = next_canonical_code(code, len);
+    }
   }
   return 0;
 }

@@ -34,9 +34,30 @@ struct HuffmanTable {
   uint32_t k;
 };
 
+// Canonical order: the codes go by length, and by symbol within a length.
+// Counts the lengths of n symbols (n <= 288) into count[0..16] and lists in
+// `sorted` the symbols with a code in that order, then those without. 0, or
+// the first length above 16 met (scanning from the last symbol down), with
+// count and sorted then unfinished.
+uint32_t canonical_order(const uint8_t* lengths, uint32_t n, uint32_t* count, uint16_t* sorted);
+
+// The canonical code after `code`, both of `len` bits and bit-reversed: one
+// more, the carry running from the top bit down. Past the last code of len
+// bits it wraps to 0. Going on to a longer length, a code (doubled) keeps
+// its value, since the new last bit is a 0 at the top.
+inline uint32_t next_canonical_code(uint32_t code, uint32_t len) {
+  uint32_t bit = 1u << (len - 1);
+  while (code & bit) {
+    code ^= bit;
+    bit >>= 1;
+  }
+  return code | bit;
+}
+
 // Fills codes[0..n) with the bit-reversed canonical codes of `lengths`.
 // 0, or the first length above 16 met (scanning from the last symbol down),
-// with the codes then left unfilled. Over-subscription is not detected here.
+// with the codes then left unfilled. Over-subscription is not detected here:
+// such a set's later codes wrap around within their length.
 int build_codes(const uint8_t* lengths, uint32_t n, uint32_t* codes);
 
 // Builds the lookup (2^k entries) and, when `tree` is not null, the overflow

@@ -1,13 +1,10 @@
 #include "decode/length_sets.h"
 
+#include "decode/compact.h"
 #include "decode/decoder_state.h"
 #include "decode/huffman.h"
 #include "decode/input.h"
 #include "shell/result_codes.h"
-
-#if defined(__OPTIMIZE_SIZE__)
-#define QEV_LENGTHS_COMPACT 1
-#endif
 
 namespace {
 
@@ -23,7 +20,7 @@ constexpr uint32_t MULTIPLIER_CAP = 1u << 16;
 
 // The pre-code's own working storage. consumed[i] is the code length of the
 // symbol in lookup[i] (0 where the lookup holds none), so that a symbol's
-// length does not wait for the symbol (not kept when built for size).
+// length does not wait for the symbol (not kept in the compact form).
 struct PrecodeTables {
   uint8_t lengths[PRECODE_SYMBOLS];
   uint32_t codes[PRECODE_SYMBOLS];
@@ -85,7 +82,7 @@ int read_precode_fields(Reader& r) {
   build_codes(precode.lengths, PRECODE_SYMBOLS, precode.codes);
   build_table(precode.lookup, precode.tree, precode.codes, precode.lengths, PRECODE_BITS,
               PRECODE_SYMBOLS);
-#if !QEV_LENGTHS_COMPACT
+#if !QEV_COMPACT
   for (uint32_t i = 0; i < (1u << PRECODE_BITS); i++) {
     precode.consumed[i] = precode.lookup[i] >= 0 ? precode.lengths[precode.lookup[i]] : 0;
   }
@@ -97,8 +94,8 @@ int read_precode_fields(Reader& r) {
 // for the bits its predecessor left. Taken from a 64-bit bit buffer, as in
 // the fast decode loop (see there), whose position is in_next * 8 - bitsleft;
 // the reader r is brought up to date from it before a refill and by finish().
-// Built for size (the stub), the symbols are peeked and consumed in r itself.
-#if QEV_LENGTHS_COMPACT
+// In the compact form (the stub's), the symbols are peeked and consumed in r itself.
+#if QEV_COMPACT
 class PrecodeSymbols {
  public:
   explicit PrecodeSymbols(Reader& r) : r_(r) {}
@@ -220,7 +217,7 @@ int read_sets(Reader& r, uint8_t* lengths, uint32_t set_size, uint32_t end) {
       // Zero runs leave the current length alone.
       uint32_t run = zero_multiplier * ((uint32_t)symbol - ZERO_RUN_1 + 1);
       if (run > end - out) run = end - out;
-#if !QEV_LENGTHS_COMPACT
+#if !QEV_COMPACT
       // Most runs are a few lengths: two word stores where 16 bytes are
       // left, rather than a call. The zeros past the run lie before `end`,
       // where lengths yet to come go, each written before it is read.

@@ -1,13 +1,14 @@
 // The two memory routines of the decoder. The stub has no C library; these are
 // what the decoder uses to move bytes (the compiler may still turn the fill
 // into a memset call, which the stub provides).
+#include "decode/compact.h"
 #include "decode/input.h"
 
 void mem_copy_forward(void* dst, const void* src, size_t n) {
   uint8_t* d = (uint8_t*)dst;
   const uint8_t* s = (const uint8_t*)src;
-#if defined(__OPTIMIZE_SIZE__) && defined(__x86_64__)
-  // Built for size (the stub): one string move, defined as byte moves at
+#if QEV_COMPACT && defined(__x86_64__)
+  // In the compact form (the stub's): one string move, defined as byte moves at
   // ascending addresses (the direction flag is clear at every call), which
   // the processor performs in wide groups wherever that gives the same bytes.
   __asm__ volatile("rep movsb" : "+D"(d), "+S"(s), "+c"(n) : : "memory");
@@ -20,8 +21,8 @@ void mem_copy_forward(void* dst, const void* src, size_t n) {
 
 void mem_fill(void* dst, uint8_t value, size_t n) {
   uint8_t* d = (uint8_t*)dst;
-#if defined(__OPTIMIZE_SIZE__) && defined(__x86_64__)
-  // Built for size: one string store.
+#if QEV_COMPACT && defined(__x86_64__)
+  // Compact form: one string store.
   __asm__ volatile("rep stosb" : "+D"(d), "+c"(n) : "a"(value) : "memory");
 #else
   while (n != 0) {

@@ -1,11 +1,10 @@
-// The reference decode of one item: short, literal, every test in its place.
-// It serves the fast loop for the items near the ends of the input and the
-// output and for damaged data, and stands as the oracle it is tested against.
+// The reference decode of one item: short, literal, every test in its place;
+// the oracle that the fast loop and the careful step are tested against.
 #include "decode/block_context.h"
-#include "decode/block_decoder.h"
 #include "decode/decoder_state.h"
 #include "decode/input.h"
 #include "decode/length_sets.h"
+#include "decode/reference_decoder.h"
 
 namespace {
 

@@ -19,6 +19,8 @@
 //    archive_size, stream_data_size; the unread ones are 0.
 // Output is deterministic: it depends only on the entries and the options.
 #include <stdint.h>
+#include <stdio.h>
+#include <sys/types.h>
 
 #include <functional>
 #include <string>
@@ -64,6 +66,21 @@ class VectorSink : public ByteSink {
     std::copy(d, d + n, bytes.begin() + (ptrdiff_t)off);
     return true;
   }
+};
+
+// Writes to a file from its start, patching earlier bytes by seeking.
+class FileSink : public ByteSink {
+ public:
+  explicit FileSink(FILE* f) : f_(f) {}
+  bool write(const uint8_t* d, size_t n) override { return fwrite(d, 1, n, f_) == n; }
+  bool patch(uint64_t off, const uint8_t* d, size_t n) override {
+    off_t end = ftello(f_);
+    return fseeko(f_, (off_t)off, SEEK_SET) == 0 && fwrite(d, 1, n, f_) == n &&
+           fseeko(f_, end, SEEK_SET) == 0;
+  }
+
+ private:
+  FILE* f_;
 };
 
 struct PackResult {

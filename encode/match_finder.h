@@ -9,9 +9,9 @@
 // bytes for longer matches. Candidates come nearest first, so reported
 // matches grow in length and in distance.
 //
-// The chain table is indexed by position modulo 2^19 and distances are kept
-// below 2^19, so a chain link within the window is never overwritten before
-// it is followed (the window loses only the distance 524288 itself). Once a
+// The chain table is indexed by position modulo 2^20 and distances are kept
+// below 2^20, so a chain link within reach is never overwritten before it is
+// followed (only the farthest distance the format codes, 2^20, is lost). Once a
 // match of good_len is found the search goes on for a quarter of the steps
 // left. The stream buffer must have 8 readable bytes past the
 // last position searched (hashing reads ahead); lengths never pass max_len.
@@ -44,7 +44,7 @@ inline uint32_t common_length(const uint8_t* a, const uint8_t* b, uint32_t max) 
 
 class MatchFinder {
  public:
-  static constexpr int CHAIN_BITS = 19;
+  static constexpr int CHAIN_BITS = 20;
   static constexpr uint32_t MAX_DISTANCE = (1u << CHAIN_BITS) - 1;
   explicit MatchFinder(int hash_bits = 16);
   // Forgets every position (a new stream).

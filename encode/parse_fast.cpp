@@ -19,7 +19,7 @@ void parse_fast(FastTable& ft, const BlockSpan& b, std::vector<Item>& out) {
   uint32_t last = 0, prev = 0;
   uint32_t pos = b.start;
   while (pos + 4 <= end) {
-    const uint32_t max_dist = std::min(b.reach + (pos - b.start), WINDOW_SIZE);
+    const uint32_t max_dist = std::min(b.reach + (pos - b.start), MAX_MATCH_DISTANCE);
     const uint32_t cur = load32(buf + pos);
     const uint32_t max_len = std::min(end - pos, MAX_MATCH);
     const uint32_t h = (cur * 2654435761u) >> (32 - FastTable::BITS);

@@ -40,7 +40,7 @@ void parse_greedy(MatchFinder& mf, const BlockSpan& b, const ParseParams& pp, st
   auto best_at = [&](uint32_t pos) {
     Choice c;
     uint32_t max_len = std::min(end - pos, MAX_MATCH);
-    uint32_t max_dist = std::min(b.reach + (pos - b.start), WINDOW_SIZE);
+    uint32_t max_dist = std::min(b.reach + (pos - b.start), MAX_MATCH_DISTANCE);
     ins = pos + 1;
     if (max_len < 2) { mf.insert(pos); return c; }
     Match m = mf.find_longest(pos, max_len, max_dist, pp.depth, pp.nice_len);

@@ -105,7 +105,7 @@ void parse_optimal(MatchFinder& mf, const BlockSpan& b, const ParseParams& pp, P
       const Node cur = node[i];
       const uint32_t pos = b.start + i;
       const uint32_t max_len = std::min(n - i, MAX_MATCH);
-      const uint32_t max_dist = std::min(b.reach + i, WINDOW_SIZE);
+      const uint32_t max_dist = std::min(b.reach + i, MAX_MATCH_DISTANCE);
       uint32_t mcount;
       const Match* m;
       if (pass == 0) {

@@ -4,7 +4,7 @@
 // Every match a parser emits is one the reader can follow in this block:
 //  - its distance is at most reach + its offset in the block, where reach is
 //    the history the reader keeps before the block (the reader drops a match
-//    that reaches before its buffer), and at most WINDOW_SIZE;
+//    that reaches before its buffer), and at most MAX_MATCH_DISTANCE;
 //  - it ends inside the block;
 //  - a length-2 match has a distance of at most 64 or equal to one of the
 //    distance registers, a length-3 match at most 8192 or a register (the

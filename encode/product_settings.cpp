@@ -9,42 +9,7 @@
 
 namespace qev {
 
-const char* const PRODUCT_OPTIONS_HELP =
-    "product settings (an installer of your own product; with --stub):\n"
-    "  --name TEXT        the product's name, at most 64 characters: the title\n"
-    "                     \"TEXT Installation\", the folder C:\\Program Files\\TEXT\n"
-    "                     (C:\\TEXT where Program Files is missing) and the\n"
-    "                     uninstall entry TEXT; no \\ / : * ? \" < > |\n"
-    "  --program PATH     the file (relative to SRC_DIR, at most 100 characters)\n"
-    "                     started after the installation and registered with\n"
-    "                     \" /uninstall\"; with --name and without it, nothing is\n"
-    "                     started and no uninstall entry is written\n"
-    "  --version TEXT     shown in Apps & features and the version resource\n"
-    "                     (at most 32 characters)\n"
-    "  --publisher TEXT   the same, at most 100 characters\n"
-    "  --folder PATH      the folder offered, instead of the two above: a drive,\n"
-    "                     a colon, a backslash and folders, at most 200\n"
-    "                     characters (with the program's path at most 245)\n"
-    "  --icon FILE.ico    the installer's icon, every image of the file\n"
-    "  --silent-switches  the installer obeys /S (no dialog) and /D=PATH\n"
-    "  --product FILE     these settings from a file, one `key = value` a line\n"
-    "                     (name, program, version, publisher, folder, icon,\n"
-    "                     silent-switches = yes|no); options given win\n"
-    "  Texts must be Windows-1252 characters, without control characters.\n";
-
 namespace {
-
-struct OptionName {
-  const char* option;
-  std::optional<std::string> ProductOptions::*field;  // null: a switch or the file
-};
-
-const OptionName kOptions[] = {
-    {"--name", &ProductOptions::name},           {"--program", &ProductOptions::program},
-    {"--version", &ProductOptions::version},     {"--publisher", &ProductOptions::publisher},
-    {"--folder", &ProductOptions::folder},       {"--icon", &ProductOptions::icon},
-    {"--product", &ProductOptions::product_file}, {"--silent-switches", nullptr},
-};
 
 // A value and where it came from, for the messages: "--name" or
 // "FILE:LINE: name".
@@ -161,24 +126,6 @@ std::string read_file_into(const std::string& path, std::vector<Given*>& fields,
 }
 
 }  // namespace
-
-bool is_product_option(const std::string& option, bool* takes_value) {
-  for (const OptionName& o : kOptions) {
-    if (option == o.option) {
-      *takes_value = option != "--silent-switches";
-      return true;
-    }
-  }
-  return false;
-}
-
-void set_product_option(ProductOptions& options, const std::string& option, const char* value) {
-  for (const OptionName& o : kOptions) {
-    if (option != o.option) continue;
-    if (o.field) options.*o.field = value ? value : "";
-    else options.silent_switches = true;
-  }
-}
 
 std::string check_product_options(const ProductOptions& options, ProductSettings& out) {
   out = ProductSettings();

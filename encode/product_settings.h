@@ -33,21 +33,12 @@ constexpr size_t PRODUCT_PROGRAM_MAX = 100;
 // command ("<folder>\<program>" /uninstall) stays within 259 characters.
 constexpr size_t PRODUCT_FOLDER_AND_PROGRAM_MAX = 259 - (2 + 1 + 11);
 
-// The help text of the product options, for `qev pack --help`.
-extern const char* const PRODUCT_OPTIONS_HELP;
-
 // As given, in UTF-8; unset when not given.
 struct ProductOptions {
   std::optional<std::string> name, program, version, publisher, folder, icon;
   bool silent_switches = false;
   std::optional<std::string> product_file;
 };
-
-// Whether `option` ("--name", ...) is a product option, and whether it takes
-// a value.
-bool is_product_option(const std::string& option, bool* takes_value);
-// Records a product option and its value (null for --silent-switches).
-void set_product_option(ProductOptions& options, const std::string& option, const char* value);
 
 // The settings, checked and in Windows-1252 (program and folder with
 // backslashes). `given` is false when no product setting was given at all:

@@ -15,3 +15,8 @@ int find_config_block(const uint8_t* image, size_t size, size_t* archive_offset_
 // installer whose configuration block is found exactly once, or -1 when the
 // file is neither.
 int64_t locate_archive(const uint8_t* head, size_t size);
+
+// The end of a PE image's last section in the file (the file size of a PE
+// file with nothing appended), or 0 when `image` is not a PE file whose
+// section table lies within `size` bytes.
+uint64_t pe_image_end(const uint8_t* image, size_t size);

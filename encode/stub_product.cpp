@@ -161,6 +161,21 @@ std::string write_product(StubBlock& stub, const ProductSettings& settings, uint
   return "";
 }
 
+std::string apply_product(std::vector<uint8_t>& image, ProductSettings& settings,
+                          const std::vector<PackEntry>& entries, uint64_t total_bytes, bool* usage) {
+  *usage = true;
+  std::string why = check_product_program(settings, entries);
+  if (!why.empty()) return why;
+  *usage = false;
+  StubBlock stub;
+  if (!find_stub_block(image, stub)) return "the stub's configuration block is missing";
+  why = write_product(stub, settings, total_bytes);
+  if (!why.empty()) return why;
+  if (stub.product_layout) image = stub.image.bytes();
+  store_u32(&image[stub.at + offsetof(StubConfig, archive_offset)], (uint32_t)image.size());
+  return "";
+}
+
 bool read_product(const std::vector<uint8_t>& head, InstallerProduct& out) {
   out = InstallerProduct();
   StubBlock stub;

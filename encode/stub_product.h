@@ -51,6 +51,14 @@ bool find_stub_block(const std::vector<uint8_t>& stub, StubBlock& out);
 // change). "" or the message.
 std::string write_product(StubBlock& stub, const ProductSettings& settings, uint64_t total_bytes);
 
+// The pack command's one step for a stub (prepared, encode/installer.h): the
+// program checked against the packed entries, then write_product, and
+// archive_offset set again to the image's size, which the product's texts
+// may have grown. Returns "" or the message; *usage is set when the message
+// is about a setting (the command line's fault) rather than the stub.
+std::string apply_product(std::vector<uint8_t>& image, ProductSettings& settings,
+                          const std::vector<PackEntry>& entries, uint64_t total_bytes, bool* usage);
+
 // What an installer carries, as `qev list` shows it. False when the head is
 // not an installer of the current layout or its texts cannot be read.
 struct InstallerProduct {

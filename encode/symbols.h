@@ -37,8 +37,13 @@ constexpr uint32_t MAX_FRAME_LENGTH = 0xFFFFF; // 20-bit block_length field
 constexpr uint32_t FRAME_HEADER_BITS = 45;
 // The biggest stored block whose frame (6 header bytes + data) fits the field.
 constexpr uint32_t MAX_STORED_BLOCK = MAX_FRAME_LENGTH - 6;
-// The window the writer searches: the most history the reader ever keeps.
+// The most history the reader keeps in front of a block.
 constexpr uint32_t WINDOW_SIZE = 524288;
+// The farthest a match may reach: distance symbol 41 ends at 2^20. The reader
+// copies from anywhere in its buffer, which holds the kept history and the
+// block's output so far, so inside a long block a match reaches up to
+// kept history + offset in the block, past WINDOW_SIZE.
+constexpr uint32_t MAX_MATCH_DISTANCE = 1u << 20;
 
 inline int bit_width(uint32_t v) { return 32 - __builtin_clz(v); }  // v > 0
 

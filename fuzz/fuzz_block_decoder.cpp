@@ -12,6 +12,7 @@
 #include "decode/block_decoder.h"
 #include "decode/crc32.h"
 #include "decode/decoder_state.h"
+#include "decode/reference_decoder.h"
 #include "shell/stub_config.h"
 
 namespace {

@@ -45,6 +45,7 @@ enum FaultOp {
   FAULT_FOLDER_CREATE,   // folder_create returns 0, no folder made
   FAULT_ALLOC,           // mem_alloc / mem_resize return null (old block valid);
                          // last_os_error is untouched, as for a real failure
+  FAULT_RENAME,          // file_rename returns 0, nothing moved
   FAULT_OP_COUNT
 };
 

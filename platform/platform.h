@@ -1,5 +1,5 @@
 #pragma once
-// The platform file layer: fifteen thin wrappers over the operating system's
+// The platform file layer: thin wrappers over the operating system's
 // file, folder and memory services, with one result convention and one error
 // slot. No operation shows a message or retries; failures are returned and the
 // Windows error code of the failure is left in last_os_error, which the error
@@ -9,6 +9,15 @@
 // platform_win32.cpp (KERNEL32) and platform_posix.cpp (Linux, the host tool
 // and the tests). The POSIX one maps errno to the Windows code that the message
 // table understands and treats backslashes in paths as separators.
+//
+// Links: no operation follows a symbolic link, junction or other reparse
+// point that is the last component of its path. file_get_attributes reports
+// the link itself (ATTR_REPARSE_POINT, with ATTR_DIRECTORY when it stands for
+// a folder), file_create never opens through one, file_rename replaces the
+// link, file_delete removes it. Links earlier in a path are followed, as the
+// OS follows them: a caller that must not cross one looks at each component
+// with file_get_attributes first. file_set_attributes is never given a link
+// (Windows may change what the link leads to; the POSIX layer leaves it be).
 //
 // Result conventions:
 //   handles   - the handle, or INVALID_FILE (-1)
@@ -43,6 +52,7 @@ constexpr uint32_t ATTR_SYSTEM = 0x04;
 constexpr uint32_t ATTR_DIRECTORY = 0x10;
 constexpr uint32_t ATTR_ARCHIVE = 0x20;
 constexpr uint32_t ATTR_NORMAL = 0x80;
+constexpr uint32_t ATTR_REPARSE_POINT = 0x400;  // a link: symbolic, junction, other
 
 // Windows error codes that the layer produces or the callers test.
 constexpr uint32_t OS_FILE_NOT_FOUND = 2;
@@ -76,8 +86,10 @@ void* mem_alloc(uint32_t size);                 // uninitialised block or null
 void* mem_resize(void* block, uint32_t size);   // may move; null leaves block valid
 void mem_free(void* block);
 
-// Creates or truncates (CREATE_ALWAYS) with no sharing and the sequential hint.
-// Clears; records.
+// Creates a new file (CREATE_NEW) with no sharing and the sequential hint.
+// Whatever stands under the name already is never opened or truncated: a
+// file, a folder or a link (also one that leads nowhere) makes it fail with
+// OS_FILE_EXISTS. Clears; records.
 FileHandle file_create(const char* path, uint32_t attributes);
 // Opens an existing file with the random-access hint; share mode read when the
 // access includes ACCESS_WRITE, read|write otherwise. Clears; records.
@@ -106,3 +118,9 @@ int file_set_attributes(const char* path, uint32_t attributes);
 int file_delete(const char* path);
 // Creates one folder; 1 or 0 (183 when it exists). Does not clear; records.
 int folder_create(const char* path);
+// Puts the file `from` in the place of `to` in one step (MoveFileExA with
+// MOVEFILE_REPLACE_EXISTING): a file or a link of that name is replaced, never
+// what the link leads to. Refused with OS_ACCESS_DENIED when `to` is a folder,
+// a read-only file or a file in use (the archive being read among them).
+// 1 or 0. Clears; records.
+int file_rename(const char* from, const char* to);

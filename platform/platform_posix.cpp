@@ -11,8 +11,13 @@
 //   a seek before the start of the file is 131.
 // - The read-only attribute is the absence of write permission bits, and it is
 //   honoured as Windows honours it, also for root, who could write regardless:
-//   a read-only file cannot be replaced by file_create, opened for writing or
+//   a read-only file cannot be replaced by file_rename, opened for writing or
 //   deleted (5). A folder is never read-only here (see file_set_attributes).
+// - A symbolic link is what Windows calls a reparse point: never followed as
+//   the last component of a path. file_rename refuses, as Windows does, to
+//   replace what is neither a file nor a link (a folder, a FIFO, a device),
+//   and the file open as archive_file (by device and inode), which Windows
+//   keeps from being replaced while the installer runs.
 // - Share modes have no POSIX meaning: nothing stops other processes, and the
 //   Windows sharing rules are not imitated. The sequential and random-access
 //   hints become posix_fadvise advice.
@@ -21,6 +26,7 @@
 // fail as the OS would.
 #include <errno.h>
 #include <fcntl.h>
+#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
@@ -124,21 +130,13 @@ FileHandle file_create(const char* path, uint32_t attributes) {
   }
   char host[HOST_PATH_SIZE];
   if (!host_path(path, host)) return INVALID_FILE;
-  struct stat st;
-  bool exists = stat(host, &st) == 0;
-  // Windows replaces no read-only file and creates no file over a folder.
-  if (exists && (is_read_only_file(st) || S_ISDIR(st.st_mode))) {
-    last_os_error = OS_ACCESS_DENIED;
-    return INVALID_FILE;
-  }
   mode_t mode = attributes & ATTR_READONLY ? 0444 : 0666;
-  int fd = open(host, O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
+  // O_EXCL: a taken name fails (EEXIST, 80), a link included, dangling or not.
+  int fd = open(host, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
   if (fd < 0) {
     record_errno(errno, host);
     return INVALID_FILE;
   }
-  // A replaced file takes the new attributes, as with CREATE_ALWAYS.
-  if (exists && (attributes & ATTR_READONLY)) fchmod(fd, st.st_mode & 07777 & ~WRITE_BITS);
   posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
   return fd;
 }
@@ -322,7 +320,8 @@ int file_set_times(FileHandle file, uint16_t create_date, uint16_t create_time,
 
 // Folders report 0x10 alone; files 0x20 (the archive bit, which Windows shows
 // on every file written since its last backup) and 0x01 when the owner has no
-// write permission. Symbolic links are followed.
+// write permission; a symbolic link 0x400, with 0x10 when it leads to a
+// folder. Anything else (a FIFO, a device) reports as a file.
 uint32_t file_get_attributes(const char* path) {
   uint32_t injected;
   if (fault_point(FAULT_GET_ATTRIBUTES, &injected) != FAULT_NONE) {
@@ -332,9 +331,12 @@ uint32_t file_get_attributes(const char* path) {
   char host[HOST_PATH_SIZE];
   if (!host_path(path, host)) return NO_ATTRIBUTES;
   struct stat st;
-  if (stat(host, &st) != 0) {
+  if (lstat(host, &st) != 0) {
     record_errno(errno, host);
     return NO_ATTRIBUTES;
+  }
+  if (S_ISLNK(st.st_mode)) {
+    return ATTR_REPARSE_POINT | (stat(host, &st) == 0 && S_ISDIR(st.st_mode) ? ATTR_DIRECTORY : 0);
   }
   if (S_ISDIR(st.st_mode)) return ATTR_DIRECTORY;
   return ATTR_ARCHIVE | (st.st_mode & S_IWUSR ? 0 : ATTR_READONLY);
@@ -343,8 +345,9 @@ uint32_t file_get_attributes(const char* path) {
 // Read-only clears every write bit of a file; its absence gives the owner write
 // permission back (group and others keep what they had). Folders are left
 // alone: on Windows their read-only bit does not stop anyone from creating files
-// in them, while removing write permission here would. Hidden, system and the
-// other bits have no POSIX meaning and are ignored.
+// in them, while removing write permission here would. So are links, which
+// have no permissions of their own. Hidden, system and the other bits have no
+// POSIX meaning and are ignored.
 int file_set_attributes(const char* path, uint32_t attributes) {
   last_os_error = 0;
   uint32_t injected;
@@ -355,11 +358,11 @@ int file_set_attributes(const char* path, uint32_t attributes) {
   char host[HOST_PATH_SIZE];
   if (!host_path(path, host)) return 0;
   struct stat st;
-  if (stat(host, &st) != 0) {
+  if (lstat(host, &st) != 0) {
     record_errno(errno, host);
     return 0;
   }
-  if (S_ISDIR(st.st_mode)) return 1;
+  if (S_ISDIR(st.st_mode) || S_ISLNK(st.st_mode)) return 1;
   mode_t mode = st.st_mode & 07777;
   mode = attributes & ATTR_READONLY ? mode & ~WRITE_BITS : mode | S_IWUSR;
   if (mode != (st.st_mode & 07777) && chmod(host, mode) != 0) {
@@ -404,6 +407,33 @@ int folder_create(const char* path) {
     last_os_error = err == EEXIST ? OS_ALREADY_EXISTS
                   : err == ENOENT ? OS_PATH_NOT_FOUND
                                   : windows_error_of(err);
+    return 0;
+  }
+  return 1;
+}
+
+int file_rename(const char* from, const char* to) {
+  last_os_error = 0;
+  uint32_t injected;
+  if (fault_point(FAULT_RENAME, &injected) != FAULT_NONE) {
+    last_os_error = injected;
+    return 0;
+  }
+  char host_from[HOST_PATH_SIZE];
+  char host_to[HOST_PATH_SIZE];
+  if (!host_path(from, host_from) || !host_path(to, host_to)) return 0;
+  struct stat st;
+  if (lstat(host_to, &st) == 0 && !S_ISLNK(st.st_mode)) {
+    struct stat archive;
+    bool in_use = fstat(fd_of(archive_file), &archive) == 0 && archive.st_dev == st.st_dev &&
+                  archive.st_ino == st.st_ino;
+    if (!S_ISREG(st.st_mode) || is_read_only_file(st) || in_use) {
+      last_os_error = OS_ACCESS_DENIED;
+      return 0;
+    }
+  }
+  if (rename(host_from, host_to) != 0) {
+    record_errno(errno, host_to);
     return 0;
   }
   return 1;

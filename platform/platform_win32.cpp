@@ -28,22 +28,15 @@ void* mem_resize(void* block, uint32_t size) {
 
 void mem_free(void* block) { LocalFree((HLOCAL)block); }
 
-// CREATE_ALWAYS in effect, in two steps: a new file is made with CREATE_NEW,
-// and only a file that exists already goes through CREATE_ALWAYS. The result
-// is the same; but Wine truncates every file it opens with CREATE_ALWAYS, new
-// or not, and file systems such as ext4 write a truncated file out to disk
-// when it is closed: for hundreds of new files, a sixth of the installer's
-// time.
+// CREATE_NEW only: a name that is taken is never opened, so nothing is
+// written through a link or over a file that is to survive a failed
+// replacement. (It also spares Wine's CREATE_ALWAYS, which truncates every file
+// it opens, new or not, and file systems such as ext4 then write the
+// truncated file out when it is closed.)
 FileHandle file_create(const char* path, uint32_t attributes) {
   last_os_error = 0;
-  HANDLE h = INVALID_HANDLE_VALUE;
-  for (DWORD disposition = CREATE_NEW;; disposition = CREATE_ALWAYS) {
-    h = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, disposition,
-                    attributes | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-    if (h != INVALID_HANDLE_VALUE || disposition == CREATE_ALWAYS) break;
-    const DWORD error = GetLastError();
-    if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) break;
-  }
+  HANDLE h = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                         attributes | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
   if (h == INVALID_HANDLE_VALUE) record();
   return (FileHandle)h;
 }
@@ -155,6 +148,13 @@ int file_delete(const char* path) {
 
 int folder_create(const char* path) {
   if (CreateDirectoryA(path, nullptr)) return 1;
+  record();
+  return 0;
+}
+
+int file_rename(const char* from, const char* to) {
+  last_os_error = 0;
+  if (MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING)) return 1;
   record();
   return 0;
 }

@@ -18,7 +18,7 @@ STUB="$ROOT/build-win/qevstub.exe"
 QEV="$ROOT/build/qev"
 WIN_DEMO="$ROOT/build-win/demo"
 HOST_DEMO="$ROOT/build/demo"
-ARCHIVE_OFFSET=19456   # where an unpatched stub looks for its archive (0x4C00)
+ARCHIVE_OFFSET=$(sh "$ROOT/scripts/stub-budget.sh")   # where an unpatched stub looks for its archive
 BUILD_ERROR_LINES=12   # a failing build shows only its first errors here
 
 bash "$ROOT/scripts/setup.sh" || exit 1

@@ -78,8 +78,18 @@ enum MemberOutcome {
   MEMBER_STOP      // the extraction ends without the closing actions
 };
 
-// B.9-B.12 for a file member whose path is in destination.
-MemberOutcome extract_file(void* window, const DirectoryEntry& entry, const char* shown_name) {
+// A question answered, or a failure reported with OK and Cancel: Cancel ends
+// the extraction, OK goes on with the next member.
+MemberOutcome asked(void* window, int code, const char* path) {
+  return report_error(window, code, path, 1) ? MEMBER_STOP : MEMBER_DONE;
+}
+
+// B.9-B.12 for a file member whose path is in destination, its name from
+// name_start on. The member is written under a temporary name in its own
+// folder and put in place only once it has passed its check, so a failure
+// (a damaged member, Cancel, a full disk, a killed process) leaves an earlier
+// file of that name as it was, and never a partial file under the final name.
+MemberOutcome extract_file(void* window, const DirectoryEntry& entry, char* name_start) {
   char* path = stub_config.destination;
   if (!stub_config.overwrite_all) {
     uint32_t existing = file_get_attributes(path);
@@ -90,37 +100,52 @@ MemberOutcome extract_file(void* window, const DirectoryEntry& entry, const char
       if (answer == PROMPT_YES_TO_ALL) stub_config.overwrite_all = 1;
     }
   }
+  if (!create_folder_path(path, name_start, 0)) return asked(window, ERR_CREATE, path);
 
-  format_message(message_buffer, MESSAGE_BUFFER_SIZE, stub_config.status_format, shown_name, 0);
+  format_message(message_buffer, MESSAGE_BUFFER_SIZE, stub_config.status_format, name_start, 0);
   ui_set_status(window, message_buffer);
-  FileHandle file = file_create(path, ATTR_NORMAL);
-  if (file == INVALID_FILE) {
-    // Perhaps a folder on the way is missing: make it and try once more.
-    char* separator = (char*)str_find_last(path, '\\');
-    if (separator && separator > path) {
-      *separator = 0;
-      int made = create_folder_path(path);
-      *separator = '\\';
-      if (made) file = file_create(path, 0);
-    }
-    if (file == INVALID_FILE) {
-      return report_error(window, ERR_CREATE, path, 1) ? MEMBER_STOP : MEMBER_DONE;
-    }
+  // The temporary name: the path with its last character replaced by a digit
+  // other than itself, the first such name that nothing has taken. A name
+  // that is taken is never opened (file_create), so neither a planted link
+  // nor an unrelated file can be written through or lost.
+  char temp[PATH_BUFFER_SIZE];
+  str_copy(temp, sizeof(temp), path);
+  char* mark = temp + str_length(temp) - 1;
+  const char original = *mark;
+  // A name that ends in a separator names no file (an empty one names the
+  // destination itself): its temporary name would lie a level higher.
+  if (original == '\\' || original == '/') {
+    last_os_error = OS_BAD_PATHNAME;
+    return asked(window, ERR_CREATE, path);
   }
+  FileHandle file = INVALID_FILE;
+  for (char digit = '0'; digit <= '9'; digit++) {
+    if (digit == original) continue;
+    *mark = digit;
+    file = file_create(temp, ATTR_NORMAL);
+    if (file != INVALID_FILE || last_os_error != OS_FILE_EXISTS) break;
+  }
+  if (file == INVALID_FILE) return asked(window, ERR_CREATE, path);
 
   drain_message_queue();
   int result = decode_member(file, entry.stream_pos, entry.stream_offset, entry.size, entry.flags);
   if (result < 0) {
     report_error(window, result, path, 0);
     file_close(file);
-    file_delete(path);  // no partial file stays behind
+    file_delete(temp);
     return MEMBER_STOP;
   }
   file_set_times(file, entry.create_date, entry.create_time, entry.write_date, entry.write_time);
   file_close(file);
   if (!member_verified(entry)) {
-    file_delete(path);
-    return report_error(window, ERR_CRC, path, 1) ? MEMBER_STOP : MEMBER_DONE;
+    file_delete(temp);
+    return asked(window, ERR_CRC, path);
+  }
+  if (!file_rename(temp, path)) {
+    uint32_t error = last_os_error;
+    file_delete(temp);
+    last_os_error = error;  // the replacement's reason, not the clean-up's
+    return asked(window, ERR_CREATE, path);
   }
   file_set_attributes(path, entry.attributes & (ATTR_READONLY | ATTR_HIDDEN | ATTR_SYSTEM));
   return MEMBER_DONE;
@@ -152,7 +177,7 @@ MemberOutcome extract_member(void* window, const DirectoryEntry& entry, const ui
   if (stub_config.short_names) name_start = path + folder.short_len;
 
   if (entry.flags & FLAG_FOLDER) {
-    if (!create_folder_path(path)) {
+    if (!create_folder_path(path, name_start, FOLDER_LAST)) {
       report_error(window, ERR_MKDIR, path, 0);
       return MEMBER_STOP;
     }
@@ -259,7 +284,7 @@ int extract_all(void* window) {
   }
   // A.4: an empty destination or a bare drive names no folder to make.
   int names_folder = len != 0 && destination[len - 1] != ':';
-  if (names_folder && !create_folder_path(destination)) {
+  if (names_folder && !create_folder_path(destination, 0, FOLDER_LAST | FOLDER_THROUGH_LINKS)) {
     report_error(window, ERR_MKDIR, destination, 0);
     return 0;
   }
@@ -286,6 +311,9 @@ int extract_all(void* window) {
   folder.len = len;
   shorten_path(destination);
   folder.short_len = (uint32_t)str_length(destination);
+  // Members make their folders below the destination only; in 8.3 form the
+  // destination itself may be another name than the one made above.
+  if (stub_config.short_names) create_folder_path(destination, 0, FOLDER_LAST | FOLDER_THROUGH_LINKS);
 
   // A.8, B
   int result = directory_walk_begin(dir_buffer);

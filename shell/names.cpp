@@ -124,38 +124,32 @@ void shorten_path(char* path) {
 
 // ---- folders ----
 
-int create_folder_path(const char* path) {
-  char work[PATH_BUFFER_SIZE];
-  // Paths of 260 characters or more are refused before anything is touched:
-  // the working copy could not hold them. 161 gives the message its line
-  // "Invalid path".
-  if (!str_copy(work, sizeof(work), path)) {
-    last_os_error = OS_BAD_PATHNAME;
-    return 0;
+int create_folder_path(char* path, char* from, int mode) {
+  if (!from) {
+    // After the root: a drive ("C:"), a share ("\\server\share"), and the
+    // separators that follow.
+    from = path;
+    if (from[0] && from[1] == ':') {
+      from += 2;
+    } else if (from[0] == '\\' && from[1] == '\\') {
+      from += 2;
+      for (int separators = 0; *from && separators < 2; from++) separators += *from == '\\';
+    }
+    while (*from == '\\') from++;
   }
-  size_t len = str_length(work);
-  if (len > 0 && work[len - 1] == '\\') work[--len] = 0;
-  if (len == 0) return 1;
-
-  // Climb: cut the path back one level at a time until a level exists or can
-  // be made. Step (a) tests the caller's full path on every round.
-  uint32_t climbed = 0;
-  for (;;) {
-    if (file_get_attributes(path) != NO_ATTRIBUTES) break;
-    if (folder_create(work)) break;
-    if (last_os_error == OS_FILE_EXISTS) break;
-    char* separator = (char*)str_find_last(work, '\\');
-    // A bare drive or a lone backslash is never tried in cut form.
-    if (!separator || separator == work || separator[-1] == ':') return 0;
-    *separator = 0;
-    climbed++;
+  for (char* p = from;; p++) {
+    char c = *p;
+    if (c == '\\' || c == '/' || (c == 0 && (mode & FOLDER_LAST) && p != from)) {
+      *p = 0;
+      uint32_t attributes = file_get_attributes(path);
+      int made = attributes == NO_ATTRIBUTES ? folder_create(path)
+                 : !(attributes & ATTR_REPARSE_POINT) || (mode & FOLDER_THROUGH_LINKS);
+      *p = c;
+      if (!made) {
+        if (attributes != NO_ATTRIBUTES) last_os_error = OS_ACCESS_DENIED;
+        return 0;
+      }
+    }
+    if (c == 0) return 1;
   }
-  // Descend: put the separators back one by one and make each level.
-  while (climbed > 0) {
-    climbed--;
-    char* cut = (char*)mem_find((const uint8_t*)work, 0, sizeof(work));
-    *cut = '\\';
-    if (!folder_create(work)) return 0;
-  }
-  return 1;
 }

@@ -121,17 +121,20 @@ TEST_F(Cli, UsageErrorsExitWith2) {
 TEST_F(Cli, UnreadableOrForeignFilesExitWith1) {
   Outcome r = qev({"list", "missing.qev"});
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "Cannot open missing.qev\nFile not found\n");
+  EXPECT_EQ(r.err, "qev list: Cannot open missing.qev: File not found\n");
   save("foreign.exe", std::vector<uint8_t>{'M', 'Z', 0, 0, 1, 2, 3});
-  r = qev({"test", "foreign.exe"});
-  EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.err.find("neither a QEV archive nor an installer"), std::string::npos);
+  save("empty", std::vector<uint8_t>{});
+  for (const char* name : {"foreign.exe", "empty"}) {
+    r = qev({"test", name});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, std::string("qev test: ") + name + ": not a QEV archive or installer\n");
+  }
   std::vector<uint8_t> cut = small_archive();
   cut.resize(41);
   save("cut.qev", cut);
   r = qev({"extract", "cut.qev"});
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "Cannot read cut.qev\n");
+  EXPECT_EQ(r.err, "qev extract: Cannot read cut.qev\n");
 }
 
 TEST_F(Cli, AnEmptyArchiveIsANoticeNotAFailure) {
@@ -139,14 +142,14 @@ TEST_F(Cli, AnEmptyArchiveIsANoticeNotAFailure) {
   save("empty.qev", a.build());
   Outcome r = qev({"extract", "empty.qev"});
   EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.err, "Archive contains no files\n");
+  EXPECT_EQ(r.err, "qev extract: Archive contains no files\n");
 }
 
 TEST_F(Cli, TestChecksEveryMemberAndWritesNothing) {
   save("a.qev", small_archive());
   Outcome r = qev({"test", "a.qev"});
   EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out, "2 files and 1 folders OK\n");
+  EXPECT_EQ(r.out, "2 files and 1 folder OK\n");
   EXPECT_EQ(list_tree(scratch.host()), std::vector<std::string>{"a.qev"});
 
   TestArchive bad;
@@ -159,7 +162,7 @@ TEST_F(Cli, TestChecksEveryMemberAndWritesNothing) {
   save("bad.qev", bad.build());
   r = qev({"test", "bad.qev"});
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "File \"b.txt\" fails error check\n");
+  EXPECT_EQ(r.err, "qev test: File \"b.txt\" fails error check\n");
   EXPECT_EQ(r.out, "1 of 3 entries failed\n");
 }
 
@@ -177,7 +180,7 @@ TEST_F(Cli, TestFindsAMemberCutShortWhoseBytesHaveTheEntrysCrc) {
   save("short.qev", a.build());
   Outcome r = qev({"test", "short.qev"});
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "File \"a.txt\" fails error check\n");
+  EXPECT_EQ(r.err, "qev test: File \"a.txt\" fails error check\n");
 }
 
 TEST_F(Cli, TestAndListReportADamagedDirectory) {
@@ -186,12 +189,11 @@ TEST_F(Cli, TestAndListReportADamagedDirectory) {
   a.add_file(s, "a.txt", "first");
   a.member_count = 2;
   save("short.qev", a.build());
-  const std::string damaged =
-      "Archive data is damaged, probably caused by\na corrupt disk or download error\n";
   for (const char* command : {"test", "list"}) {
     Outcome r = qev({command, "short.qev"});
     EXPECT_EQ(r.status, 1) << command;
-    EXPECT_EQ(r.err, damaged) << command;
+    EXPECT_EQ(r.err, std::string("qev ") + command +
+                         ": Archive data is damaged, probably caused by a corrupt disk or download error\n");
   }
 }
 
@@ -224,8 +226,8 @@ TEST_F(Cli, FailedMembersAndUnsafeNamesExitWith1AfterTheRest) {
   ASSERT_EQ(mkdir(scratch.host("in").c_str(), 0777), 0);
   Outcome r = qev({"extract", "a.qev", "-C", "in/out"});
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "File \"in/out/b.txt\" fails error check\n"
-                   "Archive data is damaged, probably caused by\na corrupt disk or download error\n");
+  EXPECT_EQ(r.err, "qev extract: File \"in/out/b.txt\" fails error check\n"
+                   "qev extract: Archive data is damaged, probably caused by a corrupt disk or download error\n");
   EXPECT_EQ(list_tree(scratch.host()),
             (std::vector<std::string>{"a.qev", "in/", "in/out/", "in/out/a.txt", "in/out/c.txt"}));
 }
@@ -237,7 +239,8 @@ TEST_F(Cli, AReadOnlyFileInTheWayIsReportedAndTheRestExtracted) {
   ASSERT_EQ(chmod(scratch.host("docs/readme.txt").c_str(), 0444), 0);
   Outcome r = qev({"extract", "a.qev"});
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "Cannot create ./docs/readme.txt\nAccess denied\n");
+  EXPECT_EQ(r.err, "qev extract: Cannot create ./docs/readme.txt: Access denied\n");
+  EXPECT_EQ(r.out, "") << "the read-only file was not replaced";
   EXPECT_EQ(read_file(scratch.host("docs/readme.txt")), "old");
   EXPECT_EQ(read_file(scratch.host("caf\xC3\xA9.txt")), "abc");
 }
@@ -254,6 +257,7 @@ TEST_F(Cli, SkipExistingTouchesNothingAndOverwriteReplaces) {
   Outcome r = qev({"extract", "a.qev", "-C", "out", "--skip-existing"});
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.out, "extracted 0 files into out; kept 2 existing files\n");
   EXPECT_EQ(read_file(file), "changed");
   EXPECT_EQ(mtime_of(file), 1000000000);
   EXPECT_EQ(list_tree(scratch.host("out")), tree);
@@ -261,6 +265,7 @@ TEST_F(Cli, SkipExistingTouchesNothingAndOverwriteReplaces) {
   r = qev({"extract", "a.qev", "-C", "out"});  // --overwrite is the default
   EXPECT_EQ(r.status, 1) << "the read-only readme.txt cannot be replaced";
   EXPECT_EQ(read_file(file), "abc");
+  EXPECT_EQ(r.out, "replaced 1 existing file\n") << "only caf\xC3\xA9.txt was";
 }
 
 TEST_F(Cli, AskLetsTheUserAnswerOnATerminal) {

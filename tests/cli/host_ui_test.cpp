@@ -50,7 +50,13 @@ TEST_F(HostUiTest, MessagesGoToStandardErrorAndWarningsAreCounted) {
                            BOX_WARNING | BOX_OK),
             ANSWER_OK);
   EXPECT_EQ(host_ui.warnings, 1u);
-  EXPECT_EQ(shown(), "Archive contains no files\nCannot create C:/x/caf\xC3\xA9\nAccess denied\n");
+  EXPECT_EQ(ui_message_box(nullptr, "Archive data is damaged, probably caused by\na corrupt disk", "t",
+                           BOX_WARNING | BOX_OK),
+            ANSWER_OK);
+  EXPECT_EQ(shown(),
+            "qev: Archive contains no files\n"
+            "qev: Cannot create C:/x/caf\xC3\xA9: Access denied\n"
+            "qev: Archive data is damaged, probably caused by a corrupt disk\n");
 }
 
 TEST_F(HostUiTest, OkCancelGoesOnUnlessTheUserAnswers) {
@@ -71,14 +77,36 @@ TEST_F(HostUiTest, OverwritePromptFollowsTheMode) {
   EXPECT_EQ(ui_overwrite_prompt(), PROMPT_NO);
   EXPECT_EQ(shown(), "");
 
+  EXPECT_EQ(host_ui.replaced, 1u);
+  EXPECT_EQ(host_ui.kept, 1u);
+
+  host_ui = HostUi{};
+  host_ui.err = err_;
   host_ui.overwrite = ASK_EACH;
-  answers("maybe\nYes\nn\n  a\n");
+  answers("maybe\nYes\nn\n\nn\n  a\n");
   EXPECT_EQ(ui_overwrite_prompt(), PROMPT_YES);
   EXPECT_EQ(ui_overwrite_prompt(), PROMPT_NO);
-  EXPECT_EQ(ui_overwrite_prompt(), PROMPT_YES_TO_ALL);
-  EXPECT_EQ(ui_overwrite_prompt(), PROMPT_NO) << "no answer keeps the file";
+  EXPECT_EQ(ui_overwrite_prompt(), PROMPT_NO) << "an empty answer asks again, then keeps";
   EXPECT_NE(shown().find("File \"out/a.txt\" already exists. Do you want to replace it? "),
             std::string::npos);
+  // "All" answers Yes from then on without asking, and each is counted.
+  EXPECT_EQ(ui_overwrite_prompt(), PROMPT_YES);
+  EXPECT_EQ(ui_overwrite_prompt(), PROMPT_YES);
+  EXPECT_EQ(host_ui.replaced, 3u);
+  EXPECT_EQ(host_ui.kept, 2u);
+  EXPECT_EQ(ui_overwrite_prompt(), PROMPT_YES) << "the input is at its end, which would answer No";
+
+  // A replacement whose member then fails is not counted; a failure of a
+  // later member does not undo an earlier replacement.
+  host_ui.replaced = 0;
+  ui_overwrite_prompt();
+  ui_set_status(nullptr, "Extracting a.txt");
+  ui_message_box(nullptr, "Cannot create out\\a.txt", "t", BOX_WARNING | BOX_OK);
+  ui_overwrite_prompt();
+  ui_set_status(nullptr, "Extracting b.txt");
+  ui_set_status(nullptr, "Extracting c.txt");
+  ui_message_box(nullptr, "Cannot create out\\c.txt", "t", BOX_WARNING | BOX_OK);
+  EXPECT_EQ(host_ui.replaced, 1u);
 }
 
 TEST_F(HostUiTest, StatusOnlyWithProgressAndClearedBeforeMessages) {
@@ -87,7 +115,7 @@ TEST_F(HostUiTest, StatusOnlyWithProgressAndClearedBeforeMessages) {
   host_ui.progress = true;
   ui_set_status(nullptr, "Extracting b\\c");
   ui_message_box(nullptr, "m", "t", BOX_OK);
-  EXPECT_EQ(shown(), "\r\033[KExtracting b/c\r\033[Km\n");
+  EXPECT_EQ(shown(), "\r\033[KExtracting b/c\r\033[Kqev: m\n");
 }
 
 TEST_F(HostUiTest, NoProgramNoRegistryLongNames) {

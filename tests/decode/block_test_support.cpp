@@ -4,6 +4,7 @@
 
 #include "decode/block_decoder.h"
 #include "decode/decoder_state.h"
+#include "decode/reference_decoder.h"
 #include "decode_fixture.h"
 
 namespace dectest {

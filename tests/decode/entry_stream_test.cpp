@@ -13,6 +13,7 @@
 #include "archive/layout.h"
 #include "archive_builder.h"
 #include "decode/block_decoder.h"
+#include "decode/reference_decoder.h"
 #include "decode/call_filter.h"
 #include "decode/decoder_state.h"
 #include "decode/entry_stream.h"
@@ -280,9 +281,9 @@ TEST(DecodeMember, LargeFramesFastAndReferenceAlike) {
     Extracted both[2];
     for (int ref = 0; ref < 2; ref++) {
       ArchiveFile a(with_header(damaged));
-      decode_block_override = ref ? decode_block_reference : nullptr;
+      decode_by_reference = ref;
       both[ref] = extract(0, 900000);
-      decode_block_override = nullptr;
+      decode_by_reference = false;
     }
     EXPECT_EQ(both[0].result, both[1].result) << round;
     EXPECT_EQ(both[0].file, both[1].file) << round;

@@ -175,11 +175,8 @@ TEST(Huffman, FastTableDecodesAsTheReferenceTable) {
       distance_templates(templates.data());
     }
     const uint32_t empty = litlen ? FAST_EMPTY_LITLEN : FAST_EMPTY_DISTANCE;
-    int ok = build_fast_table(fast.data(), (uint32_t)fast.size(),
-                              litlen ? FAST_LITLEN_BITS : FAST_DIST_BITS,
-                              litlen ? FAST_LITLEN_LENGTH_SHIFT : FAST_DIST_LENGTH_SHIFT, l.data(),
-                              templates.data(), n, litlen ? FAST_EXCEPTIONAL | FAST_SUBTABLE : 0,
-                              empty);
+    int ok = build_fast_table(fast.data(), litlen ? FAST_LITLEN_TABLE : FAST_DIST_TABLE, l.data(),
+                              templates.data(), n);
     const uint32_t space = code_space(l.data(), n);
     if (space > FULL_CODE_SPACE) {
       EXPECT_EQ(ok, 0);

@@ -6,11 +6,12 @@
 # that order.
 #
 # 1. Cancel while the large member is being decoded: Extract is clicked, and
-#    as soon as the large file has bytes on disk, Cancel. The decoders let the
-#    dialog's messages through while they work, so the click takes effect
-#    inside the member: its partial file is gone, the members before it stay,
-#    nothing after it is extracted, no program is started and no key is
-#    written.
+#    as soon as the large file has bytes on disk (under its temporary name,
+#    3-large.bi0: the final name appears only once the member is whole),
+#    Cancel. The decoders let the dialog's messages through while they work,
+#    so the click takes effect inside the member: its partial file is gone,
+#    the members before it stay, nothing after it is extracted, no program is
+#    started and no key is written.
 # 2. Cancel between members: the prompt for the second file is answered No
 #    after Cancel was clicked; the extraction ends before the next member,
 #    the kept file is untouched, and again no program, no key.
@@ -31,13 +32,15 @@ installer="$WORK/lumetra-setup.exe"
 "$QEV_HOST_TOOL" pack "$src" -o "$installer" --stub "$QEV_STUB" --level 1 >"$WORK/pack.log" 2>&1 ||
   fail "qev pack failed: $(cat "$WORK/pack.log")"
 dest="$DRIVE_C/Program Files/Lumetra"
+partial_file="$dest/3-large.bi0"
 
 # expect_cancelled: the state after the extraction was cancelled at the
 # large member.
 expect_cancelled() {
   cmp -s "$src/1-first.txt" "$dest/1-first.txt" || fail "1-first.txt is missing or wrong"
   cmp -s "$src/2-second.txt" "$dest/2-second.txt" || fail "2-second.txt is missing or wrong"
-  [ ! -e "$dest/3-large.bin" ] || fail "the partial 3-large.bin is still there ($(stat -c %s "$dest/3-large.bin") bytes)"
+  [ ! -e "$dest/3-large.bin" ] || fail "3-large.bin is there after Cancel ($(stat -c %s "$dest/3-large.bin") bytes)"
+  [ ! -e "$partial_file" ] || fail "the partial 3-large.bin is still there ($(stat -c %s "$partial_file") bytes)"
   [ ! -e "$dest/4-last.txt" ] || fail "4-last.txt was extracted after Cancel"
   [ ! -e "$dest/lumetra.exe" ] || fail "lumetra.exe was extracted after Cancel"
   [ ! -e "$dest/lumetra-started.txt" ] || fail "a program was started after Cancel"
@@ -53,7 +56,7 @@ cancel_xy=$(probe where main 104) || fail "the Cancel button was not found"
 click main 108
 partial=0
 for i in $(seq 600); do
-  partial=$(stat -c %s "$dest/3-large.bin" 2>/dev/null || echo 0)
+  partial=$(stat -c %s "$partial_file" 2>/dev/null || echo 0)
   [ "$partial" -gt 0 ] && break
   installer_running || break
   sleep 0.02
@@ -63,8 +66,10 @@ done
 # lands inside the member however slow this machine is at that moment; the
 # click waits in the window system's queue until the installer goes on.
 pkill -STOP -f "$(basename "$installer")" || fail "the installer's process was not found"
-partial=$(stat -c %s "$dest/3-large.bin" 2>/dev/null || echo 0)
-if [ "$partial" -ge $((LARGE_MB << 20)) ]; then
+partial=$(stat -c %s "$partial_file" 2>/dev/null || echo 0)
+[ ! -e "$dest/3-large.bin" ] || [ "$partial" = 0 ] ||
+  { pkill -CONT -f "$(basename "$installer")"; fail "3-large.bin stands under its final name while it is written"; }
+if [ "$partial" -ge $((LARGE_MB << 20)) ] || [ "$partial" = 0 ]; then
   pkill -CONT -f "$(basename "$installer")"
   fail "3-large.bin was complete before Cancel could be clicked"
 fi

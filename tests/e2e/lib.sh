@@ -15,7 +15,6 @@
 #   QEV_PROBE       probe.exe
 #   QEV_LUMETRA     the sample product's lumetra.exe
 #   QEV_SOURCE_DIR  the project's source folder
-#   QEV_STUB_BUDGET the stub's size budget in bytes
 #   QEV_E2E_WORK    where the tests keep their work folders
 #   QEV_EVIDENCE    where screenshots are kept after the run
 
@@ -23,6 +22,8 @@ set -eu
 source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/xvfb.sh"
 
 TITLE="Lumetra Installation"
+# Where an unpatched stub looks for its archive; also the stub's size budget.
+ARCHIVE_OFFSET_PRESET=$(sh "$QEV_SOURCE_DIR/scripts/stub-budget.sh")
 WAIT_WINDOW_MS=60000          # a window must appear within this time
 WAIT_EXIT_S=120               # the installer must end within this time
 

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# The stub's size against its budget (QEV_STUB_BUDGET of the top-level
-# CMakeLists.txt), resources included. Prints the size; over the budget, it
-# also prints the largest functions and data from the link map, and fails.
+# The stub's size against its budget: the archive offset that the
+# configuration block presets, resources included. Prints the
+# size; over the budget, it also prints the largest functions and data from
+# the link map, and fails.
 set -eu
 source "$(dirname "$0")/lib.sh"
-budget=$QEV_STUB_BUDGET
+budget=$ARCHIVE_OFFSET_PRESET
 size=$(stat -c %s "$QEV_STUB")
 echo "qevstub.exe: $size bytes (budget $budget)"
 if [ "$size" -gt "$budget" ]; then

@@ -239,6 +239,16 @@ TEST(StubDecoder, DecodesEveryConstruct) {
   o.encoder.level = 9;
   o.encoder.block_size = 150000;
   EXPECT_EQ(stub_check(far, o), "");
+  // Matches reaching 800,000 bytes back inside one long block.
+  far[0].data = testdata::random_bytes(500000, 9);
+  far[1].data = testdata::random_bytes(300000, 10);
+  far[1].data.insert(far[1].data.end(), far[0].data.begin(), far[0].data.begin() + 200000);
+  o.encoder.block_size = 0;
+  qev::VectorSink sink;
+  qev::PackResult res;
+  ASSERT_TRUE(qev::write_archive(far, o, sink, res));
+  EXPECT_GE(res.report.max_distance, 800000u);
+  EXPECT_EQ(stub_check(far, o), "");
 }
 
 TEST(Corpus, PacksAndRestoresTheBenchmarkCorpus) {

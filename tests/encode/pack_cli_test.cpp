@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -46,6 +47,29 @@ class PackCli : public ::testing::Test {
   bool only_src_left() { return sh("test \"$(ls " + dir + " | grep -v -e '^src$' -e '^err$' -e '^out$' -e '^keep$' -e '^stub')\" = ''") == 0; }
 };
 
+// A PE file of 3000 bytes whose one section ends at the file's end, with the
+// configuration block's signature `signatures` times.
+std::string fake_stub(int signatures) {
+  std::string s(3000, '\0');
+  uint8_t* p = (uint8_t*)&s[0];
+  p[0] = 'M';
+  p[1] = 'Z';
+  store_u32(p + 60, 64);         // e_lfanew
+  memcpy(p + 64, "PE\0\0", 4);
+  store_u16(p + 64 + 4, 0x8664);  // machine
+  store_u16(p + 64 + 6, 1);       // one section, no optional header
+  store_u32(p + 88 + 16, 2488);   // its raw size and position: bytes 512-2999
+  store_u32(p + 88 + 20, 512);
+  uint8_t sig[CONFIG_SIGNATURE_SIZE];
+  config_signature(sig);
+  for (int i = 0; i < signatures; i++) {
+    size_t at = 1000 + 800 * (size_t)i;
+    store_u32((uint8_t*)&s[at + CONFIG_ARCHIVE_OFFSET_FROM_SIGNATURE], DEFAULT_ARCHIVE_OFFSET);
+    memcpy(&s[at], sig, CONFIG_SIGNATURE_SIZE);
+  }
+  return s;
+}
+
 TEST_F(PackCli, UsageErrorsExitTwo) {
   EXPECT_EQ(qev("pack"), 2);
   EXPECT_EQ(qev("pack " + dir + "/src"), 2);
@@ -55,34 +79,117 @@ TEST_F(PackCli, UsageErrorsExitTwo) {
   EXPECT_TRUE(only_src_left());
 }
 
+// What a tree can hold wrong is in EveryProblemOfATreeInOneRun...
 TEST_F(PackCli, BadInputFailsCleanlyAndKeepsAnOldOutput) {
   write(dir + "/keep", "old");
   EXPECT_EQ(qev("pack " + dir + "/missing -o " + dir + "/keep"), 1);
   EXPECT_NE(err().find("missing"), std::string::npos);
-  struct Case { const char* what; std::string setup; const char* in_message; };
-  const Case cases[] = {
-      {"device name", "touch " + dir + "/src/sub/CON.txt", "CON.txt"},
-      {"trailing dot", "touch '" + dir + "/src/dot.'", "dot."},
-      {"reserved character", "touch '" + dir + "/src/a:b'", "a:b"},
-      {"not Windows-1252", "touch '" + dir + "/src/\xE2\x82\xAC\xE4\xB8\xAD'", "1252"},
-      {"path too long", "mkdir -p " + dir + "/src/" + std::string(100, 'd') + " && touch " + dir + "/src/" +
-                            std::string(100, 'd') + "/" + std::string(120, 'f'),
-       "characters long"},
-      {"dangling link", "ln -s /nonexistent/file " + dir + "/src/link", "link"},
-      {"names differing in case", "touch " + dir + "/src/A.TXT", "differ only in case"},
-  };
-  for (const Case& c : cases) {
-    SetUp();
-    write(dir + "/keep", "old");
-    ASSERT_EQ(sh(c.setup), 0) << c.what;
-    EXPECT_EQ(qev("pack " + dir + "/src -o " + dir + "/keep"), 1) << c.what;
-    EXPECT_NE(err().find(c.in_message), std::string::npos) << c.what << ": " << err();
-    EXPECT_EQ(read(dir + "/keep"), "old") << c.what;
-    EXPECT_TRUE(only_src_left()) << c.what;
-  }
   SetUp();
   sh("rm -rf " + dir + "/src/* && mkdir -p " + dir + "/src");
   EXPECT_EQ(qev("pack " + dir + "/src -o " + dir + "/x.qev"), 1);  // nothing to pack
+}
+
+TEST_F(PackCli, EveryProblemOfATreeInOneRunAndExcludeLeavesThemOut) {
+  const std::string src = dir + "/src";
+  const std::string long_dir = std::string(100, 'd'), long_file = std::string(120, 'f');
+  ASSERT_EQ(sh("cd " + src + " && mkdir -p Sub sub/x " + long_dir + " && touch CON.txt dot. a:b " +
+               "'\xE2\x82\xAC\xE4\xB8\xAD' \"$(printf 'tab\\tname')\" A.txt Sub/y sub/x/y " + long_dir + "/" +
+               long_file + " && ln -s /nonexistent dangling && ln -s loop loop && ln -s .. sub/x/up"),
+            0);
+  const char* expected[] = {
+      "'" "SRC/CON.txt': the reserved device name CON",
+      "'" "SRC/a:b': the character ':'",
+      "'" "SRC/dot.': a name ending in a dot or a space",
+      "'" "SRC/\xE2\x82\xAC\xE4\xB8\xAD': the name has characters that Windows-1252 cannot hold",
+      "SRC/tab\tname': a control character in the name",
+      "'" "SRC/dangling' is a symbolic link to '/nonexistent', which does not exist",
+      "'" "SRC/loop' is a symbolic link in a loop",
+      "'" "SRC/sub/x/up' leads back to an enclosing folder",
+      "'" "SRC/ddd",  // the path is too long (once, not again for what the folder holds)
+      "'" "SRC/A.txt' and 'SRC/a.txt' differ only in case",
+      "'" "SRC/Sub' and 'SRC/sub' differ only in case",  // not again for Sub/y and sub/y
+  };
+  write(dir + "/keep", "old");
+  EXPECT_EQ(qev("pack " + src + " -o " + dir + "/keep"), 1);
+  std::string e = err();
+  for (const char* x : expected) {
+    std::string line = x;
+    line.replace(line.find("SRC"), 3, src);
+    if (line.find("SRC") != std::string::npos) line.replace(line.find("SRC"), 3, src);
+    EXPECT_NE(e.find(line), std::string::npos) << line << "\nin:\n" << e;
+  }
+  EXPECT_NE(e.find("qev pack: 11 problems in"), std::string::npos) << e;
+  EXPECT_EQ(std::count(e.begin(), e.end(), '\n'), 12) << e;
+  EXPECT_EQ(read(dir + "/keep"), "old");
+  EXPECT_TRUE(only_src_left());
+
+  // Patterns on names and on paths; a folder goes with what it holds.
+  ASSERT_EQ(qev("pack " + src + " -o " + dir + "/keep --exclude CON.txt --exclude='a:b' --exclude '*.'" +
+                " --exclude '\xE2\x82\xAC*' --exclude 'tab*' --exclude dangling --exclude ./loop" +
+                " --exclude sub/x/up --exclude 'ddd*/' --exclude A.txt --exclude /Sub"),
+            0)
+      << err();
+  std::string bytes = read(dir + "/keep");
+  refread::Archive a;
+  ASSERT_EQ(refread::read_archive(std::vector<uint8_t>(bytes.begin(), bytes.end()), 0, a), "");
+  std::vector<std::string> names;
+  for (const auto& m : a.members) names.push_back(m.name);
+  EXPECT_EQ(names, (std::vector<std::string>{"a.txt", "sub", "sub\\b.bin", "sub\\empty", "sub\\x",
+                                             "sub\\x\\y"}));
+}
+
+// Limits are judged from the sizes before any compression: sparse files of
+// 4.4 GiB and 2 x 2 GiB (one byte over 4 GiB in all) are refused at once.
+TEST_F(PackCli, SizeLimitsBeforeAnyWork) {
+  const std::string src = dir + "/src";
+  ASSERT_EQ(sh("truncate -s 4500M " + src + "/huge.bin && truncate -s 2G " + src + "/b1 && truncate -s 2G " + src +
+               "/b2 && rm " + src + "/a.txt " + src + "/sub/b.bin"),
+            0);
+  EXPECT_EQ(qev("pack " + src + " -o " + dir + "/x.qev"), 1);
+  EXPECT_NE(err().find("huge.bin' holds 4,718,592,000 bytes; a file in an archive holds at most 4,294,963,199 bytes"),
+            std::string::npos)
+      << err();
+  EXPECT_NE(err().find("the files hold 9,013,559,296 bytes; an archive holds at most 4,294,967,295 bytes (4 GiB)"),
+            std::string::npos)
+      << err();
+  write(dir + "/stub.exe", fake_stub(1));
+  EXPECT_EQ(qev("pack " + src + " -o " + dir + "/x.exe --exclude huge.bin --stub " + dir + "/stub.exe"), 1);
+  EXPECT_NE(err().find("the files hold 4,294,967,296 bytes; an installer holds at most 4,294,967,295 bytes (4 GiB), "
+                       "3,000 of them its stub"),
+            std::string::npos)
+      << err();
+  EXPECT_TRUE(only_src_left());
+}
+
+// The output is never packed into itself, never replaces what is not a
+// regular file, and standard output gets the same bytes as a file.
+TEST_F(PackCli, OutputInsideTheTreeStreamsAndDevices) {
+  const std::string src = dir + "/src";
+  ASSERT_EQ(qev("pack " + src + " -o " + dir + "/outside.qev"), 0) << err();
+  ASSERT_EQ(qev("pack " + src + " -o " + src + "/setup.qev"), 0) << err();
+  ASSERT_EQ(qev("pack " + src + " -o " + src + "/setup.qev"), 0) << err();  // now inside the tree
+  EXPECT_EQ(read(src + "/setup.qev"), read(dir + "/outside.qev"));
+
+  ASSERT_EQ(sh(std::string(QEV_BINARY) + " pack " + src + " -o - --exclude setup.qev >" + dir + "/piped.qev 2>" +
+               dir + "/err"),
+            0)
+      << err();
+  EXPECT_EQ(read(dir + "/piped.qev"), read(dir + "/outside.qev"));
+  EXPECT_NE(err().find("packed 2 files"), std::string::npos) << "the summary goes to standard error";
+
+  ASSERT_EQ(sh("mkfifo " + dir + "/fifo"), 0);
+  ASSERT_EQ(sh("(cat " + dir + "/fifo >" + dir + "/from-fifo &) && " + QEV_BINARY + " pack " + src +
+               " --exclude setup.qev -o " + dir + "/fifo >/dev/null"),
+            0);
+  sh("sleep 0.2");
+  EXPECT_EQ(sh("test -p " + dir + "/fifo"), 0) << "the FIFO is still a FIFO";
+  EXPECT_EQ(read(dir + "/from-fifo"), read(dir + "/outside.qev"));
+
+  EXPECT_EQ(qev("pack " + src + " -o /dev/full"), 1);
+  EXPECT_NE(err().find("cannot write '/dev/full'"), std::string::npos) << err();
+  EXPECT_EQ(sh("test -c /dev/full"), 0) << "the device node is still there";
+  EXPECT_EQ(qev("pack " + src + " -o " + dir), 1);
+  EXPECT_NE(err().find("is a folder"), std::string::npos) << err();
 }
 
 TEST_F(PackCli, SameInputSameBytesAndTheArchiveTests) {
@@ -98,18 +205,38 @@ TEST_F(PackCli, SameInputSameBytesAndTheArchiveTests) {
   }
 }
 
-std::string fake_stub(int signatures) {
-  std::string s(3000, '\0');
-  s[0] = 'M';
-  s[1] = 'Z';
-  uint8_t sig[CONFIG_SIGNATURE_SIZE];
-  config_signature(sig);
-  for (int i = 0; i < signatures; i++) {
-    size_t at = 1000 + 800 * (size_t)i;
-    store_u32((uint8_t*)&s[at + CONFIG_ARCHIVE_OFFSET_FROM_SIGNATURE], DEFAULT_ARCHIVE_OFFSET);
-    memcpy(&s[at], sig, CONFIG_SIGNATURE_SIZE);
+// DOS times are local times. Under SOURCE_DATE_EPOCH the same tree gives the
+// same bytes in any zone (UTC unless --timezone names one), and no time is
+// later than the epoch; without it the zone shows in the bytes.
+TEST_F(PackCli, ReproducibleUnderAnyTimeZone) {
+  const std::string src = dir + "/src";
+  ASSERT_EQ(sh("touch -d '2001-06-15 12:00:00 UTC' " + src + "/a.txt && touch -d '2030-01-01 00:00:00 UTC' " + src +
+               "/sub/b.bin"),
+            0);
+  auto pack = [&](const std::string& env, const std::string& name, const std::string& options = "") {
+    EXPECT_EQ(sh(env + " " + QEV_BINARY + " pack " + src + " -o " + dir + "/" + name + " " + options + " 2>" + dir +
+                 "/err"),
+              0)
+        << err();
+    return read(dir + "/" + name);
+  };
+  const std::string epoch = "SOURCE_DATE_EPOCH=1700000000";  // 2023-11-14 22:13:20 UTC
+  std::string utc = pack("TZ=UTC " + epoch, "utc.qev");
+  EXPECT_EQ(pack("TZ=America/New_York " + epoch, "ny.qev"), utc);
+  EXPECT_NE(pack("TZ=UTC", "utc-now.qev"), pack("TZ=America/New_York", "ny-now.qev"));
+  EXPECT_EQ(pack("TZ=UTC", "ny-named.qev", "--timezone America/New_York"), read(dir + "/ny-now.qev"));
+
+  refread::Archive a;
+  ASSERT_EQ(refread::read_archive(std::vector<uint8_t>(utc.begin(), utc.end()), 0, a), "");
+  for (const auto& m : a.members) {
+    if (m.name == "a.txt") {  // older than the epoch: its own time, 2001-06-15 12:00:00
+      EXPECT_EQ(m.write_date, (21 << 9) | (6 << 5) | 15);
+      EXPECT_EQ(m.write_time, 12 << 11);
+    } else {  // the epoch, 2023-11-14 22:13:20
+      EXPECT_EQ(m.write_date, (43 << 9) | (11 << 5) | 14) << m.name;
+      EXPECT_EQ(m.write_time, (22 << 11) | (13 << 5) | 10) << m.name;
+    }
   }
-  return s;
 }
 
 TEST_F(PackCli, InstallerFromAStub) {
@@ -118,6 +245,11 @@ TEST_F(PackCli, InstallerFromAStub) {
   ASSERT_EQ(qev("pack " + dir + "/src -o " + dir + "/setup.exe --stub " + dir + "/stub.exe"), 0) << err();
   std::string out = read(dir + "/setup.exe");
   ASSERT_GT(out.size(), stub.size());
+  // The summary weighs the archive alone against the input, and names the stub apart.
+  std::string archive_size = std::to_string(out.size() - stub.size());
+  EXPECT_NE(read(dir + "/out").find("5,017 bytes -> " + archive_size + " bytes ("), std::string::npos)
+      << read(dir + "/out");
+  EXPECT_NE(read(dir + "/out").find("with the 3,000-byte stub"), std::string::npos);
   // Only archive_offset changed, to the stub's size.
   size_t field = 0;
   ASSERT_EQ(find_config_block((const uint8_t*)stub.data(), stub.size(), &field), 1);
@@ -137,6 +269,19 @@ TEST_F(PackCli, InstallerFromAStub) {
     EXPECT_NE(access((dir + "/bad.exe").c_str(), F_OK), 0);
     EXPECT_NE(sh("ls " + dir + " | grep -q tmp"), 0);  // no temporary file left
   }
+  // An installer, or a stub with bytes behind its image, would end up buried
+  // inside the new installer, and a stub cut short would not run: none is
+  // taken as a stub.
+  write(dir + "/stub.exe", stub + "appended");
+  EXPECT_EQ(qev("pack " + dir + "/src -o " + dir + "/bad.exe --stub " + dir + "/stub.exe"), 1);
+  EXPECT_NE(err().find("8 bytes follow its program image"), std::string::npos) << err();
+  write(dir + "/stub.exe", stub.substr(0, 2900));
+  EXPECT_EQ(qev("pack " + dir + "/src -o " + dir + "/bad.exe --stub " + dir + "/stub.exe"), 1);
+  EXPECT_NE(err().find("it is cut short: its program image ends at byte 3000 of 2900"), std::string::npos)
+      << err();
+  EXPECT_EQ(qev("pack " + dir + "/src -o " + dir + "/bad.exe --stub " + dir + "/setup.exe"), 1);
+  EXPECT_NE(err().find("it is an installer (its archive begins at byte 3000)"), std::string::npos) << err();
+  EXPECT_NE(access((dir + "/bad.exe").c_str(), F_OK), 0);
 }
 
 }  // namespace

@@ -63,7 +63,12 @@ TEST(ProductSettings, RefusedWithAMessageNamingTheOption) {
   };
   for (const Case& c : cases) {
     ProductOptions options;
-    qev::set_product_option(options, c.option, c.value.c_str());
+    const std::string option = c.option;
+    (option == "--name"        ? options.name
+     : option == "--version"   ? options.version
+     : option == "--publisher" ? options.publisher
+     : option == "--folder"    ? options.folder
+                               : options.program) = c.value;
     std::string why = check(options);
     EXPECT_NE(why.find(c.expect), std::string::npos) << c.option << " " << c.value << ": " << why;
   }

@@ -77,6 +77,26 @@ TEST(StreamRoundTrip, HistoryReachesBack512KiB) {
   EXPECT_LT(coded, 300000u);  // the repeat costs next to nothing
 }
 
+TEST(StreamRoundTrip, MatchesReachPastTheKeptHistoryInsideALongBlock) {
+  // Inside one block the reader holds the whole block's output so far, so a
+  // match may reach 800,000 bytes back although at most 524,288 bytes of
+  // history are ever kept between blocks. Random bytes: nothing else repeats
+  // (and level 1's one-entry hash table has forgotten the first copy).
+  auto a = testdata::random_bytes(500000, 15);
+  auto gap = testdata::random_bytes(300000, 16);
+  std::vector<uint8_t> data = a;
+  data.insert(data.end(), gap.begin(), gap.end());
+  data.insert(data.end(), a.begin(), a.begin() + 240000);
+  for (int l : {6, 9}) {
+    SCOPED_TRACE("level " + std::to_string(l));
+    refread::Constructs seen;
+    size_t coded = 0;
+    EXPECT_EQ(round_trip(data, level(l), &seen, nullptr, &coded), data);
+    EXPECT_EQ(seen.max_distance, 800000u);
+    EXPECT_LT(coded, 810000u);
+  }
+}
+
 TEST(StreamRoundTrip, ForcedConstructsDecode) {
   auto data = testdata::mixed(300000, 11);
   struct Case { const char* name; int tables; int def; bool stored; uint32_t split; };

@@ -45,6 +45,7 @@ std::string stub_decode_file(const std::string& path, uint32_t base, bool keep_d
     m.name.assign((const char*)decoder.dir_cursor, m.entry.name_len);
     decoder.dir_cursor += m.entry.name_len + m.entry.extra_len + m.entry.extra2_len;
     if (!(m.entry.flags & FLAG_FOLDER)) {
+      if (keep_data) unlink(out_path.c_str());
       FileHandle f = keep_data ? file_create(out_path.c_str(), 0) : file_open("/dev/null", ACCESS_WRITE);
       if (f == INVALID_FILE) { error = "cannot create the member file"; break; }
       int r = decode_member(f, m.entry.stream_pos, m.entry.stream_offset, m.entry.size, m.entry.flags);

@@ -4,7 +4,7 @@
 // across most of the 512 KiB history.
 #include <gtest/gtest.h>
 
-#include "decode/block_decoder.h"
+#include "decode/reference_decoder.h"
 #include "harness.h"
 #include "samples.h"
 #include "test_data.h"
@@ -29,8 +29,8 @@ Sample far_history(const std::vector<uint8_t>& first, const std::vector<uint8_t>
 }
 
 struct ReferenceDecoding {
-  ReferenceDecoding() { decode_block_override = decode_block_reference; }
-  ~ReferenceDecoding() { decode_block_override = nullptr; }
+  ReferenceDecoding() { decode_by_reference = true; }
+  ~ReferenceDecoding() { decode_by_reference = false; }
 };
 
 TEST(DecodingPaths, FastAndReferenceLoopsExtractTheSameFiles) {

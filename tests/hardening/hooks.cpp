@@ -15,6 +15,7 @@
 #include "decode/call_filter.h"
 #include "decode/entry_stream.h"
 #include "decode/input.h"
+#include "decode/reference_decoder.h"
 #include "platform/platform.h"
 #include "shell/directory_walk.h"
 #include "shell/names.h"
@@ -38,12 +39,13 @@ static_assert(std::is_same_v<decltype(&file_get_attributes), uint32_t (*)(const 
 static_assert(std::is_same_v<decltype(&file_set_attributes), int (*)(const char*, uint32_t)>);
 static_assert(std::is_same_v<decltype(&file_delete), int (*)(const char*)>);
 static_assert(std::is_same_v<decltype(&folder_create), int (*)(const char*)>);
+static_assert(std::is_same_v<decltype(&file_rename), int (*)(const char*, const char*)>);
 static_assert(std::is_same_v<decltype(&decode_member),
                              int (*)(FileHandle, uint32_t, uint32_t, uint32_t, uint8_t)>);
 static_assert(std::is_same_v<decltype(&directory_walk_begin), int (*)(uint8_t*)>);
 static_assert(std::is_same_v<decltype(&directory_walk_next),
                              int (*)(uint8_t*, DirectoryEntry*, const uint8_t**)>);
-static_assert(std::is_same_v<decltype(&create_folder_path), int (*)(const char*)>);
+static_assert(std::is_same_v<decltype(&create_folder_path), int (*)(char*, char*, int)>);
 static_assert(std::is_same_v<decltype(&refill_input), int (*)()>);
 static_assert(std::is_same_v<decltype(&copy_stored), int32_t (*)(uint8_t*, uint32_t)>);
 static_assert(std::is_same_v<decltype(&decode_block), int32_t (*)(uint8_t*, uint32_t, uint32_t)>);
@@ -76,10 +78,10 @@ void request_cancel() {
 }
 
 // Counts one file-layer call (after it returned) and fires the call trigger.
-void note_call(HookOp op) {
+void note_call(HookOp op, bool found = false) {
   State& s = state();
   if (!s.recording) return;
-  s.record.calls.push_back({op, s.context, s.entry + (s.context == CTX_DIRECTORY ? 1 : 0)});
+  s.record.calls.push_back({op, s.context, s.entry + (s.context == CTX_DIRECTORY ? 1 : 0), found});
   if (s.cancel_after != 0 && s.record.calls.size() == s.cancel_after) request_cancel();
 }
 
@@ -109,7 +111,7 @@ const char* hook_op_name(HookOp op) {
                                       "file_open", "file_close", "file_read", "file_write",
                                       "file_seek", "read_archive", "file_set_times",
                                       "file_get_attributes", "file_set_attributes", "file_delete",
-                                      "folder_create"};
+                                      "folder_create", "file_rename"};
   return op < HOOK_OP_COUNT ? names[op] : "?";
 }
 
@@ -246,7 +248,7 @@ int __wrap__Z14file_set_timesltttt(FileHandle file, uint16_t create_date, uint16
 uint32_t __real__Z19file_get_attributesPKc(const char*);
 uint32_t __wrap__Z19file_get_attributesPKc(const char* path) {
   uint32_t attributes = __real__Z19file_get_attributesPKc(path);
-  note_call(HOOK_GET_ATTRIBUTES);
+  note_call(HOOK_GET_ATTRIBUTES, attributes != NO_ATTRIBUTES);
   return attributes;
 }
 
@@ -270,6 +272,20 @@ int __wrap__Z13folder_createPKc(const char* path) {
   State& s = state();
   if (s.recording && result) s.record.folders_made.push_back(path);
   note_call(HOOK_FOLDER_CREATE);
+  return result;
+}
+
+int __real__Z11file_renamePKcS0_(const char*, const char*);
+int __wrap__Z11file_renamePKcS0_(const char* from, const char* to) {
+  int result = __real__Z11file_renamePKcS0_(from, to);
+  State& s = state();
+  // The file made under `from` now stands under `to`.
+  if (s.recording && result) {
+    for (CreatedFile& c : s.record.created) {
+      if (c.path == from) c.path = to;
+    }
+  }
+  note_call(HOOK_RENAME);
   return result;
 }
 
@@ -309,10 +325,10 @@ int __wrap__Z19directory_walk_nextPhP14DirectoryEntryPPKh(uint8_t* dir_buffer,
   return result;
 }
 
-int __real__Z18create_folder_pathPKc(const char*);
-int __wrap__Z18create_folder_pathPKc(const char* path) {
+int __real__Z18create_folder_pathPcS_i(char*, char*, int);
+int __wrap__Z18create_folder_pathPcS_i(char* path, char* from, int mode) {
   InContext in(CTX_FOLDERS);
-  return __real__Z18create_folder_pathPKc(path);
+  return __real__Z18create_folder_pathPcS_i(path, from, mode);
 }
 
 int __real__Z12refill_inputv();
@@ -329,9 +345,8 @@ int32_t __wrap__Z11copy_storedPhj(uint8_t* dest, uint32_t n) {
   return result;
 }
 
-int32_t __real__Z12decode_blockPhjj(uint8_t*, uint32_t, uint32_t);
 int32_t __wrap__Z12decode_blockPhjj(uint8_t* out_base, uint32_t history, uint32_t want) {
-  int32_t result = __real__Z12decode_blockPhjj(out_base, history, want);
+  int32_t result = decode_block_switched(out_base, history, want);
   // A refill inside that answered first has been noted already, and stays.
   note_cancel(CANCEL_TABLE_SET, result);
   return result;

@@ -1,7 +1,7 @@
 #pragma once
 // Link-time hooks for the hardening tests and the fuzz targets.
 //
-// A program that links qev_hardening has the file layer's fifteen operations
+// A program that links qev_hardening has the file layer's operations
 // and a few entry points of the driver and the decoder routed through thin
 // wrappers (the linker's --wrap; see CMakeLists.txt). Each wrapper notes what
 // it needs and calls the real function, so the code under test runs
@@ -33,14 +33,14 @@
 enum HookOp {
   HOOK_ALLOC, HOOK_RESIZE, HOOK_FREE, HOOK_CREATE, HOOK_OPEN, HOOK_CLOSE, HOOK_READ,
   HOOK_WRITE, HOOK_SEEK, HOOK_READ_ARCHIVE, HOOK_SET_TIMES, HOOK_GET_ATTRIBUTES,
-  HOOK_SET_ATTRIBUTES, HOOK_DELETE, HOOK_FOLDER_CREATE, HOOK_OP_COUNT
+  HOOK_SET_ATTRIBUTES, HOOK_DELETE, HOOK_FOLDER_CREATE, HOOK_RENAME, HOOK_OP_COUNT
 };
 
 enum HookContext {
   CTX_DRIVER,     // the driver itself: preparation, creating, closing, attributes
   CTX_DIRECTORY,  // positioning at or fetching directory blocks
   CTX_DECODE,     // decode_member
-  CTX_FOLDERS     // create_folder_path called by the driver
+  CTX_FOLDERS     // create_folder_path: the destination's folders and the members'
 };
 
 // Where a decoder answered ERR_CANCELLED (the innermost poll that did).
@@ -60,6 +60,7 @@ struct HookCall {
   HookOp op;
   HookContext context;
   int entry;  // entry the call serves (the one being fetched, for the walk); -1 before any
+  bool found = false;  // file_get_attributes: the path existed
 };
 
 struct WalkedEntry {
@@ -68,7 +69,7 @@ struct WalkedEntry {
 };
 
 struct CreatedFile {
-  std::string path;  // as handed to file_create (the shell's form)
+  std::string path;  // as handed to file_create (the shell's form), or to file_rename after it
   int entry;
 };
 

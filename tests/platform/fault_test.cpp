@@ -26,6 +26,7 @@ class Fault : public ::testing::Test {
 
   // Writes "aaaa" "bbbb" "cccc" into a new file: -1 if any step failed, else 0.
   int three_writes(const std::string& leaf) {
+    fs::remove(scratch.native(leaf));
     FileHandle h = file_create(scratch.path(leaf).c_str(), ATTR_NORMAL);
     if (h == INVALID_FILE) return -1;
     int result = 0;

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "platform/errno_map.h"
@@ -22,6 +23,10 @@ namespace fs = std::filesystem;
 class PosixLayer : public ::testing::Test {
  protected:
   void SetUp() override { last_os_error = 0; }
+  std::string contents(const std::string& leaf) {
+    std::ifstream in(scratch.native(leaf), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
   mode_t mode_of(const std::string& leaf) {
     struct stat st;
     EXPECT_EQ(stat(scratch.native(leaf).c_str(), &st), 0);
@@ -92,14 +97,58 @@ TEST_F(PosixLayer, ReadOnlyIsTheWriteBits) {
   EXPECT_EQ(file_get_attributes(scratch.path("d").c_str()), ATTR_DIRECTORY);
 }
 
-TEST_F(PosixLayer, ReplacingAFileWithReadOnlyAttributesMakesItReadOnly) {
-  scratch.write_file("f", "old");
-  FileHandle h = file_create(scratch.path("f").c_str(), ATTR_READONLY);
-  ASSERT_NE(h, INVALID_FILE);
-  EXPECT_EQ(file_write(h, "n", 1), 1);
-  file_close(h);
-  EXPECT_EQ(mode_of("f") & 0222, 0u);
-  EXPECT_EQ(fs::file_size(scratch.native("f")), 1u);
+// A link as the last component is reported, replaced or removed itself, and
+// what it leads to is never opened, changed or made.
+TEST_F(PosixLayer, LinksAreNeverFollowedAsTheLastComponent) {
+  ASSERT_EQ(folder_create(scratch.path("outside").c_str()), 1);
+  scratch.write_file("outside/file", "outside");
+  chmod(scratch.native("outside/file").c_str(), 0644);
+  ASSERT_EQ(symlink("outside/file", scratch.native("file link").c_str()), 0);
+  ASSERT_EQ(symlink("outside/missing", scratch.native("dangling").c_str()), 0);
+  ASSERT_EQ(symlink("outside", scratch.native("folder link").c_str()), 0);
+  auto path = [&](const char* leaf) { return scratch.path(leaf); };
+
+  EXPECT_EQ(file_get_attributes(path("file link").c_str()), ATTR_REPARSE_POINT);
+  EXPECT_EQ(file_get_attributes(path("dangling").c_str()), ATTR_REPARSE_POINT);
+  EXPECT_EQ(file_get_attributes(path("folder link").c_str()), ATTR_REPARSE_POINT | ATTR_DIRECTORY);
+
+  EXPECT_EQ(file_create(path("dangling").c_str(), ATTR_NORMAL), INVALID_FILE);
+  EXPECT_EQ(last_os_error, OS_FILE_EXISTS);
+  EXPECT_FALSE(fs::exists(scratch.native("outside/missing")));
+  EXPECT_EQ(file_set_attributes(path("file link").c_str(), ATTR_READONLY), 1);
+  EXPECT_EQ(mode_of("outside/file"), 0644u);
+
+  scratch.write_file("new", "member");
+  EXPECT_EQ(file_rename(path("new").c_str(), path("file link").c_str()), 1);
+  EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(scratch.native("file link"))));
+  EXPECT_EQ(contents("file link"), "member");
+  EXPECT_EQ(contents("outside/file"), "outside");
+  EXPECT_EQ(file_delete(path("dangling").c_str()), 1);
+  EXPECT_FALSE(fs::exists(fs::symlink_status(scratch.native("dangling"))));
+}
+
+// What Windows will not replace, file_rename refuses too: a FIFO or a device
+// (which no Windows folder holds), and the archive being read, by any name.
+TEST_F(PosixLayer, RenameRefusesSpecialFilesAndTheArchiveInUse) {
+  ASSERT_EQ(mkfifo(scratch.native("fifo").c_str(), 0600), 0);
+  scratch.write_file("pkg.qev", "archive");
+  ASSERT_EQ(link(scratch.native("pkg.qev").c_str(), scratch.native("hard link").c_str()), 0);
+  scratch.write_file("new", "member");
+  EXPECT_EQ(file_rename(scratch.path("new").c_str(), scratch.path("fifo").c_str()), 0);
+  EXPECT_EQ(last_os_error, OS_ACCESS_DENIED);
+  EXPECT_TRUE(fs::is_fifo(scratch.native("fifo")));
+
+  FileHandle saved = archive_file;
+  archive_file = file_open(scratch.path("pkg.qev").c_str(), ACCESS_READ);
+  ASSERT_NE(archive_file, INVALID_FILE);
+  for (const char* target : {"pkg.qev", "hard link"}) {
+    EXPECT_EQ(file_rename(scratch.path("new").c_str(), scratch.path(target).c_str()), 0) << target;
+    EXPECT_EQ(last_os_error, OS_ACCESS_DENIED) << target;
+    EXPECT_EQ(contents(target), "archive");
+  }
+  file_close(archive_file);
+  archive_file = saved;
+  EXPECT_EQ(file_rename(scratch.path("new").c_str(), scratch.path("pkg.qev").c_str()), 1);
 }
 
 TEST_F(PosixLayer, FifoWithoutWriterDoesNotHang) {

@@ -1,6 +1,8 @@
-// create_folder_path against the real file layer: the climb, the descent, the
-// error left behind, and the refusal of paths too long for its working copy.
+// create_folder_path against the real file layer: folders made from the top
+// down, the root left alone, links refused below the starting point, and the
+// failed folder's own reason left behind.
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "shell_fixture.h"
 
@@ -8,79 +10,79 @@ namespace {
 
 using Folders = ShellFixture;
 
-TEST_F(Folders, ClimbsToTheDeepestCreatableLevelThenDescends) {
+TEST_F(Folders, MakesEachMissingLevelFromTheTopDown) {
   ASSERT_EQ(mkdir(scratch.host("a").c_str(), 0777), 0);
+  std::string path = scratch.win("a\\b\\c\\file.txt");
+  char* from = &path[scratch.win().size() + 1];
   fault_reset();
-  EXPECT_EQ(create_folder_path(scratch.win("a\\b\\c").c_str()), 1);
+  // Without FOLDER_LAST the last component names a file and is left alone.
+  EXPECT_EQ(create_folder_path(&path[0], from, 0), 1);
+  EXPECT_EQ(fault_calls(FAULT_FOLDER_CREATE), 2u);  // a\b, a\b\c
   EXPECT_TRUE(is_folder(scratch.host("a/b/c")));
-  // Tried a\b\c (no parent), made a\b, then a\b\c.
-  EXPECT_EQ(fault_calls(FAULT_FOLDER_CREATE), 3u);
-}
+  EXPECT_FALSE(path_exists(scratch.host("a/b/c/file.txt")));
+  EXPECT_EQ(path, scratch.win("a\\b\\c\\file.txt"));  // restored
 
-TEST_F(Folders, ExistingPathsCreateNothing) {
-  ASSERT_EQ(mkdir(scratch.host("C:").c_str(), 0777), 0);
-  enter_scratch();
   fault_reset();
-  EXPECT_EQ(create_folder_path(scratch.win().c_str()), 1);
-  EXPECT_EQ(create_folder_path((scratch.win() + "\\").c_str()), 1);
-  EXPECT_EQ(create_folder_path("C:\\"), 1);  // a drive root
-  EXPECT_EQ(create_folder_path(""), 1);
-  EXPECT_EQ(create_folder_path("\\"), 1);
-  EXPECT_EQ(fault_calls(FAULT_FOLDER_CREATE), 0u);
+  EXPECT_EQ(create_folder_path(&path[0], from, FOLDER_LAST), 1);
+  EXPECT_TRUE(is_folder(scratch.host("a/b/c/file.txt")));
+  EXPECT_EQ(create_folder_path(&path[0], from, FOLDER_LAST), 1);
+  EXPECT_EQ(fault_calls(FAULT_FOLDER_CREATE), 1u) << "existing levels are kept";
 
-  // A path whose full name is an existing file counts as created.
+  // A file where the last folder would be counts as made; one on the way
+  // makes the next level fail, with that level's reason.
   write_file(scratch.host("plain"), std::string("x"));
-  EXPECT_EQ(create_folder_path("plain"), 1);
+  std::string plain = scratch.win("plain");
+  EXPECT_EQ(create_folder_path(&plain[0], nullptr, FOLDER_LAST), 1);
+  std::string below = scratch.win("plain\\sub");
+  EXPECT_EQ(create_folder_path(&below[0], nullptr, FOLDER_LAST), 0);
+  EXPECT_EQ(last_os_error, OS_PATH_NOT_FOUND);
 }
 
-TEST_F(Folders, FirstLevelFolderOfAMissingDriveFailsAfterOneAttempt) {
+TEST_F(Folders, TheRootIsNeverMade) {
   enter_scratch();
+  ASSERT_EQ(mkdir("E:", 0777), 0);  // drives are ordinary names on this host
   fault_reset();
-  EXPECT_EQ(create_folder_path("Q:\\x"), 0);
-  EXPECT_EQ(fault_calls(FAULT_FOLDER_CREATE), 1u);
-  EXPECT_EQ(last_os_error, 3u);
-  // Relative single names are tried as they stand.
-  EXPECT_EQ(create_folder_path("single"), 1);
-  EXPECT_TRUE(is_folder(scratch.host("single")));
+  for (std::string path : {"E:\\", "E:", "\\", "", "\\\\server\\share", "\\\\server\\share\\"}) {
+    EXPECT_EQ(create_folder_path(&path[0], nullptr, FOLDER_LAST | FOLDER_THROUGH_LINKS), 1) << path;
+  }
+  EXPECT_EQ(fault_calls(FAULT_FOLDER_CREATE), 0u);
+  std::string deep = "E:\\\\x\\y";
+  EXPECT_EQ(create_folder_path(&deep[0], nullptr, FOLDER_LAST), 1);
+  EXPECT_TRUE(is_folder(scratch.host("E:/x/y")));
 }
 
-TEST_F(Folders, AFileInTheWayLeavesTheExistingFolderError) {
-  ASSERT_EQ(mkdir(scratch.host("a").c_str(), 0777), 0);
-  write_file(scratch.host("a/file"), std::string("x"));
-  EXPECT_EQ(create_folder_path(scratch.win("a\\file\\sub").c_str()), 0);
-  // The climb went on to the parents, which exist: the last error is 183.
-  EXPECT_EQ(last_os_error, 183u);
-}
-
-TEST_F(Folders, FileExistsErrorEndsTheClimbAsSuccess) {
+TEST_F(Folders, TheFirstFailureIsTheReason) {
   fault_reset();
-  fault_arm(FAULT_FOLDER_CREATE, 1, 80);
-  EXPECT_EQ(create_folder_path(scratch.win("x\\y").c_str()), 1);
-  EXPECT_FALSE(path_exists(scratch.host("x")));
-}
-
-TEST_F(Folders, AFailedDescentFails) {
-  fault_reset();
-  // Calls: a\b\c and a\b fail (no parent), a is made, then a\b fails here.
-  fault_arm(FAULT_FOLDER_CREATE, 4, 5);
-  EXPECT_EQ(create_folder_path(scratch.win("a\\b\\c").c_str()), 0);
-  EXPECT_EQ(last_os_error, 5u);
+  fault_arm(FAULT_FOLDER_CREATE, 2, OS_ACCESS_DENIED);
+  std::string path = scratch.win("a\\b\\c");
+  EXPECT_EQ(create_folder_path(&path[0], &path[scratch.win().size() + 1], FOLDER_LAST), 0);
+  EXPECT_EQ(last_os_error, OS_ACCESS_DENIED);
   EXPECT_TRUE(is_folder(scratch.host("a")));
   EXPECT_FALSE(path_exists(scratch.host("a/b")));
+  EXPECT_EQ(fault_calls(FAULT_FOLDER_CREATE), 2u) << "nothing is tried after the failure";
 }
 
-TEST_F(Folders, PathsOf260CharactersOrMoreAreRefused) {
-  std::string base = scratch.win();
-  std::string ok = base + "\\" + std::string(259 - base.size() - 1, 'd');
-  ASSERT_EQ(ok.size(), 259u);
-  EXPECT_EQ(create_folder_path(ok.c_str()), 1);
+// A link below the starting point is never gone through, whether it leads
+// to a folder or nowhere; the destination's own folders may be links.
+TEST_F(Folders, LinksBelowTheStartingPointAreRefused) {
+  Scratch outside;
+  ASSERT_EQ(mkdir(scratch.host("dest").c_str(), 0777), 0);
+  ASSERT_EQ(symlink(outside.host().c_str(), scratch.host("dest/linked").c_str()), 0);
+  ASSERT_EQ(symlink(outside.host("nowhere").c_str(), scratch.host("dest/dangling").c_str()), 0);
+  ASSERT_EQ(symlink(scratch.host("dest").c_str(), scratch.host("chosen").c_str()), 0);
+  for (const char* name : {"linked\\sub\\file", "dangling\\file", "linked"}) {
+    std::string path = scratch.win("dest\\") + name;
+    last_os_error = 0;
+    EXPECT_EQ(create_folder_path(&path[0], &path[scratch.win("dest\\").size()], FOLDER_LAST), 0) << name;
+    EXPECT_EQ(last_os_error, OS_ACCESS_DENIED) << name;
+  }
+  EXPECT_EQ(list_tree(outside.host()), std::vector<std::string>{});
 
-  std::string too_long = base + "\\" + std::string(260 - base.size() - 1, 'e');
-  fault_reset();
-  EXPECT_EQ(create_folder_path(too_long.c_str()), 0);
-  EXPECT_EQ(last_os_error, 161u);  // "Invalid path"
-  EXPECT_EQ(fault_calls(FAULT_FOLDER_CREATE), 0u);
-  EXPECT_EQ(fault_calls(FAULT_GET_ATTRIBUTES), 0u);
+  std::string chosen = scratch.win("chosen\\new");
+  EXPECT_EQ(create_folder_path(&chosen[0], nullptr, FOLDER_LAST | FOLDER_THROUGH_LINKS), 1);
+  EXPECT_TRUE(is_folder(scratch.host("dest/new")));
+  std::string inside = scratch.win("chosen\\new\\deeper");
+  EXPECT_EQ(create_folder_path(&inside[0], &inside[scratch.win("chosen\\").size()], FOLDER_LAST), 1);
 }
 
 }  // namespace

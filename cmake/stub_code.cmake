@@ -1,0 +1,40 @@
+# The stub's code generation, shared by the stub (shell/win32/CMakeLists.txt
+# says why each flag) and by the benchmark's host build of the stub's decoder
+# (bench/), so that the speed measured there is the stub's code's.
+
+# Optimisation flags for compiling and linking; the stub adds its
+# Windows-only ones. GCC's; another compiler gets -Os alone.
+if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+  set(QEV_STUB_CODE_FLAGS -Os -flto -flto-partition=one -fno-tree-loop-distribute-patterns
+    -fno-shrink-wrap -fno-jump-tables)
+else()
+  set(QEV_STUB_CODE_FLAGS -Os)
+endif()
+
+# qev_stub_library_sources(OUT): the sources of the archive logic and of the
+# file layer, as absolute paths (qev_core's are added from archive/, decode/
+# and shell/, qev_platform's are relative to platform/; both must be read
+# already).
+function(qev_stub_library_sources out)
+  set(list "")
+  foreach(library qev_core qev_platform)
+    get_target_property(sources ${library} SOURCES)
+    get_target_property(dir ${library} SOURCE_DIR)
+    foreach(source IN LISTS sources)
+      cmake_path(ABSOLUTE_PATH source BASE_DIRECTORY "${dir}")
+      list(APPEND list "${source}")
+    endforeach()
+  endforeach()
+  set(${out} ${list} PARENT_SCOPE)
+endfunction()
+
+# qev_stub_cold_sources(SOURCES...): the code that runs once per member or
+# less (start-up, the driver, names, messages, the directory, the file layer)
+# and the decoder's code that runs once per table set or input buffer is
+# optimised for size alone (-Oz), in the calling directory; the decoder's
+# loops, which run for every byte, stay at -Os.
+function(qev_stub_cold_sources)
+  set(cold ${ARGN})
+  list(FILTER cold EXCLUDE REGEX "/decode/(fast_loop|block_decoder|crc32|call_filter|entry_stream|mem_routines)\\.cpp$")
+  set_source_files_properties(${cold} PROPERTIES COMPILE_OPTIONS "-Oz")
+endfunction()
