@@ -1,12 +1,12 @@
 #include "encode/installer.h"
 
-#include <errno.h>
 #include <stdio.h>
 #include <string.h>
 
 #include "archive/layout.h"
 #include "encode/number_text.h"
 #include "encode/stub_image.h"
+#include "encode/whole_file.h"
 
 namespace qev {
 namespace {
@@ -66,26 +66,13 @@ bool prepare_stub_image(std::vector<uint8_t>& image, std::string& error) {
 }
 
 bool load_stub(const std::string& path, std::vector<uint8_t>& image, std::string& error) {
-  image.clear();
-  FILE* f = fopen(path.c_str(), "rb");
-  if (!f) {
-    error = "cannot read '" + path + "': " + strerror(errno);
+  // A file past the limit is read one byte beyond it, which the checks
+  // below call too large.
+  std::string why = read_whole_file(path, 0x7FFFFFFF, image);
+  if (!why.empty() && image.size() <= 0x7FFFFFFF) {
+    error = why;
     return false;
   }
-  uint8_t chunk[1 << 16];
-  size_t n;
-  while ((n = fread(chunk, 1, sizeof chunk, f)) > 0) {
-    image.insert(image.end(), chunk, chunk + n);
-    if (image.size() > 0x7FFFFFFF) break;
-  }
-  bool failed = ferror(f) != 0;
-  int err = errno;
-  fclose(f);
-  if (failed) {
-    error = "cannot read '" + path + "': " + strerror(err);
-    return false;
-  }
-  std::string why;
   if (!prepare_stub_image(image, why)) {
     error = "'" + path + "' is not an installer stub: " + why;
     return false;

@@ -2,6 +2,8 @@
 
 #include <string.h>
 
+#include <algorithm>
+
 #include "archive/layout.h"
 
 namespace qev {
@@ -131,6 +133,12 @@ bool PeImage::write(uint64_t address, const void* data, size_t size) {
   return true;
 }
 
+uint32_t PeImage::next_section_rva() const {
+  const PeSection& last = sections_.back();
+  return (uint32_t)round_up((uint64_t)last.rva + std::max(last.virtual_size, last.raw_size),
+                            section_alignment_);
+}
+
 uint32_t PeImage::add_section(const char* name, const std::vector<uint8_t>& data,
                               uint32_t characteristics) {
   const size_t header = section_header(sections_.size());
@@ -138,11 +146,9 @@ uint32_t PeImage::add_section(const char* name, const std::vector<uint8_t>& data
   for (size_t i = header; i < header + SECTION_HEADER_SIZE; i++) {
     if (bytes_[i]) return 0;  // the room must be unused
   }
-  const PeSection& last = sections_.back();
   PeSection s;
   s.name = name;
-  s.rva = (uint32_t)round_up((uint64_t)last.rva + std::max(last.virtual_size, last.raw_size),
-                             section_alignment_);
+  s.rva = next_section_rva();
   s.virtual_size = (uint32_t)data.size();
   s.raw_pointer = (uint32_t)round_up(bytes_.size(), file_alignment_);
   s.raw_size = (uint32_t)round_up(data.size(), file_alignment_);

@@ -52,6 +52,8 @@ class PeImage {
   // Writes bytes at a virtual address, which must lie in a section's file data.
   bool write(uint64_t address, const void* data, size_t size);
 
+  // The address (relative to the image base) that add_section will give.
+  uint32_t next_section_rva() const;
   // Adds a section behind the last one, in memory and in the file, holding
   // `data` (rounded up to the file alignment); its address, or 0 when the
   // headers have no room for another section header.

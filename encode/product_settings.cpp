@@ -1,10 +1,9 @@
 #include "encode/product_settings.h"
 
-#include <errno.h>
-#include <stdio.h>
 #include <string.h>
 
 #include "encode/name_rules.h"
+#include "encode/whole_file.h"
 #include "platform/cp1252.h"
 
 namespace qev {
@@ -72,57 +71,46 @@ std::string check_folder(const Given& g, std::string& folder) {
   }
 }
 
-std::string read_file_into(const std::string& path, std::vector<Given*>& fields,
-                           Given* silent) {
-  FILE* f = fopen(path.c_str(), "rb");
-  if (!f) return "--product: cannot read '" + path + "': " + strerror(errno);
+// The product file's lines into the fields the command line left unset.
+std::string parse_lines(const std::string& text, const std::string& path, std::vector<Given*>& fields,
+                        Given* silent) {
   static const char* const kKeys[] = {"name", "program", "version", "publisher", "folder", "icon"};
-  std::string folder = path.substr(0, path.find_last_of('/') + 1);
-  char line[4096];
-  std::string error;
-  for (int number = 1; error.empty() && fgets(line, sizeof line, f); number++) {
-    std::string text = line;
-    if (!text.empty() && text.back() != '\n' && !feof(f)) {
-      error = path + ":" + std::to_string(number) + ": the line is too long";
-      break;
-    }
-    text = trim(text.substr(0, text.find('\n')));
-    if (text.empty() || text[0] == '#') continue;
+  const std::string folder = path.substr(0, path.find_last_of('/') + 1);
+  size_t start = 0;
+  for (int number = 1; start < text.size(); number++) {
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    std::string line = trim(text.substr(start, end - start));
+    start = end + 1;
+    if (line.empty() || line[0] == '#') continue;
     const std::string where = path + ":" + std::to_string(number) + ": ";
-    size_t eq = text.find('=');
-    if (eq == std::string::npos) {
-      error = where + "not a `key = value` line";
-      break;
-    }
-    std::string key = trim(text.substr(0, eq)), value = trim(text.substr(eq + 1));
+    size_t eq = line.find('=');
+    if (eq == std::string::npos) return where + "not a `key = value` line";
+    std::string key = trim(line.substr(0, eq)), value = trim(line.substr(eq + 1));
     Given* target = nullptr;
     for (size_t i = 0; i < 6; i++) {
       if (key == kKeys[i]) target = fields[i];
     }
     if (key == "silent-switches") {
-      if (value != "yes" && value != "no") {
-        error = where + "silent-switches takes yes or no";
-        break;
-      }
+      if (value != "yes" && value != "no") return where + "silent-switches takes yes or no";
       target = silent;
     }
-    if (!target) {
-      error = where + "unknown key '" + key + "'";
-      break;
-    }
+    if (!target) return where + "unknown key '" + key + "'";
     if (target->value && !target->from_file) continue;  // the command line wins
-    if (target->value) {
-      error = where + key + " is given twice";
-      break;
-    }
+    if (target->value) return where + key + " is given twice";
     target->from_file = true;
     if (key == "icon" && !value.empty() && value[0] != '/') value = folder + value;
     target->value = value;
     target->origin = where + key;
   }
-  if (error.empty() && ferror(f)) error = "--product: cannot read '" + path + "'";
-  fclose(f);
-  return error;
+  return "";
+}
+
+std::string read_file_into(const std::string& path, std::vector<Given*>& fields, Given* silent) {
+  std::vector<uint8_t> bytes;
+  std::string why = read_whole_file(path, 1u << 20, bytes);  // a product file is a few lines
+  if (!why.empty()) return "--product: " + why;
+  return parse_lines(std::string(bytes.begin(), bytes.end()), path, fields, silent);
 }
 
 }  // namespace

@@ -3,7 +3,12 @@
 #include <string.h>
 
 #include "archive/layout.h"
+#include "encode/default_icon.h"
+#include "encode/icon_file.h"
+#include "encode/resource_tree.h"
 #include "encode/stub_image.h"
+#include "encode/version_resource.h"
+#include "encode/whole_file.h"
 #include "platform/cp1252.h"
 #include "shell/stub_config.h"
 
@@ -77,6 +82,64 @@ Texts compose(const ProductSettings& s, uint64_t total_bytes) {
   value("NoModify", VALUE_NUMBER, "1");
   value("NoRepair", VALUE_NUMBER, "1");
   return t;
+}
+
+// The icon group id and the first icon id of the installer's icon.
+constexpr uint16_t ICON_GROUP_ID = 3;
+constexpr uint16_t FIRST_ICON_ID = 1;
+constexpr uint32_t RESOURCE_SECTION = 0x40000040;  // initialised data, readable
+
+// The installer's resources: the stub's, with the product's icon (the
+// publisher's, or Lumetra's where the stub carries none) and, for a
+// publisher's product, a version record. They go into a section of their own
+// behind the stub's; the stub's own directory stays, unused.
+std::string write_resources_section(std::vector<uint8_t>& bytes, const ProductSettings& settings) {
+  PeImage image;
+  if (!image.parse(bytes).empty()) return "";  // not a program image: nothing to add
+  std::vector<Resource> resources;
+  std::string why = read_resources(image, resources);
+  if (!why.empty()) return why;
+  bool changed = false;
+  bool has_icon = false;
+  for (const Resource& r : resources) has_icon = has_icon || r.type == RESOURCE_GROUP_ICON;
+  std::vector<IconImage> icons;
+  if (!settings.icon_path.empty()) {
+    std::vector<uint8_t> file;
+    // Icon files are small; 64 MiB is far beyond any.
+    if (!(why = read_whole_file(settings.icon_path, 64u << 20, file)).empty()) return "--icon: " + why;
+    if (!(why = parse_icon_file(file, icons)).empty()) return "--icon: '" + settings.icon_path + "': " + why;
+  } else if (!has_icon) {
+    why = parse_icon_file(std::vector<uint8_t>(DEFAULT_ICON, DEFAULT_ICON + DEFAULT_ICON_SIZE), icons);
+    if (!why.empty()) return "the built-in icon: " + why;
+  }
+  if (!icons.empty()) {
+    drop_resources(resources, RESOURCE_ICON);
+    drop_resources(resources, RESOURCE_GROUP_ICON);
+    for (size_t i = 0; i < icons.size(); i++)
+      put_resource(resources, RESOURCE_ICON, FIRST_ICON_ID + (uint32_t)i, icons[i].bytes);
+    put_resource(resources, RESOURCE_GROUP_ICON, ICON_GROUP_ID, icon_group(icons, FIRST_ICON_ID));
+    changed = true;
+  }
+  if (settings.given) {
+    std::vector<std::pair<std::string, std::string>> texts = {
+        {"ProductName", settings.name}, {"FileDescription", settings.name + " Setup"}};
+    if (!settings.publisher.empty()) texts.emplace_back("CompanyName", settings.publisher);
+    if (!settings.version.empty()) {
+      texts.emplace_back("ProductVersion", settings.version);
+      texts.emplace_back("FileVersion", settings.version);
+    }
+    put_resource(resources, RESOURCE_VERSION, 1, version_resource(texts, settings.version));
+    changed = true;
+  }
+  if (!changed) return "";
+  const uint32_t rva = image.next_section_rva();
+  uint32_t directory_size = 0;
+  const std::vector<uint8_t> section = write_resources(resources, rva, &directory_size);
+  if (image.add_section(".rsrc", section, RESOURCE_SECTION) != rva)
+    return "the stub's headers have no room for another section";
+  image.set_directory(2, rva, directory_size);
+  bytes = image.bytes();
+  return "";
 }
 
 }  // namespace
@@ -171,7 +234,10 @@ std::string apply_product(std::vector<uint8_t>& image, ProductSettings& settings
   if (!find_stub_block(image, stub)) return "the stub's configuration block is missing";
   why = write_product(stub, settings, total_bytes);
   if (!why.empty()) return why;
-  if (stub.product_layout) image = stub.image.bytes();
+  if (stub.product_layout) {
+    image = stub.image.bytes();
+    if (!(why = write_resources_section(image, settings)).empty()) return why;
+  }
   store_u32(&image[stub.at + offsetof(StubConfig, archive_offset)], (uint32_t)image.size());
   return "";
 }

@@ -52,10 +52,14 @@ bool find_stub_block(const std::vector<uint8_t>& stub, StubBlock& out);
 std::string write_product(StubBlock& stub, const ProductSettings& settings, uint64_t total_bytes);
 
 // The pack command's one step for a stub (prepared, encode/installer.h): the
-// program checked against the packed entries, then write_product, and
-// archive_offset set again to the image's size, which the product's texts
-// may have grown. Returns "" or the message; *usage is set when the message
-// is about a setting (the command line's fault) rather than the stub.
+// program checked against the packed entries, then write_product, then the
+// installer's resources in a section of their own behind the stub's image
+// (the stub's dialogs and manifest, where they are; the icon: --icon's
+// images, or Lumetra's where the stub has none; for a product, a version
+// record with ProductName, FileDescription "NAME Setup", CompanyName,
+// ProductVersion and FileVersion), and archive_offset set again to the
+// image's size. Returns "" or the message; *usage is set when the message is
+// about a setting (the command line's fault) rather than the stub.
 std::string apply_product(std::vector<uint8_t>& image, ProductSettings& settings,
                           const std::vector<PackEntry>& entries, uint64_t total_bytes, bool* usage);
 

@@ -6,7 +6,6 @@
 
 #define MAIN_DIALOG 1    /* dialog template of the main dialog */
 #define PROMPT_DIALOG 2  /* dialog template of the overwrite prompt */
-#define PRODUCT_ICON 3   /* icon group; its one image has id 1 */
 #define APP_MANIFEST 1   /* the application manifest (resource type 24) */
 
 /* Main dialog. 101..108 is also the range that receives the dialog font. */

@@ -239,10 +239,16 @@ pack() {
 }
 
 # archive_offset EXE: where the archive begins in an installer: right behind
-# the stub, where the packer puts it; checked by the archive's first bytes.
+# its program image (the stub's, and the resource section that the packer
+# adds), where the packer puts it; checked by the archive's first bytes.
 archive_offset() {
-  local offset magic
-  offset=$(stat -c %s "$QEV_STUB")
+  local offset=0 magic index name size vma lma at
+  while read -r index name size vma lma at _; do
+    [[ $index =~ ^[0-9]+$ ]] || continue
+    # A section's file data fill whole 512-byte steps.
+    [ $((0x$at + (0x$size + 511) / 512 * 512)) -le "$offset" ] ||
+      offset=$((0x$at + (0x$size + 511) / 512 * 512))
+  done < <("$QEV_OBJDUMP" -h "$1")
   magic=$(dd if="$1" bs=1 skip="$offset" count=4 2>/dev/null | od -An -c | tr -d ' ')
   [ "$magic" = 'QEV\n' ] || fail "no archive header at offset $offset of $1"
   echo "$offset"

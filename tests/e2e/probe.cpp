@@ -17,6 +17,8 @@
 //   probe geometry KIND         window and controls against the template
 //   probe resources EXE         the dialog templates and the icon of EXE
 //   probe manifest EXE          the manifest of EXE, its bytes unchanged
+//   probe icons EXE DIR         the images of its icon group, each into DIR
+//   probe version EXE           its version record
 //   probe file PATH             attributes and local times of PATH
 //
 // KIND is main (dialog 1), prompt (dialog 2) or message (a message box), all
@@ -553,6 +555,98 @@ int cmd_manifest(const char* path) {
   return 0;
 }
 
+// The icon group 3 as Windows' calls read it: one line per image, "image I
+// WIDTH HEIGHT COLOURS PLANES BITS SIZE ID", its bytes (RT_ICON ID) written to
+// DIR\imageI.bin, and "made" when CreateIconFromResourceEx makes an icon of
+// them; then the image LookupIconIdFromDirectoryEx picks for 256 pixels.
+int cmd_icons(const char* path, const char* dir) {
+  HMODULE module = LoadLibraryExA(path, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  if (!module) {
+    printf("cannot load %s as data (error %lu)\n", path, GetLastError());
+    return 1;
+  }
+  HRSRC info = FindResourceA(module, MAKEINTRESOURCEA(3), (LPCSTR)RT_GROUP_ICON);
+  const BYTE* group = info ? (const BYTE*)LockResource(LoadResource(module, info)) : nullptr;
+  if (!group || SizeofResource(module, info) < 6) {
+    printf("no icon group 3\n");
+    return 1;
+  }
+  int count = group[4] | (group[5] << 8);
+  if (SizeofResource(module, info) < 6u + 14u * count) {
+    printf("the icon group is cut short\n");
+    return 1;
+  }
+  int failures = 0;
+  for (int i = 0; i < count; i++) {
+    const BYTE* e = group + 6 + 14 * i;
+    int id = e[12] | (e[13] << 8);
+    HRSRC image = FindResourceA(module, MAKEINTRESOURCEA(id), (LPCSTR)RT_ICON);
+    const BYTE* bytes = image ? (const BYTE*)LockResource(LoadResource(module, image)) : nullptr;
+    DWORD size = image ? SizeofResource(module, image) : 0;
+    printf("image %d %d %d %d %d %d %lu %d", i + 1, e[0], e[1], e[2], e[4] | (e[5] << 8),
+           e[6] | (e[7] << 8), size, id);
+    if (!bytes) {
+      printf(" missing\n");
+      failures++;
+      continue;
+    }
+    std::string out = std::string(dir) + "\\image" + std::to_string(i + 1) + ".bin";
+    if (FILE* f = fopen(out.c_str(), "wb")) {
+      fwrite(bytes, 1, size, f);
+      fclose(f);
+    }
+    int side = e[0] ? e[0] : 256;
+    HICON icon = CreateIconFromResourceEx((PBYTE)bytes, size, TRUE, 0x00030000, side, side, 0);
+    printf("%s\n", icon ? " made" : " not made");
+    if (icon) DestroyIcon(icon);
+    else failures++;
+  }
+  printf("for 256 pixels: %d\n", LookupIconIdFromDirectoryEx((PBYTE)group, TRUE, 256, 256, 0));
+  FreeLibrary(module);
+  return failures ? 1 : 0;
+}
+
+// The version record as Explorer reads it: "fixed FILE PRODUCT" (the numeric
+// versions), then "NAME=VALUE" for each text of the U.S. English table.
+int cmd_version(const char* path) {
+  wchar_t wide[MAX_PATH];
+  MultiByteToWideChar(CP_ACP, 0, path, -1, wide, MAX_PATH);
+  DWORD handle = 0;
+  DWORD size = GetFileVersionInfoSizeW(wide, &handle);
+  if (!size) {
+    printf("no version record (error %lu)\n", GetLastError());
+    return 1;
+  }
+  std::vector<BYTE> data(size);
+  if (!GetFileVersionInfoW(wide, 0, size, data.data())) {
+    printf("the version record cannot be read\n");
+    return 1;
+  }
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  UINT length = 0;
+  if (!VerQueryValueW(data.data(), L"\\", (void**)&fixed, &length) || !fixed ||
+      fixed->dwSignature != 0xFEEF04BD) {
+    printf("no fixed part\n");
+    return 1;
+  }
+  printf("fixed %lu.%lu.%lu.%lu %lu.%lu.%lu.%lu\n", fixed->dwFileVersionMS >> 16,
+         fixed->dwFileVersionMS & 0xFFFF, fixed->dwFileVersionLS >> 16, fixed->dwFileVersionLS & 0xFFFF,
+         fixed->dwProductVersionMS >> 16, fixed->dwProductVersionMS & 0xFFFF,
+         fixed->dwProductVersionLS >> 16, fixed->dwProductVersionLS & 0xFFFF);
+  for (const wchar_t* name : {L"ProductName", L"FileDescription", L"CompanyName", L"ProductVersion",
+                              L"FileVersion"}) {
+    std::wstring query = std::wstring(L"\\StringFileInfo\\040904B0\\") + name;
+    wchar_t* text = nullptr;
+    if (!VerQueryValueW(data.data(), query.c_str(), (void**)&text, &length) || !text) continue;
+    char utf8[512];
+    WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8, sizeof utf8, nullptr, nullptr);
+    char key[64];
+    WideCharToMultiByte(CP_UTF8, 0, name, -1, key, sizeof key, nullptr, nullptr);
+    printf("%s=%s\n", key, utf8);
+  }
+  return 0;
+}
+
 // --- files -------------------------------------------------------------
 
 void print_local(const char* what, const FILETIME& utc) {
@@ -580,7 +674,7 @@ int cmd_file(const char* path) {
 int usage() {
   fprintf(stderr,
           "usage: probe wait|gone KIND MS | count|controls|geometry|focus-point|close-box KIND |\n"
-          "       where KIND ID | resources|manifest EXE | file PATH\n");
+          "       where KIND ID | resources|manifest|version EXE | icons EXE DIR | file PATH\n");
   return 2;
 }
 
@@ -592,6 +686,8 @@ int main(int argc, char** argv) {
   const char* command = argv[1];
   if (!strcmp(command, "resources")) return cmd_resources(argv[2]);
   if (!strcmp(command, "manifest")) return cmd_manifest(argv[2]);
+  if (!strcmp(command, "version")) return cmd_version(argv[2]);
+  if (!strcmp(command, "icons") && argc == 4) return cmd_icons(argv[2], argv[3]);
   if (!strcmp(command, "file")) return cmd_file(argv[2]);
   Kind kind = parse_kind(argv[2]);
   if (kind == KIND_NONE) return usage();

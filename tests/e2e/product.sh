@@ -1,16 +1,19 @@
 #!/usr/bin/env bash
 # A publisher's own product, packed with product settings:
-#   - Acme Tool, with --name, --program, --version and --publisher: the
-#     dialog says "Acme Tool Installation", offers C:\Program Files\Acme Tool
-#     and shows the publisher's notice; Enter installs, bin\acme.exe is
-#     started from the destination with its path in quotes, the uninstall
-#     key holds every value that Apps & features shows, and the exit code
-#     is 0
+#   - Acme Tool, with --name, --program, --version, --publisher and --icon
+#     (four images, the 256-pixel one a PNG): its icon and version record
+#     read back through Windows' calls, and it still signs and verifies;
+#     the signed installer's dialog says "Acme Tool Installation", offers
+#     C:\Program Files\Acme Tool and shows the publisher's notice; Enter
+#     installs, bin\acme.exe is started from the destination with its path in
+#     quotes, the uninstall key holds every value that Apps & features shows,
+#     and the exit code is 0
 #   - Acme Docs, with --name and no program: nothing is started, no key is
 #     written, and a box says where the product was installed
 set -eu
 source "$(dirname "$0")/lib.sh"
 e2e_begin product
+require_tools openssl osslsigncode winepath
 src="$WORK/acme"
 mkdir -p "$src/bin" "$src/docs"
 cp "$QEV_LUMETRA" "$src/bin/acme.exe"
@@ -19,12 +22,50 @@ head -c 300000 /dev/urandom >"$src/docs/data.bin"
 # Even seconds, which DOS times hold exactly.
 find "$src" -exec touch -d "2024-05-17 10:30:00" {} +
 
-acme="$WORK/acme-setup.exe"
+ico="$WORK/acme.ico"
+convert -size 256x256 gradient:blue-yellow -define icon:auto-resize=256,48,32,16 "$ico" ||
+  fail "convert could not make the icon"
+acme="$WORK/acme-unsigned.exe"
 "$QEV_HOST_TOOL" pack "$src" -o "$acme" --stub "$QEV_STUB" --name "Acme Tool" \
-  --program bin/acme.exe --version 2.1.0 --publisher "Acme Ltd" >"$WORK/pack.log" 2>&1 ||
+  --program bin/acme.exe --version 2.1.0 --publisher "Acme Ltd" --icon "$ico" >"$WORK/pack.log" 2>&1 ||
   fail "qev pack failed: $(cat "$WORK/pack.log")"
 "$QEV_HOST_TOOL" list "$acme" >"$WORK/list.txt" || fail "qev list failed"
 grep -q '^installer: Acme Tool Installation$' "$WORK/list.txt" || fail "qev list: $(head -3 "$WORK/list.txt")"
+
+# The icon: every image of the file, its bytes unchanged, each one made into
+# an icon by Windows.
+mkdir -p "$WORK/icons"
+probe icons "$acme" "$(winepath -w "$WORK/icons")" >"$WORK/icons.txt" || fail "icons: $(cat "$WORK/icons.txt")"
+u16() { od -An -tu2 -j "$2" -N 2 "$1" | tr -d ' '; }
+u32() { od -An -tu4 -j "$2" -N 4 "$1" | tr -d ' '; }
+count=$(u16 "$ico" 4)
+[ "$(grep -c ' made$' "$WORK/icons.txt")" = "$count" ] || fail "icons: $(cat "$WORK/icons.txt")"
+for i in $(seq "$count"); do
+  entry=$((6 + 16 * (i - 1)))
+  size=$(u32 "$ico" $((entry + 8)))
+  offset=$(u32 "$ico" $((entry + 12)))
+  cmp -s <(tail -c +$((offset + 1)) "$ico" | head -c "$size") "$WORK/icons/image$i.bin" ||
+    fail "icon image $i differs from the file's"
+done
+grep -q '^for 256 pixels: 1$' "$WORK/icons.txt" || fail "the 256-pixel image is not the one chosen: $(tail -1 "$WORK/icons.txt")"
+note "icon: $count images (the 256-pixel one a PNG), as in the file"
+# The version record, as Explorer's Details tab reads it.
+probe version "$acme" >"$WORK/version.txt" || fail "version record: $(cat "$WORK/version.txt")"
+printf '%s\n' "fixed 2.1.0.0 2.1.0.0" "ProductName=Acme Tool" "FileDescription=Acme Tool Setup" \
+  "CompanyName=Acme Ltd" "ProductVersion=2.1.0" "FileVersion=2.1.0" >"$WORK/version.want"
+cmp -s "$WORK/version.txt" "$WORK/version.want" || fail "version record: $(cat "$WORK/version.txt")"
+note "version record: $(tr '\n' ';' <"$WORK/version.txt")"
+
+# Signed, as a publisher ships it.
+openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Acme Test Signing" \
+  -addext "extendedKeyUsage=codeSigning" -keyout "$WORK/key.pem" -out "$WORK/cert.pem" \
+  >"$WORK/openssl.log" 2>&1 || fail "openssl: $(cat "$WORK/openssl.log")"
+acme="$WORK/acme-setup.exe"
+osslsigncode sign -certs "$WORK/cert.pem" -key "$WORK/key.pem" -n "Acme Tool Setup" \
+  -in "$WORK/acme-unsigned.exe" -out "$acme" >"$WORK/sign.log" 2>&1 || fail "signing: $(cat "$WORK/sign.log")"
+osslsigncode verify -CAfile "$WORK/cert.pem" -in "$acme" >"$WORK/verify.log" 2>&1 ||
+  fail "the signature does not verify: $(tail -5 "$WORK/verify.log")"
+note "signed and verified"
 
 export QEV_PROBE_TITLE="Acme Tool Installation"
 dest="$DRIVE_C/Program Files/Acme Tool"

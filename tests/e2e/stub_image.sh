@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The stub as a file: a 64-bit GUI program that imports only KERNEL32,
 # USER32, GDI32 and ADVAPI32, with no relocations and no unwind tables; and
-# its resources exactly as the dialogs need them (the probe reads the
-# templates, the icon and the manifest through Windows' own resource calls).
+# the demo installer's resources exactly as the dialogs need them (the probe
+# reads the templates, the icon that the packer adds and the manifest through
+# Windows' own resource calls).
 set -eu
 source "$(dirname "$0")/lib.sh"
 NAME=stub_image
@@ -17,16 +18,17 @@ for s in .reloc .pdata .xdata; do
   if grep -q " $s " <<<"$sections"; then fail "the stub has a $s section"; fi
 done
 e2e_begin "$NAME"
-probe resources "$QEV_STUB" >"$WORK/resources.txt" || {
+installer="$QEV_E2E_WORK/installer/lumetra-setup.exe"
+probe resources "$installer" >"$WORK/resources.txt" || {
   grep -v '^ok' "$WORK/resources.txt"
-  fail "the stub's resources differ from the dialogs' templates"
+  fail "the installer's resources differ from the dialogs' templates"
 }
 tail -1 "$WORK/resources.txt"
 
 # The manifest, as Windows' resource calls read it: well-formed XML that asks
 # for elevation, names Windows 7 to 11 and declares system DPI awareness.
 require_tools xmllint
-probe manifest "$QEV_STUB" >"$WORK/manifest.xml" || fail "no manifest: $(cat "$WORK/manifest.xml")"
+probe manifest "$installer" >"$WORK/manifest.xml" || fail "no manifest: $(cat "$WORK/manifest.xml")"
 xmllint --noout "$WORK/manifest.xml" 2>"$WORK/xmllint.log" ||
   fail "the manifest is not well-formed XML: $(cat "$WORK/xmllint.log")"
 xpath() { xmllint --xpath "$1" "$WORK/manifest.xml" 2>/dev/null; }
