@@ -3,7 +3,7 @@
 //
 //   qev-bench --corpus DIR [--json] [--reps N] [--levels 1,6,9] [--no-xz]
 //             [--stub STUB.exe] [--limit BYTES] [--profile [--compact]]
-//   qev-bench --corpus DIR --peak-memory [--json] [--qev PATH]
+//   qev-bench --corpus DIR --peak-memory [--json] [--qev PATH] [--pack-tree BIG]
 //
 // With --json, standard output carries one JSON object and nothing else
 // (progress goes to standard error). The figures are checked against the
@@ -12,7 +12,7 @@
 // file cannot be read), 2 for a wrong command line.
 //
 // What is measured:
-//  - Packing. The files of DIR, listed as `qev pack` lists them and read into
+//  - Packing. The files of DIR, listed and ordered as `qev pack` does, read into
 //    memory first (the disk is not timed), are packed with the archive writer
 //    at each level into memory. A level whose first run takes less than 8 s
 //    is packed again (3 or 5 runs in all) and the median is taken; every run
@@ -59,6 +59,12 @@
 // temporary folder that is removed afterwards. The extraction path holds a
 // fixed set of buffers whatever the archive's size, so the two must differ by
 // less than 1 MiB. Each figure is the median of 3 runs (VmHWM, see run_peak_rss).
+// Beside it, the maximum resident set of `qev pack DIR` (its default level and
+// threads, median of 3 runs) and, with --pack-tree, of `qev pack BIG` (one
+// run): pack reads files in pieces and compresses streams in segments, so
+// its peak stays within PACK_PEAK_BASE and PACK_PEAK_PER_THREAD per thread
+// whatever the tree holds; two trees differ by the directory it keeps (about
+// 100 bytes per member).
 #include <errno.h>
 #include <fcntl.h>
 #include <libdeflate.h>
@@ -77,12 +83,14 @@
 
 #include <algorithm>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "archive/directory_reader.h"
 #include "archive_pass.h"
 #include "decode/decoder_state.h"
 #include "encode/archive_writer.h"
+#include "encode/pack_plan.h"
 #include "encode/source_tree.h"
 #include "platform/platform.h"
 #include "shell/stub_config.h"
@@ -98,13 +106,17 @@ constexpr double L6_VS_ZIP9 = 0.88, L6_MBPS = 15;
 constexpr double L1_MBPS = 80;
 constexpr uint64_t STUB_BUDGET = DEFAULT_ARCHIVE_OFFSET;
 
+constexpr double TWO_THREADS_TIME = 0.6;        // at most, x one thread's wall time at level 9
 constexpr uint64_t PEAK_MEMORY_SPREAD = 1024;  // KiB
+// qev pack at its default level: 64 MiB, and 64 MiB per thread (an encoder's
+// buffers and two segments in flight with their frames).
+constexpr uint64_t PACK_PEAK_BASE = 64 << 10, PACK_PEAK_PER_THREAD = 64 << 10;  // KiB
 constexpr int COPIES = 10;
 
 const char* const USAGE =
     "usage: qev-bench --corpus DIR [--json] [--reps N] [--levels 1,6,9] [--no-xz]\n"
     "                 [--stub STUB.exe] [--limit BYTES] [--profile [--compact]]\n"
-    "       qev-bench --corpus DIR --peak-memory [--json] [--qev PATH]\n";
+    "       qev-bench --corpus DIR --peak-memory [--json] [--qev PATH] [--pack-tree BIG]\n";
 
 // A span of time measured two ways.
 struct Timing {
@@ -117,14 +129,16 @@ double clock_seconds(clockid_t id) {
   return (double)t.tv_sec + (double)t.tv_nsec * 1e-9;
 }
 
+// CPU time of this thread (decoding), or of the whole process (packing,
+// whose work runs on the writer's threads).
 class Stopwatch {
  public:
-  Stopwatch() : cpu_(clock_seconds(CLOCK_THREAD_CPUTIME_ID)), wall_(clock_seconds(CLOCK_MONOTONIC)) {}
-  Timing elapsed() const {
-    return {clock_seconds(CLOCK_THREAD_CPUTIME_ID) - cpu_, clock_seconds(CLOCK_MONOTONIC) - wall_};
-  }
+  explicit Stopwatch(clockid_t cpu_clock = CLOCK_THREAD_CPUTIME_ID)
+      : clock_(cpu_clock), cpu_(clock_seconds(cpu_clock)), wall_(clock_seconds(CLOCK_MONOTONIC)) {}
+  Timing elapsed() const { return {clock_seconds(clock_) - cpu_, clock_seconds(CLOCK_MONOTONIC) - wall_}; }
 
  private:
+  clockid_t clock_;
   double cpu_, wall_;
 };
 
@@ -309,7 +323,8 @@ struct Packed {
   int level = 0;
   Bytes archive;
   int runs = 0;
-  Timing time;  // median of the runs
+  Timing time;  // median of the runs, on one thread
+  Timing two_threads;     // the same on two threads (level 9 only)
   Timing decode;          // the host decoder
   Timing decode_compact;  // the stub's form of it
 };
@@ -377,6 +392,12 @@ std::vector<Target> targets(const Report& r) {
     snprintf(line, sizeof line, "level 1: packing %.1f MB/s (>= %.0f)", speed, L1_MBPS);
     out.push_back({line, speed >= L1_MBPS});
   }
+  if (l9 && l9->two_threads.wall > 0) {
+    double t = l9->two_threads.wall / l9->time.wall;
+    snprintf(line, sizeof line, "level 9 on two threads: %.2f x the wall time of one (<= %.2f)", t,
+             TWO_THREADS_TIME);
+    out.push_back({line, t <= TWO_THREADS_TIME});
+  }
   if (r.stub_bytes) {
     snprintf(line, sizeof line, "stub: %llu bytes (<= %llu)", (unsigned long long)r.stub_bytes,
              (unsigned long long)STUB_BUDGET);
@@ -411,7 +432,11 @@ void print_human(const Report& r) {
     row(name, p.archive.size(), nullptr, &p.decode_compact);
   }
   printf("\nMB/s are 10^6 bytes of file content per second of CPU time (wall clock in brackets);\n"
-         "packing: median of the runs shown; decoding: median of %d runs.\n", r.reps);
+         "packing: one thread, median of the runs shown; decoding: median of %d runs.\n", r.reps);
+  for (const Packed& p : r.packed)
+    if (p.two_threads.wall > 0)
+      printf("level %d packing: %.1f s on one thread, %.1f s on two (wall clock, CPU %.1f s and %.1f s)\n",
+             p.level, p.time.wall, p.two_threads.wall, p.time.cpu, p.two_threads.cpu);
   const double lib = mbps(n, r.libdeflate_decode.cpu), zl = mbps(n, r.zlib_decode.cpu);
   for (const Packed& p : r.packed) {
     double q = mbps(n, p.decode.cpu), c = mbps(n, p.decode_compact.cpu);
@@ -454,6 +479,12 @@ void print_json(const Report& r) {
     put((k + "_bytes").c_str(), std::to_string(p.archive.size()));
     put((k + "_MBps").c_str(), num(mbps(n, p.time.cpu)));
     put((k + "_wall_MBps").c_str(), num(mbps(n, p.time.wall)));
+    if (p.two_threads.wall > 0) {
+      put((k + "_wall_s").c_str(), num(p.time.wall));
+      put((k + "_two_threads_wall_s").c_str(), num(p.two_threads.wall));
+      put((k + "_two_threads_time").c_str(), ratio(p.two_threads.wall / p.time.wall));
+      put("two_threads_time_target", ratio(TWO_THREADS_TIME));
+    }
     if (r.zip9_bytes) put((k + "_vs_zip9").c_str(), ratio((double)p.archive.size() / (double)r.zip9_bytes));
   }
   put("zlib9_bytes", std::to_string(r.zlib9_bytes));
@@ -548,19 +579,19 @@ long run_peak_rss(const std::vector<std::string>& argv) {
   return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? peak : -1;
 }
 
-// Median of 3 runs of `qev test ARCHIVE`: its maximum resident set in KiB.
-long qev_test_peak(const std::string& qev, const std::string& archive) {
+// The median of `runs` runs of a qev command: its maximum resident set in KiB.
+long qev_peak(const std::vector<std::string>& argv, int runs = 3) {
   std::vector<long> peaks;
-  for (int run = 0; run < 3; run++) {
-    long kib = run_peak_rss({qev, "test", archive});
-    if (kib < 0) die("qev test " + archive + " failed");
+  for (int run = 0; run < runs; run++) {
+    long kib = run_peak_rss(argv);
+    if (kib < 0) die(argv[1] + " " + argv[2] + " failed");
     peaks.push_back(kib);
   }
   std::sort(peaks.begin(), peaks.end());
-  return peaks[1];
+  return peaks[peaks.size() / 2];
 }
 
-int peak_memory(const std::string& corpus, std::string qev, bool json) {
+int peak_memory(const std::string& corpus, std::string qev, const std::string& big, bool json) {
   if (qev.empty()) {
     char self[4096];
     ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
@@ -594,22 +625,38 @@ int peak_memory(const std::string& corpus, std::string qev, bool json) {
   pack_to_file(scan.entries, one_path);
   pack_to_file(ten, ten_path);
   const uint64_t one_bytes = file_size(one_path), ten_bytes = file_size(ten_path);
-  const long one = qev_test_peak(qev, one_path), tenfold = qev_test_peak(qev, ten_path);
+  const long one = qev_peak({qev, "test", one_path}), tenfold = qev_peak({qev, "test", ten_path});
+  const std::string packed = std::string(tmpl) + "/packed.qev";
+  leftovers.insert(leftovers.begin(), packed);
+  fprintf(note, "packing %s with qev pack%s\n", corpus.c_str(), big.empty() ? "" : (" and " + big).c_str());
+  fflush(note);
+  const long pack = qev_peak({qev, "pack", corpus, "-o", packed, "-q"});
+  const long pack_big = big.empty() ? 0 : qev_peak({qev, "pack", big, "-o", packed, "-q"}, 1);
+  const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+  const uint64_t bound = PACK_PEAK_BASE + cores * PACK_PEAK_PER_THREAD;
   for (const std::string& path : leftovers) remove(path.c_str());
   leftovers.clear();
   const long spread = tenfold > one ? tenfold - one : one - tenfold;
   const bool pass = (uint64_t)spread < PEAK_MEMORY_SPREAD;
+  const bool pack_pass = (uint64_t)std::max(pack, pack_big) <= bound;
   if (json) {
     printf("{\"corpus_archive_bytes\": %llu, \"x10_archive_bytes\": %llu, \"qev_test_peak_rss_KiB\": %ld, "
-           "\"qev_test_x10_peak_rss_KiB\": %ld, \"peak_rss_difference_KiB\": %ld, \"target_met\": %s}\n",
-           (unsigned long long)one_bytes, (unsigned long long)ten_bytes, one, tenfold, spread,
-           pass ? "true" : "false");
+           "\"qev_test_x10_peak_rss_KiB\": %ld, \"peak_rss_difference_KiB\": %ld, "
+           "\"qev_pack_peak_rss_KiB\": %ld, \"qev_pack_tree_peak_rss_KiB\": %ld, \"qev_pack_peak_bound_KiB\": %llu, "
+           "\"target_met\": %s}\n",
+           (unsigned long long)one_bytes, (unsigned long long)ten_bytes, one, tenfold, spread, pack, pack_big,
+           (unsigned long long)bound, pass && pack_pass ? "true" : "false");
   } else {
     printf("qev test, maximum resident set (median of 3 runs):\n");
     printf("  corpus archive       %12llu bytes  %8ld KiB\n", (unsigned long long)one_bytes, one);
     printf("  ten copies           %12llu bytes  %8ld KiB\n", (unsigned long long)ten_bytes, tenfold);
     printf("  %-4s difference %ld KiB (< %llu KiB)\n", pass ? "PASS" : "FAIL", spread,
            (unsigned long long)PEAK_MEMORY_SPREAD);
+    printf("qev pack, maximum resident set (%u threads):\n", cores);
+    printf("  %-40s %8ld KiB (median of 3 runs)\n", corpus.c_str(), pack);
+    if (!big.empty()) printf("  %-40s %8ld KiB (one run)\n", big.c_str(), pack_big);
+    printf("  %-4s at most %llu KiB (64 MiB and 64 MiB per thread)\n", pack_pass ? "PASS" : "FAIL",
+           (unsigned long long)bound);
   }
   return 0;
 }
@@ -620,7 +667,7 @@ int main(int argc, char** argv) {
   std::string corpus, stub;
   std::vector<int> levels = {1, 6, 9};
   int reps = 9;
-  std::string qev_path;
+  std::string qev_path, pack_tree;
   bool json = false, xz = true, profile = false, peak = false, compact = false;
   uint64_t limit = UINT64_MAX;
   for (int i = 1; i < argc; i++) {
@@ -645,10 +692,11 @@ int main(int argc, char** argv) {
     else if (a == "--compact") compact = true;
     else if (a == "--peak-memory") peak = true;
     else if (a == "--qev" && more) qev_path = argv[++i];
+    else if (a == "--pack-tree" && more) pack_tree = argv[++i];
     else return fputs(USAGE, stderr), 2;
   }
   if (corpus.empty() || levels.empty()) return fputs(USAGE, stderr), 2;
-  if (peak) return peak_memory(corpus, qev_path, json);
+  if (peak) return peak_memory(corpus, qev_path, pack_tree, json);
   if (reps < 7 && !profile) fprintf(stderr, "qev-bench: note: fewer than 7 decode runs\n");
   // Progress goes where the report does not.
   FILE* note = json ? stderr : stdout;
@@ -658,9 +706,10 @@ int main(int argc, char** argv) {
   r.reps = reps;
   r.load_start = loadavg();
 
-  // The files in packing order, read once.
+  // The files in packing order (planned as qev pack plans it), read once.
   qev::ScanResult scan;
   if (!qev::scan_source_tree(corpus, scan)) die(scan.error);
+  qev::plan_pack(scan.entries);
   Bytes all;
   std::vector<qev::PackEntry> entries;
   for (qev::PackEntry& e : scan.entries) {
@@ -690,22 +739,30 @@ int main(int argc, char** argv) {
     p.level = lv;
     qev::PackOptions options;
     options.encoder.level = lv;
-    std::vector<Timing> runs;
+    // Level 9 is also packed on two threads, each run right after one on a
+    // single thread, so that both see the same load.
+    const bool scale = lv == 9 && !profile;
+    std::vector<Timing> runs, two;
     for (int run = 0;; run++) {
-      qev::VectorSink sink;
-      sink.bytes.reserve(all.size() + all.size() / 8 + (1 << 20));
-      qev::PackResult res;
-      Stopwatch sw;
-      if (!qev::write_archive(entries, options, sink, res)) die("packing failed: " + res.error);
-      runs.push_back(sw.elapsed());
-      if (run == 0) p.archive = std::move(sink.bytes);
-      else if (sink.bytes != p.archive) die("level " + std::to_string(lv) + ": two runs gave different archives");
+      for (unsigned threads : {1u, 2u}) {
+        if (threads == 2 && !scale) break;
+        options.threads = threads;
+        qev::VectorSink sink;
+        sink.bytes.reserve(all.size() + all.size() / 8 + (1 << 20));
+        qev::PackResult res;
+        Stopwatch sw(CLOCK_PROCESS_CPUTIME_ID);
+        if (!qev::write_archive(entries, options, sink, res)) die("packing failed: " + res.error);
+        (threads == 1 ? runs : two).push_back(sw.elapsed());
+        if (run == 0 && threads == 1) p.archive = std::move(sink.bytes);
+        else if (sink.bytes != p.archive) die("level " + std::to_string(lv) + ": two runs gave different archives");
+      }
       // Short runs are repeated: a median of 5 under 2 s, of 3 under 8 s.
       int want = profile ? 1 : runs[0].cpu < 2 ? 5 : runs[0].cpu < 8 ? 3 : 1;
       if ((int)runs.size() >= want) break;
     }
     p.runs = (int)runs.size();
     p.time = median(runs);
+    if (scale) p.two_threads = median(two);
     fprintf(note, "qev level %d: %zu bytes, %.1f MB/s\n", lv, p.archive.size(), mbps(r.corpus_bytes, p.time.cpu));
     fflush(note);
     r.packed.push_back(std::move(p));

@@ -4,8 +4,8 @@
 // a registry. Where the installer would ask OK or Cancel the tool goes on as
 // after OK, unless --ask lets the user answer on the terminal. Exit 0 when
 // everything was extracted, 1 when anything failed or the archive is damaged.
-// Ctrl-C cancels as the installer's Cancel button does: the member being
-// written is deleted.
+// Ctrl-C (and SIGTERM, SIGHUP) cancels as the installer's Cancel button
+// does: the member being written is deleted.
 #include <signal.h>
 #include <stdio.h>
 
@@ -31,11 +31,14 @@ int run_extract(const ArchiveCommandOptions& options) {
   if (outcome == ArchiveSession::FAILED) return EXIT_FAILED;
   if (!session.set_destination()) return EXIT_FAILED;
 
-  struct sigaction action = {}, previous = {};
+  // Ctrl-C, a closed terminal and kill cancel alike: the member being
+  // written is dropped, and a file it was to replace stays as it was.
+  struct sigaction action = {}, previous[3] = {};
   action.sa_handler = on_interrupt;
-  sigaction(SIGINT, &action, &previous);
+  const int signals[3] = {SIGINT, SIGTERM, SIGHUP};
+  for (int i = 0; i < 3; i++) sigaction(signals[i], &action, &previous[i]);
   int result = extract_all(nullptr);
-  sigaction(SIGINT, &previous, nullptr);
+  for (int i = 0; i < 3; i++) sigaction(signals[i], &previous[i], nullptr);
   host_ui_end_status();
 
   if (result < 0 && !report_error(nullptr, result, nullptr, 0)) {

@@ -3,8 +3,10 @@
 //   kind  size  attributes  modification time  name
 // Attributes are R (read-only), H (hidden), S (system), A (archive), '-' when
 // clear; a time of "-" means the entry leaves it to the system. With -v the
-// CRC-32 and the call filter of each file stand before the name. An
-// installer's product settings come first (encode/stub_product.h).
+// CRC-32 and the call filter of each file stand before the name. A name that
+// the installer would refuse (safe_name.h) is flagged on standard error, and
+// the exit status is then 1. An installer's product settings come first
+// (encode/stub_product.h).
 #include <stdio.h>
 #include <string.h>
 
@@ -15,6 +17,7 @@
 #include "encode/stub_product.h"
 #include "shell/directory_walk.h"
 #include "shell/report_error.h"
+#include "shell/safe_name.h"
 #include "shell/shell_state.h"
 
 namespace {
@@ -48,6 +51,7 @@ int run_list(const ArchiveCommandOptions& options) {
   qev::InstallerProduct product;
   if (qev::read_product(session.stub_image(), product)) fputs(qev::describe_product(product).c_str(), stdout);
 
+  bool refused = false;
   int result = directory_walk_begin(session.dir_buffer());
   for (uint32_t i = 0; result == 0 && i < header_copy.member_count; i++) {
     DirectoryEntry entry;
@@ -68,6 +72,12 @@ int run_list(const ArchiveCommandOptions& options) {
            attribute_letters(entry.attributes).c_str(),
            dos_stamp(entry.write_date, entry.write_time).c_str(), checks.c_str(),
            host_display((const char*)name, entry.name_len).c_str());
+    if (int refusal = name_refusal(name, entry.name_len)) {
+      // Listed as it stands, and flagged: the installer would not extract it.
+      fflush(stdout);
+      host_ui_fail("%s: %s", host_display((const char*)name, entry.name_len).c_str(), refusal_text(refusal));
+      refused = true;
+    }
   }
   fflush(stdout);
   if (result != 0) {
@@ -76,5 +86,5 @@ int run_list(const ArchiveCommandOptions& options) {
     }
     return EXIT_FAILED;
   }
-  return EXIT_OK;
+  return refused ? EXIT_FAILED : EXIT_OK;
 }

@@ -15,6 +15,7 @@
 #include "cli/pack_output.h"
 #include "cli/stub_locator.h"
 #include "encode/installer.h"
+#include "encode/pack_plan.h"
 #include "encode/product_settings.h"
 #include "encode/source_tree.h"
 #include "encode/stub_product.h"
@@ -118,6 +119,7 @@ int run_pack(const PackCommandOptions& options) {
       return EXIT_USAGE;
     }
   }
+  qev::plan_pack(scan.entries);
 
   if (!output.begin(!stub_image.empty(), error)) return failed(error);
   double last_shown = 0;
@@ -146,13 +148,16 @@ int run_pack(const PackCommandOptions& options) {
   qev::PackResult res;
   bool ok = qev::write_installer(stub_image, scan.entries, options.writer, output.sink(), res, progress);
   if (last_shown > 0) fprintf(stderr, "\r%60s\r", "");
+  for (const std::string& w : res.warnings) fprintf(stderr, "qev pack: warning: %s\n", w.c_str());
   if (!ok) return failed(res.error);
   if (!output.commit(error)) return failed(error);
   if (verbose) name_entries(UINT32_MAX);
 
   if (options.common.verbosity == Verbosity::Quiet) return EXIT_OK;
   // The archive is weighed against the files it holds; the stub is told apart.
-  std::string summary = "packed " + count_of(res.files, "file") + ", " + count_of(res.folders, "folder") +
+  std::string repeats;
+  if (res.repeats) repeats = " (" + std::to_string(res.repeats) + " repeating others, stored once)";
+  std::string summary = "packed " + count_of(res.files, "file") + repeats + ", " + count_of(res.folders, "folder") +
                         ": " + with_commas(res.bytes_in) + " bytes -> " + with_commas(res.archive_size) +
                         " bytes";
   char ratio[64] = "";

@@ -48,10 +48,9 @@ int run_test(const ArchiveCommandOptions& options) {
     char name[0x10000];
     for (uint32_t k = 0; k < entry.name_len; k++) name[k] = (char)raw_name[k];
     name[entry.name_len] = 0;
-    if (!name_stays_inside(raw_name, entry.name_len)) {
+    if (int refusal = name_refusal(raw_name, entry.name_len)) {
       // The installer would not extract it and calls the archive damaged.
-      host_ui_fail("%s: the name leaves the destination folder",
-                   host_display(name, entry.name_len).c_str());
+      host_ui_fail("%s: %s", host_display(name, entry.name_len).c_str(), refusal_text(refusal));
       damaged = true;
       failed++;
       continue;

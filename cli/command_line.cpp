@@ -177,6 +177,15 @@ const std::vector<CommandSpec> COMMANDS = {
             else return "--filter takes auto, none, 16 or 32";
             return "";
           }},
+         {0, "threads", "N", "compress on N threads (default: one per core)",
+          NO_GROUP,
+          [](Invocation& into, const char* v) -> std::string {
+            char* end = nullptr;
+            long n = strtol(v, &end, 10);
+            if (!*v || *end || n < 1 || n > 256) return "--threads takes 1 to 256";
+            into.pack.writer.threads = (unsigned)n;
+            return "";
+          }},
      },
      [](Invocation& into) -> CommonOptions& { return into.pack.common; },
      [](Invocation& into, const char* argument) -> std::string {

@@ -52,3 +52,6 @@ void host_ui_fail(const char* format, ...) __attribute__((format(printf, 1, 2)))
 // UTF-8 with slashes.
 std::string host_display(const char* text);
 std::string host_display(const char* text, size_t length);
+// Why the installer refuses a member's name (a NameRefusal of safe_name.h), as
+// the tool says it after the name: "the name leaves the destination folder".
+const char* refusal_text(int refusal);

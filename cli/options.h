@@ -42,7 +42,7 @@ struct PackCommandOptions {
   std::string timezone;               // --timezone ZONE: the zone of the DOS times written;
                                       // when empty, UTC under SOURCE_DATE_EPOCH, else TZ
   int64_t newest_time = -1;           // SOURCE_DATE_EPOCH: later times are written as this; -1 none
-  qev::PackOptions writer;            // --level N, --filter MODE
+  qev::PackOptions writer;            // --level N, --filter MODE, --threads N
   qev::ProductOptions product;        // --name, --program, --version, --publisher, --folder,
                                       // --icon, --silent-switches, --product: an installer
                                       // of the publisher's own product

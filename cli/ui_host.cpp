@@ -9,6 +9,7 @@
 #include "cli/host_ui.h"
 #include "platform/cp1252.h"
 #include "shell/format.h"
+#include "shell/safe_name.h"
 #include "shell/shell_state.h"
 #include "shell/stub_config.h"
 #include "shell/ui.h"
@@ -27,6 +28,15 @@ std::string host_display(const char* text, size_t length) {
 }
 
 std::string host_display(const char* text) { return host_display(text, strlen(text)); }
+
+const char* refusal_text(int refusal) {
+  switch (refusal) {
+    case NAME_LEAVES: return "the name leaves the destination folder";
+    case NAME_DEVICE: return "the name is a device's, not a file's";
+    case NAME_CONTROL: return "the name holds a control character";
+    default: return "the name is refused";
+  }
+}
 
 void host_ui_end_status() {
   if (!host_ui.status_shown) return;

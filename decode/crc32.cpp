@@ -36,7 +36,9 @@ uint32_t crc_slices[7][256];                     // tables 1..7
 // (folding four lanes over 64 bytes), x^(128+32) and x^(128-32) (one lane
 // over 16 bytes), x^64 (64 to 32 bits) modulo P, and P with its Barrett
 // constant floor(x^64 / P), all bit-reflected.
+#if !QEV_COMPACT
 const uint64_t K1K2[2] __attribute__((aligned(16))) = {0x0154442bd4, 0x01c6e41596};
+#endif
 const uint64_t K3K4[2] __attribute__((aligned(16))) = {0x01751997d0, 0x00ccaa009e};
 const uint64_t K5K0[2] __attribute__((aligned(16))) = {0x0163cd6124, 0};
 const uint64_t POLY[2] __attribute__((aligned(16))) = {0x01db710641, 0x01f7011641};

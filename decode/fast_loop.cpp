@@ -146,14 +146,7 @@ StepResult finish_match(BlockContext& c, uint32_t length, uint32_t distance) {
 }
 
 bool item_input_ready(BlockContext& c) {
-  InputState& in = decoder.in;
-  if (c.pos < in.limit) return true;
-  in.pos = c.pos;
-  in.bit_offset = c.bit_offset;
-  int result = refill_input();
-  c.pos = in.pos;
-  c.bit_offset = in.bit_offset;
-  return result >= 0;
+  return c.pos < decoder.in.limit || refill_reader(c.pos, c.bit_offset) >= 0;
 }
 
 StepResult careful_step(BlockContext& c) {
@@ -232,7 +225,7 @@ __attribute__((always_inline)) inline StepResult fast_run_body(BlockContext& c) 
     refill();
     if ((int32_t)entry < 0) {
       // A literal from the main table, then up to three more on the same
-      // refill.
+      // refill (one more in the compact form).
       bitbuf >>= entry & 63;
       bitsleft -= entry;
       *out++ = (uint8_t)(entry >> 16);
@@ -242,7 +235,7 @@ __attribute__((always_inline)) inline StepResult fast_run_body(BlockContext& c) 
         bitsleft -= entry;
         *out++ = (uint8_t)(entry >> 16);
         entry = litlen[bitbuf & LITLEN_MASK];
-        if ((int32_t)entry < 0) {
+        if (!COMPACT && (int32_t)entry < 0) {
           bitbuf >>= entry & 63;
           bitsleft -= entry;
           *out++ = (uint8_t)(entry >> 16);

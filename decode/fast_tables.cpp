@@ -1,5 +1,6 @@
 #include "decode/fast_tables.h"
 
+#include "decode/compact.h"
 #include "decode/huffman.h"
 #include "decode/input.h"
 #include "decode/length_sets.h"
@@ -37,20 +38,80 @@ void distance_templates(uint32_t* out) {
   }
 }
 
+#if QEV_COMPACT
+// In the compact form (the stub's): each symbol takes its code from
+// build_codes and fills every entry its code begins, the main table cleared
+// first; each subtable is as wide as the longest code through its main
+// entry, found in a first pass and kept in the pointer until the subtable is
+// placed. The codes are prefix-free (not over-subscribed), so no code's
+// entries land on another's.
+int build_fast_table(uint32_t* table, const FastTableKind& kind, const uint8_t* lengths,
+                     const uint32_t* templates, uint32_t n) {
+  const uint32_t main_bits = kind.main_bits;
+  const uint32_t empty = kind.empty;
+  uint32_t codes[LITLEN_SYMBOLS];
+  if (build_codes(lengths, n, codes) != 0) return 0;  // a length above 16
+  const uint32_t main_size = 1u << main_bits;
+  mem_fill32(table, empty, main_size);
+  uint32_t space = 0;
+  for (uint32_t s = 0; s < n; s++) {
+    const uint32_t l = lengths[s];
+    if (l != 0) space += 1u << (MAX_CODE_LENGTH - l);
+    if (l <= main_bits) continue;
+    uint32_t& entry = table[codes[s] & (main_size - 1)];
+    const uint32_t width = l - main_bits;
+    if (entry == empty || width > ((entry >> kind.length_shift) & 31)) {
+      entry = kind.pointer | (width << kind.length_shift);
+    }
+  }
+  if (space > FULL_CODE_SPACE) return 0;
+  uint32_t next = main_size;
+  for (uint32_t s = 0; s < n; s++) {
+    const uint32_t l = lengths[s];
+    if (l == 0) continue;
+    uint32_t* sub = table;
+    uint32_t i = codes[s];
+    uint32_t end = main_size;
+    uint32_t step = l;
+    if (l > main_bits) {
+      uint32_t& entry = table[codes[s] & (main_size - 1)];
+      const uint32_t width = (entry >> kind.length_shift) & 31;
+      if ((entry >> 16) == 0) {
+        if (next + (1u << width) > kind.capacity) return 0;
+        mem_fill32(table + next, empty, 1u << width);
+        entry |= next << 16;
+        next += 1u << width;
+      }
+      sub = table + (entry >> 16);
+      i >>= main_bits;
+      end = 1u << width;
+      step = l - main_bits;
+    }
+    // codes[s] < 2^l, so every index stays inside its table.
+    const uint32_t entry = templates[s] + l * (1 + (1u << kind.length_shift));
+    for (; i < end; i += 1u << step) sub[i] = entry;
+  }
+  return space == FULL_CODE_SPACE || space == 0 ? FAST_BUILT : FAST_BUILT_INCOMPLETE;
+}
+#else
 // The codes are taken in canonical order (by length, then by symbol; see
-// huffman.h), each code filling every entry it begins: in the main table
-// every 2^l-th entry from the code on, or the same within the subtable that
-// its first main_bits bits lead to. Symbols in that order need no code of
-// their own computed and reversed.
+// huffman.h), symbols in that order needing no code of their own computed
+// and reversed.
+//
+// The main table is filled level by level: at level l it is 2^l entries, each
+// code of length l takes one entry, and the level is then copied behind itself
+// to make level l + 1, which replicates every shorter code to all the indices
+// that begin with it (and an empty entry to all that no code begins with).
 //
 // Codes longer than the main width share subtables by their first main_bits
 // bits; being consecutive in canonical order, the codes of one subtable come
-// one after another, the first of them finding the main entry still empty. A
-// subtable is as wide as the deepest code below its main entry: starting from
-// the current code's extra length, the width grows until the codes from the
-// current one on fill it. Only the last subtable of an incomplete code can
-// stay unfilled (the unused code space lies at the end of canonical order);
-// its width stops at the longest code.
+// one after another, the first of them finding the main entry still empty.
+// Each fills every entry of its subtable that it begins. A subtable is as
+// wide as the deepest code below its main entry: starting from the current
+// code's extra length, the width grows until the codes from the current one
+// on fill it. Only the last subtable of an incomplete code can stay unfilled
+// (the unused code space lies at the end of canonical order); its width
+// stops at the longest code.
 int build_fast_table(uint32_t* table, const FastTableKind& kind, const uint8_t* lengths,
                      const uint32_t* templates, uint32_t n) {
   const uint32_t main_bits = kind.main_bits;
@@ -71,41 +132,40 @@ int build_fast_table(uint32_t* table, const FastTableKind& kind, const uint8_t* 
   // over-subscribed, which also keeps every code's entries free of others'.
   uint32_t code = 0;
   const uint32_t main_size = 1u << main_bits;
-  for (uint32_t i = 0; i < main_size; i++) table[i] = empty;
-  uint32_t next = main_size;
-  for (uint32_t len = 1; len <= max_len; len++) {
+  uint32_t len = 1;
+  table[0] = empty;
+  for (; len <= main_bits; len++) {
+    mem_copy_forward(table + (1u << (len - 1)), table, sizeof *table << (len - 1));
     for (uint32_t k = count[len]; k > 0; k--) {
-      // A code fills every entry that it begins: in the main table, or in the
-      // subtable that its first main_bits bits lead to.
-      uint32_t* sub = table;
-      uint32_t i = code;
-      uint32_t end = main_size;
-      uint32_t step = len;
-      if (len > main_bits) {
-        uint32_t& pointer = table[code & (main_size - 1)];
-        if (pointer == empty) {
-          uint32_t width = len - main_bits;
-          uint32_t used = k;
-          while (used < (1u << width) && main_bits + width < max_len) {
-            width++;
-            used = (used << 1) + count[main_bits + width];
-          }
-          if (next + (1u << width) > kind.capacity) return 0;
-          // Entries of an incomplete code's last subtable may have no code.
-          for (uint32_t j = 0; j < (1u << width); j++) table[next + j] = empty;
-          pointer = kind.pointer | (width << kind.length_shift) | (next << 16);
-          next += 1u << width;
+      table[code] = templates[*symbol++] + len * unit;
+      code = next_canonical_code(code, len);
+    }
+  }
+  uint32_t next = main_size;
+  for (; len <= max_len; len++) {
+    for (uint32_t k = count[len]; k > 0; k--) {
+      uint32_t& pointer = table[code & (main_size - 1)];
+      if (pointer == empty) {
+        uint32_t width = len - main_bits;
+        uint32_t used = k;
+        while (used < (1u << width) && main_bits + width < max_len) {
+          width++;
+          used = (used << 1) + count[main_bits + width];
         }
-        sub = table + (pointer >> 16);
-        i = code >> main_bits;
-        end = 1u << ((pointer >> kind.length_shift) & 31);
-        step = len - main_bits;
+        if (next + (1u << width) > kind.capacity) return 0;
+        // Entries of an incomplete code's last subtable may have no code.
+        mem_fill32(table + next, empty, 1u << width);
+        pointer = kind.pointer | (width << kind.length_shift) | (next << 16);
+        next += 1u << width;
       }
-      // code < 2^len keeps every index inside its table.
+      // code < 2^len keeps every index inside the subtable.
       const uint32_t entry = templates[*symbol++] + len * unit;
-      for (; i < end; i += 1u << step) sub[i] = entry;
+      const uint32_t sub = pointer >> 16;
+      const uint32_t sub_end = sub + (1u << ((pointer >> kind.length_shift) & 31));
+      for (uint32_t e = sub + (code >> main_bits); e < sub_end; e += 1u << (len - main_bits)) table[e] = entry;
       code = next_canonical_code(code, len);
     }
   }
   return space == FULL_CODE_SPACE || space == 0 ? FAST_BUILT : FAST_BUILT_INCOMPLETE;
 }
+#endif

@@ -43,10 +43,8 @@ int build_codes(const uint8_t* lengths, uint32_t n, uint32_t* codes) {
 int build_table(int32_t* lookup, int32_t* tree, const uint32_t* codes, const uint8_t* lengths,
                 uint32_t k, uint32_t n) {
   const uint32_t size = 1u << k;
-  for (uint32_t i = 0; i < size; i++) lookup[i] = EMPTY_ENTRY;
-  if (tree != nullptr) {
-    for (uint32_t i = 0; i < 2 * n; i++) tree[i] = EMPTY_ENTRY;
-  }
+  mem_fill32((uint32_t*)lookup, (uint32_t)EMPTY_ENTRY, size);
+  if (tree != nullptr) mem_fill32((uint32_t*)tree, (uint32_t)EMPTY_ENTRY, 2 * n);
   uint32_t next_node = 1;
   for (uint32_t s = 0; s < n; s++) {
     const uint32_t l = lengths[s];

@@ -27,6 +27,10 @@ int start_block();
 // keeps its distance past limit and bit_offset is unchanged.
 // 0, ERR_TRUNCATED (nothing left of the frame), ERR_CANCELLED or -1.
 int refill_input();
+// refill_input for a decoder that keeps the reader's position in locals
+// (pos, bit_offset): writes them to decoder.in, refills, and reads them back.
+// Called only when pos has reached limit.
+int refill_reader(const uint8_t*& pos, uint32_t& bit_offset);
 // Copies up to n stored bytes to dest: first from the next byte boundary in
 // the buffer, then straight from the file (never past the frame). The count
 // delivered (below n when the frame or the file ends first), or ERR_CANCELLED
@@ -70,3 +74,5 @@ inline void consume_bits(const uint8_t*& pos, uint32_t& bit_offset, uint32_t n) 
 // overlap.
 void mem_copy_forward(void* dst, const void* src, size_t n);
 void mem_fill(void* dst, uint8_t value, size_t n);
+// n 32-bit words of `value` (the tables' empty entries).
+void mem_fill32(uint32_t* dst, uint32_t value, size_t n);

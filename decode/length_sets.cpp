@@ -37,16 +37,7 @@ struct Reader {
   uint32_t bit_offset;
 
   // A refill is due when a field or symbol is to start at or past limit.
-  int ensure_input() {
-    InputState& in = decoder.in;
-    if (pos < in.limit) return 0;
-    in.pos = pos;
-    in.bit_offset = bit_offset;
-    int result = refill_input();
-    pos = in.pos;
-    bit_offset = in.bit_offset;
-    return result;
-  }
+  int ensure_input() { return pos < decoder.in.limit ? 0 : refill_reader(pos, bit_offset); }
   void write_back() {
     decoder.in.pos = pos;
     decoder.in.bit_offset = bit_offset;

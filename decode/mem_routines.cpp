@@ -1,4 +1,4 @@
-// The two memory routines of the decoder. The stub has no C library; these are
+// The memory routines of the decoder. The stub has no C library; these are
 // what the decoder uses to move bytes (the compiler may still turn the fill
 // into a memset call, which the stub provides).
 #include "decode/compact.h"
@@ -27,6 +27,17 @@ void mem_fill(void* dst, uint8_t value, size_t n) {
 #else
   while (n != 0) {
     *d++ = value;
+    n--;
+  }
+#endif
+}
+
+void mem_fill32(uint32_t* dst, uint32_t value, size_t n) {
+#if QEV_COMPACT && defined(__x86_64__)
+  __asm__ volatile("rep stosl" : "+D"(dst), "+c"(n) : "a"(value) : "memory");
+#else
+  while (n != 0) {
+    *dst++ = value;
     n--;
   }
 #endif

@@ -16,10 +16,30 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include "archive/layout.h"
+
 namespace qev {
 
 void filter_e8_32(uint8_t* data, size_t size);
 void filter_e8_16(uint8_t* data, size_t size);
+
+// The forward filter of a member that arrives in pieces (flags FLAG_E8_16 or
+// FLAG_E8_32, member size `size`). run() takes `at`, the member's bytes from
+// done() up to offset `have`, filters what it can decide and returns the new
+// done(): every byte before it is final, and the few after it wait for the
+// rest of an operand. Fed the whole member, in any pieces, it gives what the
+// whole-member filter gives.
+class CallFilterRun {
+ public:
+  CallFilterRun(uint8_t flags, uint64_t size) : unit_(flags == FLAG_E8_16 ? 3 : 5), size_(size) {}
+  uint64_t run(uint8_t* at, uint64_t have);
+  uint64_t done() const { return next_; }
+
+ private:
+  uint32_t unit_;      // the call byte and its operand
+  uint64_t size_;
+  uint64_t next_ = 0;  // member offset of the next byte to look at
+};
 // The inverse the stub applies, for tests and for checking.
 void unfilter_e8_32(uint8_t* data, size_t size);
 void unfilter_e8_16(uint8_t* data, size_t size);
@@ -28,5 +48,11 @@ inline bool filter_allowed(size_t size) { return size < 0x80000000u; }
 // True for an x86 (i386 or AMD64) PE executable or library, judged by its
 // content: "MZ", a PE header inside the file with "PE\0\0", and the machine field.
 bool is_x86_pe(const uint8_t* data, size_t size);
+// The same in two steps, for a file read in pieces: the offset of the PE
+// header that the first 64 bytes of an "MZ" file of `size` bytes point to
+// (with 24 bytes inside the file), or 0; then whether those 24 bytes are an
+// x86 PE header.
+uint64_t pe_header_at(const uint8_t* head64, uint64_t size);
+bool is_x86_pe_header(const uint8_t* header24);
 
 }  // namespace qev

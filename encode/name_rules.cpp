@@ -2,6 +2,8 @@
 
 #include <string.h>
 
+#include "shell/safe_name.h"
+
 namespace qev {
 
 std::string check_component(const std::string& c) {
@@ -12,16 +14,9 @@ std::string check_component(const std::string& c) {
     if (strchr("<>:\"/\\|?*", ch)) return std::string("the character '") + (char)ch + "', which Windows does not allow";
   }
   if (c.back() == '.' || c.back() == ' ') return "a name ending in a dot or a space";
-  // Device names, with any extension: compare the part before the first dot.
-  std::string base = c.substr(0, c.find('.'));
-  while (!base.empty() && base.back() == ' ') base.pop_back();
-  for (char& ch : base) if (ch >= 'a' && ch <= 'z') ch = (char)(ch - 'a' + 'A');
-  static const char* devices[] = {"CON", "PRN", "AUX", "NUL"};
-  for (const char* d : devices)
-    if (base == d) return "the reserved device name " + base;
-  if (base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) &&
-      base[3] >= '1' && base[3] <= '9')
-    return "the reserved device name " + base;
+  // The installer refuses these names too (safe_name.h), with any extension.
+  const uint8_t* bytes = (const uint8_t*)c.data();
+  if (names_device(bytes, bytes + c.size())) return "the reserved device name " + c.substr(0, c.find('.'));
   return "";
 }
 

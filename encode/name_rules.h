@@ -3,8 +3,8 @@
 //
 // A name is the member's path relative to the destination folder, in
 // Windows-1252 with backslashes. Refused: an empty component; a component of
-// more than 255 bytes; the device names CON, PRN, AUX, NUL, COM1-COM9 and
-// LPT1-LPT9 in any case, with or without an extension ("nul.txt" too);
+// more than 255 bytes; the names of devices (names_device in safe_name.h: CON,
+// NUL, COM1, ... in any case, with or without an extension, "nul.txt" too);
 // control characters (below 0x20) and < > : " / \ | ? * inside a component;
 // a component ending in a dot or a space; and a name longer than
 // MAX_NAME_LENGTH, so that the installer's paths (at most 259 characters)

@@ -10,6 +10,12 @@ namespace qev {
 
 void FastTable::reset() { std::fill(head.begin(), head.end(), 0); }
 
+void fast_insert_span(FastTable& ft, const uint8_t* buf, uint32_t start, uint32_t len) {
+  uint32_t* head = ft.head.data();
+  for (uint32_t pos = start; pos < start + len; pos++)
+    head[(load32(buf + pos) * 2654435761u) >> (32 - FastTable::BITS)] = pos + 1;
+}
+
 void parse_fast(FastTable& ft, const BlockSpan& b, std::vector<Item>& out) {
   out.clear();
   out.reserve(b.len / 2 + 16);

@@ -56,7 +56,9 @@ void parse_fast(FastTable& table, const BlockSpan& b, std::vector<Item>& out);
 void parse_greedy(MatchFinder& mf, const BlockSpan& b, const ParseParams& pp, std::vector<Item>& out);
 void parse_optimal(MatchFinder& mf, const BlockSpan& b, const ParseParams& pp, ParseStats& stats,
                    std::vector<Item>& out);
-// Inserts positions without parsing (stored blocks at level 0 need none).
+// Inserts positions without parsing (stored blocks at level 0 need none), and
+// a segment's dictionary.
 void insert_span(MatchFinder& mf, uint32_t start, uint32_t len);
+void fast_insert_span(FastTable& table, const uint8_t* buf, uint32_t start, uint32_t len);
 
 }  // namespace qev

@@ -31,6 +31,12 @@ uint32_t ReaderWindow::kept_for(uint32_t selector) const {
   return first_ ? 0 : min32(available(), selector_keep(selector));
 }
 
+void ReaderWindow::continued() {
+  *this = ReaderWindow();
+  first_ = false;
+  last_len_ = 524288;
+}
+
 void ReaderWindow::compressed(uint32_t len, uint32_t selector) {
   uint32_t h = kept_for(selector);
   if (first_) capacity_ = len + 512;

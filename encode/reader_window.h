@@ -22,6 +22,9 @@ uint32_t selector_for(uint32_t need);
 class ReaderWindow {
  public:
   bool first() const { return first_; }
+  // As after a block of WINDOW_SIZE or more bytes: the reader then holds all
+  // that any selector keeps (a segment that continues a stream).
+  void continued();
   // History in front of the next block, before its trimming.
   uint32_t available() const { return first_ ? 0 : history_ + last_len_; }
   // History the next compressed block sees with this selector.

@@ -188,6 +188,7 @@ struct Walker {
         close(fd);
       }
       e.source = path;
+      e.size = (uint64_t)st.st_size;
       e.attributes = 0x20 | ((st.st_mode & S_IWUSR) ? 0 : 0x01);
       out.total_bytes += (uint64_t)st.st_size;
       if (!add(std::move(e))) return;

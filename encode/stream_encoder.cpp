@@ -49,6 +49,14 @@ StreamEncoder::StreamEncoder(const EncoderOptions& options)
     : options_(options), state_(std::make_unique<State>()) {}
 StreamEncoder::~StreamEncoder() = default;
 
+uint32_t StreamEncoder::block_size(const EncoderOptions& o) {
+  return o.block_size ? std::min(o.block_size, MAX_STORED_BLOCK) : MAX_STORED_BLOCK;
+}
+
+bool StreamEncoder::segment_ready(const EncoderOptions& o) {
+  return block_size(o) >= WINDOW_SIZE && o.force_selector < 0;
+}
+
 void StreamEncoder::encode(const uint8_t* data, size_t size, std::vector<uint8_t>& out,
                            StreamReport* report) {
   state_->buf.assign(data, data + size);
@@ -58,24 +66,38 @@ void StreamEncoder::encode(const uint8_t* data, size_t size, std::vector<uint8_t
 
 void StreamEncoder::encode_padded(const uint8_t* buf, size_t size, std::vector<uint8_t>& out,
                                   StreamReport* report) {
+  Segment whole;
+  whole.data = buf;
+  whole.size = size;
+  encode_segment(whole, out, report);
+}
+
+void StreamEncoder::encode_segment(const Segment& seg, std::vector<uint8_t>& out, StreamReport* report) {
   State& s = *state_;
-  if (size == 0) return;  // a stream always holds at least one member record
-  out.reserve(out.size() + size / 2 + 64);
+  if (seg.size == 0) return;  // a stream always holds at least one member record
+  const uint8_t* buf = seg.data;
+  const size_t size = seg.history + seg.size;  // the segment ends here in buf
+  out.reserve(out.size() + seg.size / 2 + 64);
   s.finder.reset(buf);
   const LevelParams lp = level_params(options_.level);
   if (lp.parse.fast) s.fast.reset();
   BlockChoice choice = options_.block;
   if (options_.level == 0) choice.force_stored = true;
   if (!choice.split_items && choice.split_effort == 2) choice.split_effort = lp.split_effort;
-  uint32_t block_size = options_.block_size ? options_.block_size : MAX_STORED_BLOCK;
-  block_size = std::min(block_size, MAX_STORED_BLOCK);
+  const uint32_t block_size = StreamEncoder::block_size(options_);
+  // The dictionary: every position in it can start a match.
+  if (options_.level > 0) {
+    if (lp.parse.fast) fast_insert_span(s.fast, buf, 0, seg.history);
+    else insert_span(s.finder, 0, seg.history);
+  }
   ParseStats stats;
   ReaderWindow win;
+  if (!seg.first) win.continued();
   StreamReport rep;
-  size_t pos = 0;
+  size_t pos = seg.history;
   do {
     uint32_t len = (uint32_t)std::min<size_t>(block_size, size - pos);
-    bool last = pos + len == size;
+    bool last = seg.last && pos + len == size;
     uint32_t available = win.available();
     uint32_t reach = std::min(available, WINDOW_SIZE);
     if (options_.force_selector >= 0 && !win.first())

@@ -9,6 +9,16 @@
 // the block is shorter than the window, all the history the next block could
 // use. The frames are laid end to end, each exactly as long as the reader
 // reads it.
+//
+// A stream may also be compressed in segments, each on its own (and so at the
+// same time as the others): a segment is a run of whole blocks, and every
+// segment but a stream's first starts with the WINDOW_SIZE bytes in front of
+// it as its dictionary. The frames of a stream's segments, laid end to end in
+// order, are the stream. This needs blocks of at least WINDOW_SIZE bytes
+// (segment_ready): then the block in front of a segment alone gives the reader
+// at least WINDOW_SIZE bytes of history, so the reader keeps exactly what each
+// selector says, whatever the blocks before it were, and a segment's frames
+// depend only on its dictionary and its own bytes.
 #include <stddef.h>
 #include <stdint.h>
 
@@ -38,10 +48,25 @@ struct StreamReport {
   uint32_t max_history = 0;       // most history the reader kept before a block
 };
 
+// One segment of a stream: `size` bytes at data + history.
+struct Segment {
+  const uint8_t* data = nullptr;  // the dictionary, the segment's bytes, STREAM_PADDING readable bytes
+  uint32_t history = 0;           // dictionary bytes: 0 in a stream's first segment, else WINDOW_SIZE
+  size_t size = 0;                // a multiple of the block size, except in a stream's last segment
+  bool first = true;              // the stream begins with this segment
+  bool last = true;               // the stream ends with this segment
+};
+
 class StreamEncoder {
  public:
   explicit StreamEncoder(const EncoderOptions& options);
   ~StreamEncoder();
+  // The length of every block but a stream's last.
+  static uint32_t block_size(const EncoderOptions& options);
+  // Whether streams may be cut into segments (blocks of at least WINDOW_SIZE bytes).
+  static bool segment_ready(const EncoderOptions& options);
+  // Appends the frames of one segment to out.
+  void encode_segment(const Segment& segment, std::vector<uint8_t>& out, StreamReport* report = nullptr);
   // Appends the frames of a stream holding `data` to out.
   void encode(const uint8_t* data, size_t size, std::vector<uint8_t>& out, StreamReport* report = nullptr);
   // The same without copying the data: STREAM_PADDING readable bytes must

@@ -5,7 +5,9 @@
 // nothing may be reported, and the closing actions must run.
 //
 // Input (a tiny format, so that small inputs make varied archives):
-//   byte 0   level (value % 10)
+//   byte 0   level (value % 10); value / 10 odd: the entries are planned as
+//            qev pack plans them (folders first, files by kind, identical
+//            files stored once), and packed with value / 20 % 3 + 1 threads
 //   byte 1   bits 0-1 filter (auto, none, 16-bit, 32-bit); bits 2-4 block
 //            size (largest, 64, 500, 3000, 9000, 70000, 2, 13); bits 5-7
 //            stream limit (256 KiB, 1, 100, 2000, 20000, 300000, 64, 4096);
@@ -41,6 +43,7 @@
 
 #include "encode/archive_writer.h"
 #include "encode/name_rules.h"
+#include "encode/pack_plan.h"
 #include "harness.h"
 #include "platform/dos_time.h"
 
@@ -74,7 +77,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 4) return 0;
   Reader in{data, size};
   qev::PackOptions o;
-  o.encoder.level = in.byte() % 10;
+  const uint8_t b0 = in.byte();
+  o.encoder.level = b0 % 10;
+  const bool planned = b0 / 10 % 2;
+  o.threads = b0 / 20 % 3 + 1;
   uint8_t b = in.byte();
   static const qev::FilterMode filters[] = {qev::FilterMode::Auto, qev::FilterMode::None,
                                             qev::FilterMode::E8_16, qev::FilterMode::E8_32};
@@ -138,6 +144,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   if (entries.empty()) return 0;
 
+  if (planned) qev::plan_pack(entries);
   qev::VectorSink sink;
   qev::PackResult packed;
   if (!qev::write_archive(entries, o, sink, packed)) fail("the writer refused: " + packed.error);

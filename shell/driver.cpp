@@ -98,6 +98,9 @@ MemberOutcome extract_file(void* window, const DirectoryEntry& entry, char* name
       int answer = ui_overwrite_prompt();
       if (answer == PROMPT_NO) return MEMBER_DONE;
       if (answer == PROMPT_YES_TO_ALL) stub_config.overwrite_all = 1;
+      // Cancel pressed while the question was up: the loop ends at its head,
+      // the file untouched.
+      if (stub_config.cancel_requested) return MEMBER_DONE;
     }
   }
   if (!create_folder_path(path, name_start, 0)) return asked(window, ERR_CREATE, path);
@@ -111,13 +114,10 @@ MemberOutcome extract_file(void* window, const DirectoryEntry& entry, char* name
   char temp[PATH_BUFFER_SIZE];
   str_copy(temp, sizeof(temp), path);
   char* mark = temp + str_length(temp) - 1;
+  // (A name that ends in a separator names no file: its temporary file lies
+  // beside the folder it names, the rename then fails. The name is never
+  // empty, which would put it beside the destination.)
   const char original = *mark;
-  // A name that ends in a separator names no file (an empty one names the
-  // destination itself): its temporary name would lie a level higher.
-  if (original == '\\' || original == '/') {
-    last_os_error = OS_BAD_PATHNAME;
-    return asked(window, ERR_CREATE, path);
-  }
   FileHandle file = INVALID_FILE;
   for (char digit = '0'; digit <= '9'; digit++) {
     if (digit == original) continue;
@@ -141,13 +141,26 @@ MemberOutcome extract_file(void* window, const DirectoryEntry& entry, char* name
     file_delete(temp);
     return asked(window, ERR_CRC, path);
   }
-  if (!file_rename(temp, path)) {
-    uint32_t error = last_os_error;
+  // Windows replaces no read-only file (and CREATE_ALWAYS, no hidden or
+  // system one): when the replacement is refused, what stands in the way is
+  // cleared and it is tried once more. Only then: a link is replaced at the
+  // first try, and whatever it leads to is never touched.
+  const uint32_t kept_bits = ATTR_READONLY | ATTR_HIDDEN | ATTR_SYSTEM;
+  int placed = file_rename(temp, path);
+  if (!placed) {
+    const uint32_t refused = last_os_error;
+    uint32_t existing = file_get_attributes(path);
+    last_os_error = refused;  // the message's reason, whatever the query left
+    if (existing != NO_ATTRIBUTES && (existing & kept_bits) && !(existing & ATTR_REPARSE_POINT) &&
+        file_set_attributes(path, ATTR_NORMAL)) {
+      placed = file_rename(temp, path);
+    }
+  }
+  if (!placed) {
     file_delete(temp);
-    last_os_error = error;  // the replacement's reason, not the clean-up's
     return asked(window, ERR_CREATE, path);
   }
-  file_set_attributes(path, entry.attributes & (ATTR_READONLY | ATTR_HIDDEN | ATTR_SYSTEM));
+  file_set_attributes(path, entry.attributes & kept_bits);
   return MEMBER_DONE;
 }
 
@@ -164,7 +177,7 @@ struct Folder {
 MemberOutcome extract_member(void* window, const DirectoryEntry& entry, const uint8_t* name,
                              const Folder& folder) {
   const uint32_t folder_len = folder.len;
-  if (!name_stays_inside(name, entry.name_len)) return MEMBER_REFUSED;
+  if (name_refusal(name, entry.name_len)) return MEMBER_REFUSED;
   // Name room: every output path stays within 259 characters.
   if ((int32_t)entry.name_len > (int32_t)(PATH_MAX_CHARS - folder_len)) return MEMBER_DONE;
 

@@ -5,17 +5,21 @@
 # takes it at memory speed), another small file and lumetra.exe, extracted in
 # that order.
 #
-# 1. Cancel while the large member is being decoded: Extract is clicked, and
+# 1. Cancel while the large member is being decoded (an older 3-large.bin is
+#    in the destination already): Extract is clicked, and
 #    as soon as the large file has bytes on disk (under its temporary name,
 #    3-large.bi0: the final name appears only once the member is whole),
 #    Cancel. The decoders let the dialog's messages through while they work,
 #    so the click takes effect inside the member: its partial file is gone,
-#    the members before it stay, nothing after it is extracted, no program is
-#    started and no key is written.
+#    the older 3-large.bin is as it was, the members before it stay, nothing
+#    after it is extracted, no program is started and no key is written.
 # 2. Cancel between members: the prompt for the second file is answered No
 #    after Cancel was clicked; the extraction ends before the next member,
 #    the kept file is untouched, and again no program, no key.
-# Both times the installer's exit code is 1.
+# 3. The installer killed inside the large member: the older 3-large.bin is
+#    as it was (only the temporary file is left, as a killed process leaves
+#    it).
+# The first two times the installer's exit code is 1.
 set -eu
 source "$(dirname "$0")/lib.sh"
 e2e_begin cancel
@@ -39,7 +43,7 @@ partial_file="$dest/3-large.bi0"
 expect_cancelled() {
   cmp -s "$src/1-first.txt" "$dest/1-first.txt" || fail "1-first.txt is missing or wrong"
   cmp -s "$src/2-second.txt" "$dest/2-second.txt" || fail "2-second.txt is missing or wrong"
-  [ ! -e "$dest/3-large.bin" ] || fail "3-large.bin is there after Cancel ($(stat -c %s "$dest/3-large.bin") bytes)"
+  [ "$(cat "$dest/3-large.bin")" = "an older large file" ] || fail "the older 3-large.bin was lost"
   [ ! -e "$partial_file" ] || fail "the partial 3-large.bin is still there ($(stat -c %s "$partial_file") bytes)"
   [ ! -e "$dest/4-last.txt" ] || fail "4-last.txt was extracted after Cancel"
   [ ! -e "$dest/lumetra.exe" ] || fail "lumetra.exe was extracted after Cancel"
@@ -47,32 +51,39 @@ expect_cancelled() {
   key_absent || fail "the uninstall key was written after Cancel"
 }
 
+# hold_inside_large: waits until 3-large.bin's temporary file has bytes, then
+# holds the installer (SIGSTOP) so that what comes next lands inside the
+# member however slow this machine is; sets `partial`.
+hold_inside_large() {
+  partial=0
+  for i in $(seq 600); do
+    partial=$(stat -c %s "$partial_file" 2>/dev/null || echo 0)
+    [ "$partial" -gt 0 ] && break
+    installer_running || break
+    sleep 0.02
+  done
+  [ "$partial" -gt 0 ] || fail "3-large.bin never appeared"
+  pkill -STOP -f "$(basename "$installer")" || fail "the installer's process was not found"
+  partial=$(stat -c %s "$partial_file" 2>/dev/null || echo 0)
+  if [ "$partial" -ge $((LARGE_MB << 20)) ] || [ "$partial" = 0 ]; then
+    pkill -CONT -f "$(basename "$installer")"
+    fail "3-large.bin was complete before the installer could be held"
+  fi
+}
+
 # 1. Inside the large member.
+mkdir -p "$dest"
+echo "an older large file" >"$dest/3-large.bin"
 start_installer "$installer"
 wait_window main >/dev/null
 # Where Cancel is, found while the dialog is idle, so that the click itself
 # takes a moment only.
 cancel_xy=$(probe where main 104) || fail "the Cancel button was not found"
 click main 108
-partial=0
-for i in $(seq 600); do
-  partial=$(stat -c %s "$partial_file" 2>/dev/null || echo 0)
-  [ "$partial" -gt 0 ] && break
-  installer_running || break
-  sleep 0.02
-done
-[ "$partial" -gt 0 ] || fail "3-large.bin never appeared"
-# The installer is held still while Cancel is clicked, so that the click
-# lands inside the member however slow this machine is at that moment; the
-# click waits in the window system's queue until the installer goes on.
-pkill -STOP -f "$(basename "$installer")" || fail "the installer's process was not found"
-partial=$(stat -c %s "$partial_file" 2>/dev/null || echo 0)
-[ ! -e "$dest/3-large.bin" ] || [ "$partial" = 0 ] ||
-  { pkill -CONT -f "$(basename "$installer")"; fail "3-large.bin stands under its final name while it is written"; }
-if [ "$partial" -ge $((LARGE_MB << 20)) ] || [ "$partial" = 0 ]; then
-  pkill -CONT -f "$(basename "$installer")"
-  fail "3-large.bin was complete before Cancel could be clicked"
-fi
+hold_inside_large
+[ "$(cat "$dest/3-large.bin")" = "an older large file" ] ||
+  { pkill -CONT -f "$(basename "$installer")"; fail "3-large.bin was written under its final name"; }
+# The click waits in the window system's queue until the installer goes on.
 # shellcheck disable=SC2086
 xdotool mousemove --sync $cancel_xy click 1
 pkill -CONT -f "$(basename "$installer")"
@@ -104,4 +115,18 @@ for f in 3-large.bin 4-last.txt lumetra.exe lumetra-started.txt; do
 done
 key_absent || fail "the uninstall key was written after Cancel"
 note "cancelled between members: the extraction ended before the next one"
+
+# 3. Killed inside the large member.
+chmod -R u+w "$dest"
+rm -rf "$dest"
+mkdir -p "$dest"
+echo "an older large file" >"$dest/3-large.bin"
+start_installer "$installer"
+wait_window main >/dev/null
+click main 108
+hold_inside_large
+pkill -KILL -f "$(basename "$installer")"
+wait "$INSTALLER_PID" 2>/dev/null || true
+[ "$(cat "$dest/3-large.bin")" = "an older large file" ] || fail "the older 3-large.bin was lost to a kill"
+note "killed inside the large member ($partial bytes written): the older 3-large.bin is as it was"
 rm -rf "$src" "$installer"   # 500 MB that a passing run need not keep

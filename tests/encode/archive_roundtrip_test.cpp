@@ -7,7 +7,9 @@
 
 #include "archive/layout.h"
 #include "encode/archive_writer.h"
+#include "encode/pack_plan.h"
 #include "encode/source_tree.h"
+#include "encode/symbols.h"
 #include "reference_reader.h"
 #include "stub_decode.h"
 #include "test_data.h"
@@ -249,6 +251,121 @@ TEST(StubDecoder, DecodesEveryConstruct) {
   ASSERT_TRUE(qev::write_archive(far, o, sink, res));
   EXPECT_GE(res.report.max_distance, 800000u);
   EXPECT_EQ(stub_check(far, o), "");
+}
+
+std::vector<uint8_t> pack(const std::vector<qev::PackEntry>& entries, const qev::PackOptions& o,
+                          qev::PackResult* result = nullptr) {
+  qev::VectorSink sink;
+  qev::PackResult res;
+  EXPECT_TRUE(qev::write_archive(entries, o, sink, res)) << res.error;
+  if (result) *result = res;
+  return sink.bytes;
+}
+
+// Members as the stub's driver serves them, with the restarts it makes.
+std::vector<StubMember> stub_members(const std::vector<uint8_t>& archive) {
+  std::string path = "/tmp/qev-encode-test-" + std::to_string(getpid()) + ".qev";
+  FILE* f = fopen(path.c_str(), "wb");
+  fwrite(archive.data(), 1, archive.size(), f);
+  fclose(f);
+  std::vector<StubMember> members;
+  EXPECT_EQ(stub_decode_file(path, 0, false, &members, nullptr), "");
+  unlink(path.c_str());
+  return members;
+}
+
+qev::PackEntry member(const std::string& name, std::vector<uint8_t> data) {
+  qev::PackEntry e;
+  e.name = name;
+  e.folder = name.back() == '\\';
+  if (e.folder) e.name.pop_back();
+  e.attributes = e.folder ? 0x10 : 0x20;
+  e.data = std::move(data);
+  return e;
+}
+
+TEST(Repeats, StoredOnceAndServedFromTheBlockTheStubHolds) {
+  // a.bin ends just short of the first block's end, so b.bin (repeated
+  // twice) would cross into the next block; c.dll (repeated) is longer than
+  // a block; d.txt and x\d.txt only share a size; the empty files repeat
+  // without being read.
+  const auto b = testdata::text(100000, 1), c = testdata::x86_code(3 << 19, 2, true);
+  const std::vector<qev::PackEntry> tree = {
+      member("x\\", {}), member("a.bin", testdata::random_bytes(qev::MAX_STORED_BLOCK - 3000, 3)),
+      member("b.bin", b), member("c.dll", c), member("d.txt", testdata::text(5000, 4)),
+      member("e.txt", {}), member("y\\", {}), member("x\\b.bin", b), member("x\\b2.bin", b),
+      member("x\\c.dll", c), member("x\\d.txt", testdata::text(5000, 5)), member("x\\e.txt", {})};
+  std::vector<qev::PackEntry> planned = tree;
+  qev::PlanResult plan = qev::plan_pack(planned);
+  EXPECT_EQ(plan.repeats, 4u);
+  EXPECT_EQ(plan.repeat_bytes, 2 * b.size() + c.size());
+  const char* order[] = {"x", "y", "a.bin", "b.bin", "x\\b.bin", "x\\b2.bin", "c.dll", "x\\c.dll",
+                         "d.txt", "x\\d.txt", "e.txt", "x\\e.txt"};
+  for (size_t i = 0; i < planned.size(); i++) EXPECT_EQ(planned[i].name, order[i]);
+
+  qev::PackOptions o;
+  o.threads = 1;
+  qev::PackResult res;
+  check(planned, o, &res);
+  const std::vector<uint8_t> once = pack(planned, o);
+  EXPECT_EQ(res.repeats, 4u);
+  EXPECT_EQ(res.repeat_bytes, plan.repeat_bytes);
+  o.threads = 3;
+  EXPECT_TRUE(pack(planned, o) == once);
+  const size_t twice = pack(tree, o).size();
+  EXPECT_LT(once.size() + c.size() / 4, twice);
+
+  // Repeats name the first copy's record; only c.dll's repeat goes back, to
+  // the start of the stream that c.dll begins.
+  std::vector<StubMember> m = stub_members(once);
+  ASSERT_EQ(m.size(), planned.size());
+  for (size_t i = 0; i < m.size(); i++) {
+    const uint32_t same = planned[i].same_as;
+    if (same != qev::NOT_A_REPEAT && !planned[i].data.empty()) {
+      EXPECT_EQ(m[i].entry.stream_pos, m[same].entry.stream_pos) << m[i].name;
+      EXPECT_EQ(m[i].entry.stream_offset, m[same].entry.stream_offset) << m[i].name;
+    }
+    EXPECT_EQ(m[i].restarted, m[i].name == "x\\c.dll") << m[i].name;
+  }
+  EXPECT_EQ(m[7].entry.stream_offset, 0u);
+  EXPECT_EQ(m[3].entry.stream_offset, 0u);  // b.bin began a stream rather than cross a block
+  EXPECT_NE(m[3].entry.stream_pos, m[2].entry.stream_pos);
+}
+
+TEST(Repeats, AClaimTheBytesDoNotBearOutIsStoredWhole) {
+  // Same size, other bytes (as when a file changes after planning); a claim
+  // that names a folder, the entry itself or one after it.
+  std::vector<qev::PackEntry> v = {member("f\\", {}), member("a", testdata::text(3000, 1)),
+                                   member("b", testdata::text(3000, 2)), member("c", testdata::text(10, 3)),
+                                   member("d", testdata::text(10, 4))};
+  v[2].same_as = 1;
+  v[3].same_as = 0;
+  v[4].same_as = 4;
+  v[1].same_as = 2;
+  qev::PackResult res;
+  check(v, qev::PackOptions(), &res);
+  EXPECT_EQ(res.repeats, 0u);
+}
+
+TEST(Pipeline, SegmentsAndStreamsGiveTheSameBytesForEveryThreadCount) {
+  // Streams of several segments, a member longer than a segment, and a
+  // stream limit that splits the input in two.
+  std::vector<qev::PackEntry> v = {member("big.exe", testdata::x86_code(5 << 20, 7, true)),
+                                   member("t.txt", testdata::text(1 << 20, 8)),
+                                   member("m.dat", testdata::mixed(3 << 20, 9))};
+  for (int level : {1, 6}) {
+    SCOPED_TRACE("level " + std::to_string(level));
+    qev::PackOptions o;
+    o.encoder.level = level;
+    o.stream_limit = 6 << 20;
+    o.threads = 1;
+    qev::PackResult res;
+    const std::vector<uint8_t> one = pack(v, o, &res);
+    EXPECT_EQ(res.streams, 2u);
+    o.threads = 3;
+    EXPECT_TRUE(pack(v, o) == one);
+    if (level == 6) check(v, o);
+  }
 }
 
 TEST(Corpus, PacksAndRestoresTheBenchmarkCorpus) {

@@ -92,11 +92,23 @@ TEST(CallFilter, RandomRoundTrips) {
     for (int m : {2, 4}) {
       std::vector<uint8_t> f = d;
       m == 4 ? qev::filter_e8_32(f.data(), f.size()) : qev::filter_e8_16(f.data(), f.size());
-      std::vector<uint8_t> g = f;
+      std::vector<uint8_t> g = f, whole = f;
       stub_unfilter(f, m);
       EXPECT_EQ(f, d) << seed;
       m == 4 ? qev::unfilter_e8_32(g.data(), g.size()) : qev::unfilter_e8_16(g.data(), g.size());
       EXPECT_EQ(g, d) << seed;
+      // The member arriving in pieces of 1 to a few hundred bytes: operands
+      // cut between pieces wait for the next one.
+      std::vector<uint8_t> h = d;
+      qev::CallFilterRun run(m == 4 ? FLAG_E8_32 : FLAG_E8_16, h.size());
+      uint64_t have = 0;
+      for (uint32_t k = 0; have < h.size(); k++) {
+        have = std::min<uint64_t>(h.size(), have + 1 + (k * 2654435761u >> 24) % (k % 3 ? 7 : 400));
+        uint64_t done = run.run(h.data() + run.done(), have);
+        EXPECT_TRUE(done <= have && done + m >= have) << seed;
+      }
+      EXPECT_EQ(run.done(), h.size());
+      EXPECT_EQ(h, whole) << seed;
     }
   }
 }

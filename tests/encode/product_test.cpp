@@ -48,7 +48,7 @@ TEST(ProductSettings, RefusedWithAMessageNamingTheOption) {
       {"--name", "Acme\\Tool", "--name: 'Acme\\Tool' cannot name a folder"},
       {"--name", "Acme|Tool", "--name: 'Acme|Tool' cannot name a folder"},
       {"--name", "Acme.", "--name: 'Acme.' cannot name a folder: a name ending in a dot"},
-      {"--name", "con", "the reserved device name CON"},
+      {"--name", "con", "the reserved device name con"},
       {"--name", "\xE7\x94\xB0\xE4\xB8\xAD", "--name: '\xE7\x94\xB0\xE4\xB8\xAD' has characters that Windows-1252 does not have"},
       {"--name", "Acme\tTool", "--name: 'Acme\tTool' has a control character"},
       {"--name", std::string(65, 'n'), "is 65 characters long; at most 64 fit"},

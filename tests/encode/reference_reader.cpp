@@ -2,6 +2,8 @@
 
 #include <string.h>
 
+#include <utility>
+
 namespace refread {
 namespace {
 
@@ -343,9 +345,19 @@ std::string read_archive(const std::vector<uint8_t>& file, size_t base, Archive&
   if (at != size) return "bytes after the last directory block";
   // Members.
   std::map<uint32_t, std::vector<uint8_t>> streams;
+  // Records read so far: a member may name an earlier member's record (one
+  // copy of identical files), which must then hold its size, flags and CRC.
+  std::map<std::pair<uint32_t, uint32_t>, const Member*> records;
   uint32_t last_stream = 0, last_end = 0;
   for (Member& m : a.members) {
     if (m.flags & 1) continue;
+    auto again = records.find({m.stream_pos, m.stream_offset});
+    if (again != records.end()) {
+      const Member& f = *again->second;
+      if (f.size != m.size || f.flags != m.flags || f.crc32 != m.crc32) return "repeat differs from its record";
+      m.data = f.data;
+      continue;
+    }
     if (m.stream_pos < 42 || m.stream_pos + 6 > a.directory_pos) return "stream_pos outside the stream area";
     if (memcmp(d + m.stream_pos, "QEVLH\0", 6) != 0) return "stream magic missing";
     auto it = streams.find(m.stream_pos);
@@ -390,6 +402,7 @@ std::string read_archive(const std::vector<uint8_t>& file, size_t base, Archive&
     if (u32(s.data() + data_at + m.size) != m.crc32) return "CRC word differs for " + m.name;
     last_stream = m.stream_pos;
     last_end = (uint32_t)(data_at + m.size + 4);
+    records[{m.stream_pos, m.stream_offset}] = &m;
   }
   return "";
 }

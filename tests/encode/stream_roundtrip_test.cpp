@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "encode/stream_encoder.h"
+#include "encode/symbols.h"
 #include "reference_reader.h"
 #include "test_data.h"
 
@@ -187,6 +188,51 @@ TEST(StreamRoundTrip, DeterministicOutput) {
     EXPECT_EQ(std::vector<uint8_t>(y.begin(), y.begin() + x.size()), x);
     EXPECT_EQ(std::vector<uint8_t>(y.begin() + x.size(), y.end()), x);
   }
+}
+
+TEST(StreamRoundTrip, SegmentsCompressedApartMakeOneStream) {
+  // Random bytes repeated with a period a little below the window, then
+  // text: with blocks of the window's size and one block per segment, the
+  // second segment can only shrink through matches into its dictionary, and
+  // the reader must take the frames of all segments, laid end to end, as one
+  // stream.
+  const uint32_t w = qev::WINDOW_SIZE;
+  auto data = testdata::random_bytes(w - 1000, 21);
+  while (data.size() < 2 * w) data.push_back(data[data.size() - (w - 1000)]);
+  auto tail = testdata::text(w + 1000, 22);
+  data.insert(data.end(), tail.begin(), tail.end());
+  std::vector<uint8_t> padded = data;
+  padded.resize(data.size() + qev::StreamEncoder::STREAM_PADDING, 0);
+  for (int l : {0, 1, 6, 9}) {
+    SCOPED_TRACE("level " + std::to_string(l));
+    qev::EncoderOptions o = level(l);
+    o.block_size = w;
+    qev::StreamEncoder enc(o);
+    ASSERT_TRUE(qev::StreamEncoder::segment_ready(o));
+    std::vector<uint8_t> frames;
+    size_t second = 0;
+    for (size_t at = 0; at < data.size(); at += w) {
+      qev::Segment seg;
+      seg.history = at ? w : 0;
+      seg.data = padded.data() + at - seg.history;
+      seg.size = std::min<size_t>(w, data.size() - at);
+      seg.first = at == 0;
+      seg.last = at + seg.size == data.size();
+      size_t before = frames.size();
+      enc.encode_segment(seg, frames);
+      if (at == w) second = frames.size() - before;
+    }
+    std::vector<uint8_t> out;
+    refread::Constructs seen;
+    EXPECT_EQ(refread::read_stream(frames.data(), frames.size(), 0, out, seen), "");
+    EXPECT_TRUE(out == data);
+    if (l > 0) EXPECT_LT(second, 2000u);
+  }
+  // Blocks shorter than the window leave the reader's history to the blocks
+  // before, so such streams are never cut.
+  qev::EncoderOptions small = level(6);
+  small.block_size = w - 1;
+  EXPECT_FALSE(qev::StreamEncoder::segment_ready(small));
 }
 
 }  // namespace

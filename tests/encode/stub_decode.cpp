@@ -48,6 +48,8 @@ std::string stub_decode_file(const std::string& path, uint32_t base, bool keep_d
       if (keep_data) unlink(out_path.c_str());
       FileHandle f = keep_data ? file_create(out_path.c_str(), 0) : file_open("/dev/null", ACCESS_WRITE);
       if (f == INVALID_FILE) { error = "cannot create the member file"; break; }
+      m.restarted = m.entry.size && decoder.current_stream == base + m.entry.stream_pos + 6 &&
+                    m.entry.stream_offset < decoder.window_start;
       int r = decode_member(f, m.entry.stream_pos, m.entry.stream_offset, m.entry.size, m.entry.flags);
       file_close(f);
       m.crc = decoder.member_crc;

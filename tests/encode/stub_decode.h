@@ -14,6 +14,7 @@ struct StubMember {
   std::string name;
   std::vector<uint8_t> data;  // restored bytes, when asked for
   uint32_t crc = 0;           // what decode_member left in member_crc
+  bool restarted = false;     // its stream was held, but its record lay before the held block
 };
 
 // Decodes every member of the archive that starts at `base` in the file at

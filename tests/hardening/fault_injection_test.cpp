@@ -372,10 +372,14 @@ void earlier_extraction(const Sample& s, const std::string& destination) {
 
 // A failed attribute query, in a fresh extraction and over an earlier one
 // (without Yes To All: each existing file raises the question, answered Yes;
-// the read-only ones cannot be replaced, "Cannot create", OK goes on). What
-// it leads to depends on what the query found in the run without faults:
+// the read-only ones are refused at first and replaced once their attributes
+// are cleared). What it leads to depends on what the query found in the run
+// without faults:
 //  - nothing: nothing changes (a folder then made, a question not asked);
-//  - the file that a member replaces: that file is replaced without a question;
+//  - the file that a member replaces, asked about: that file is replaced
+//    without a question;
+//  - a read-only file whose replacement was refused: its attributes are not
+//    cleared, and it stays: "Cannot create" with the refusal's reason;
 //  - a folder on a member's way: it cannot be told from a link, so it is not
 //    gone through: a file member is reported and skipped ("Cannot create"), a
 //    folder entry ends the extraction ("Cannot create folder"), with no
@@ -392,9 +396,7 @@ TEST_F(FaultInjection, AFailedAttributeQuery) {
       Expected base = all_done(s);
       if (earlier) {
         for (size_t i = 0; i < s.entries.size(); i++) {
-          if (s.entries[i].folder) continue;
-          base.prompts.push_back((int)i);
-          if (s.entries[i].attributes & 1) base.reports.push_back({ERR_CREATE, (int)i, "", true, 0});
+          if (!s.entries[i].folder) base.prompts.push_back((int)i);
         }
         base.all_present = true;  // replaced by the same bytes, or left as they were
         base.os_line = "\nAccess denied";
@@ -410,10 +412,14 @@ TEST_F(FaultInjection, AFailedAttributeQuery) {
         Observation obs = run_extraction(s.bytes, r);
         Expected e = base;
         const bool folder_entry = c.entry >= 0 && s.entries[(size_t)c.entry].folder;
-        // The driver's own query is the question's, of a file's path; the
-        // others are of folders, the destination's (before any entry) or a
-        // member's.
-        const bool question = c.context == CTX_DRIVER;
+        // The driver's first query for a file is the question's, a second
+        // one follows a refused replacement; the others are of folders, the
+        // destination's (before any entry) or a member's.
+        const bool driver = c.context == CTX_DRIVER;
+        bool question = driver;
+        for (uint32_t m = 1; m < n; m++) {
+          if (queries[m - 1].context == CTX_DRIVER && queries[m - 1].entry == c.entry) question = false;
+        }
         if (!c.found) {
           // as in the clean run
         } else if (c.entry < 0) {
@@ -423,6 +429,9 @@ TEST_F(FaultInjection, AFailedAttributeQuery) {
           e.all_present = true;
         } else if (question) {
           e.prompts.erase(std::find(e.prompts.begin(), e.prompts.end(), c.entry));
+        } else if (driver) {
+          e.reports.push_back({ERR_CREATE, c.entry, "", true, 0});
+          e.os_line = "\nAccess denied";
         } else {
           std::vector<Report> reports;
           for (const Report& b : base.reports) {

@@ -79,5 +79,18 @@ int main(int argc, char** argv) {
       save(dir + "/fuzz_round_trip/seed" + std::to_string(k++), in);
     }
   }
+  // Planned as qev pack plans (level + 10, + 20 per extra thread): files
+  // repeated in other folders and empty files, stored once.
+  for (uint8_t b0 : {11, 36, 59}) {
+    Bytes in = {b0, 0x25, 0, 0};
+    Bytes text = text_bytes(3000, b0);
+    entry(in, 0, "readme", text, (uint16_t)text.size());
+    entry(in, 4, "readme", text, (uint16_t)text.size());
+    entry(in, 16 | 8, "pattern", {'x', 'y', 0xE8, 7}, 9000);
+    entry(in, 16 | 12, "pattern2", {'x', 'y', 0xE8, 7}, 9000);
+    entry(in, 0, "empty", {}, 0);
+    entry(in, 8, "empty", {}, 0);
+    save(dir + "/fuzz_round_trip/seed" + std::to_string(k++), in);
+  }
   return 0;
 }

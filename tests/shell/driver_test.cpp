@@ -485,6 +485,47 @@ TEST_F(Driver, CancelDuringALargeMemberStopsItMidway) {
   EXPECT_EQ(decoder.drain_hook, nullptr);
 }
 
+// A file that a member is to replace stays exactly as it was whenever the
+// replacement fails: a damaged member, a full disk, Cancel pressed while the
+// overwrite question was up (and then Yes). Nothing stands under a
+// temporary name afterwards, and no partial file under the member's.
+TEST_F(Driver, AnExistingFileSurvivesAFailedReplacement) {
+  enum Failure { DAMAGED, DISK_FULL, CANCEL_AT_THE_QUESTION };
+  for (Failure failure : {DAMAGED, DISK_FULL, CANCEL_AT_THE_QUESTION}) {
+    SCOPED_TRACE(failure);
+    TestArchive a;
+    int s = a.add_stream();
+    size_t keep = a.add_file(s, "keep.txt", pattern(100000, 21));
+    a.add_file(s, "after.txt", "after");
+    if (failure == DAMAGED) {
+      a.entries[keep].e.crc32 = 7;
+      a.entries[keep].keep_crc = true;
+    }
+    ASSERT_EQ(mkdir(out("").c_str(), 0777), 0);
+    write_file(out("keep.txt"), std::string("old"));
+    bytes = a.build();
+    ASSERT_EQ(open_archive(bytes), 1);
+    stub_config.overwrite_all = 0;
+    set_destination(scratch.win("out"));
+    fault_reset();
+    if (failure == DISK_FULL) fault_arm(FAULT_SHORT_WRITE, 1);
+    if (failure == CANCEL_AT_THE_QUESTION) fake_ui.on_prompt = [] { stub_config.cancel_requested = 1; };
+    EXPECT_EQ(extract_all(&window), 0);
+
+    EXPECT_EQ(read_file(out("keep.txt")), "old");
+    EXPECT_EQ(list_tree(out("")), (failure == DAMAGED ? std::vector<std::string>{"after.txt", "keep.txt"}
+                                                     : std::vector<std::string>{"keep.txt"}));
+    EXPECT_EQ(fault_calls(FAULT_CREATE), failure == CANCEL_AT_THE_QUESTION ? 0u : failure == DAMAGED ? 2u : 1u);
+    EXPECT_EQ(fake_box_texts().size(), failure == CANCEL_AT_THE_QUESTION ? 0u : 1u);
+
+    file_close(archive_file);
+    archive_file = INVALID_FILE;
+    fake_ui_reset();
+    stub_config_reset();
+    ASSERT_EQ(system(("rm -rf '" + out("") + "'").c_str()), 0);
+  }
+}
+
 TEST_F(Driver, CancelBetweenMembersEndsTheLoop) {
   TestArchive a;
   int s = a.add_stream();
@@ -541,26 +582,34 @@ TEST_F(Driver, AnyOtherPromptAnswerReplacesAndFoldersRaiseNoPrompt) {
   EXPECT_EQ(fake_ui.boxes[0].text, "Cannot create " + out_win("folder") + "\nAccess denied");
 }
 
-TEST_F(Driver, AReadOnlyExistingFileCannotBeCreated) {
+// Reinstalling over read-only files: each is replaced and gets the member's
+// attributes. When the replacement is refused even so (here: the second
+// attempt fails), the old file stays, with its bytes, and is reported.
+TEST_F(Driver, ReinstallOverReadOnlyFiles) {
   TestArchive a;
   int s = a.add_stream();
-  a.add_file(s, "locked", "new");
-  a.add_file(s, "after", "still extracted");
+  a.add_file(s, "locked", "new", 0x20);
+  a.add_file(s, "kept read-only", "new too", 0x21);
+  a.add_file(s, "refused", "never");
   ASSERT_EQ(mkdir(scratch.host("out").c_str(), 0777), 0);
-  write_file(out("locked"), std::string("old"));
-  ASSERT_EQ(chmod(out("locked").c_str(), 0444), 0);
+  for (const char* name : {"locked", "kept read-only", "refused"}) {
+    write_file(out(name), std::string("old"));
+    ASSERT_EQ(chmod(out(name).c_str(), 0444), 0);
+  }
   bytes = a.build();
   ASSERT_EQ(open_archive(bytes), 1);
   stub_config.overwrite_all = 0;  // the prompt answers Yes
   set_destination(scratch.win("out"));
   fault_reset();
+  fault_arm(FAULT_RENAME, 6, OS_ACCESS_DENIED);  // "refused": its second attempt
   EXPECT_EQ(extract_all(&window), 0);
-  EXPECT_EQ(fault_calls(FAULT_CREATE), 2u) << "one each";
-  EXPECT_EQ(read_file(out("locked")), "old");
-  EXPECT_EQ(read_file(out("after")), "still extracted");
-  ASSERT_EQ(fake_ui.boxes.size(), 1u);
-  EXPECT_EQ(fake_ui.boxes[0].text, "Cannot create " + out_win("locked") + "\nAccess denied");
-  EXPECT_EQ(fake_ui.boxes[0].style, 0x31u);
+  EXPECT_EQ(read_file(out("locked")), "new");
+  EXPECT_NE(mode_of(out("locked")) & 0200, 0u);
+  EXPECT_EQ(read_file(out("kept read-only")), "new too");
+  EXPECT_EQ(mode_of(out("kept read-only")) & 0222, 0u);
+  EXPECT_EQ(read_file(out("refused")), "old");
+  EXPECT_EQ(fake_box_texts(), std::vector<std::string>{"Cannot create " + out_win("refused") + "\nAccess denied"});
+  EXPECT_EQ(list_tree(out("")), (std::vector<std::string>{"kept read-only", "locked", "refused"}));
   EXPECT_TRUE(closing_actions_ran());
 }
 
@@ -624,15 +673,19 @@ TEST_F(Driver, AFolderEntryThatCannotBeMadeEndsTheExtraction) {
   EXPECT_FALSE(closing_actions_ran());
 }
 
-TEST_F(Driver, NamesThatLeaveTheDestinationAreNotExtracted) {
+// Names that leave the destination, name devices (Windows would write to
+// the device: a serial port received the bytes) or hold control characters.
+TEST_F(Driver, RefusedNamesAreNotExtracted) {
   TestArchive a;
   int s = a.add_stream();
   a.add_file(s, "good1.txt", "one");
   for (const char* evil : {"..\\evil1.txt", "sub\\..\\..\\evil2.txt", "sub/../../evil3.txt",
                            "\\evil4.txt", "/evil5.txt", "C:evil6.txt", "good.txt:stream",
-                           "...\\evil7.txt"}) {
+                           "...\\evil7.txt", "NUL .txt", "sub\\COM1.log", "con", "lpt\xB9",
+                           "CONOUT$.txt", "new\nline"}) {
     a.add_file(s, evil, "evil");
   }
+  a.add_folder("aux");
   a.add_folder("..\\evil_folder");
   a.add_folder("C:\\evil_folder");
   a.add_file(s, "good2.txt", "two");

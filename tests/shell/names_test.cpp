@@ -128,25 +128,45 @@ TEST(Primitives, LengthAndBoundedCopy) {
   EXPECT_EQ(str_copy(dst, 0, ""), 0);
 }
 
-bool inside(const std::string& name) {
-  return name_stays_inside((const uint8_t*)name.data(), (uint32_t)name.size()) != 0;
+int refusal(const std::string& name) {
+  return name_refusal((const uint8_t*)name.data(), (uint32_t)name.size());
 }
 
 TEST(SafeName, RefusesNamesThatLeaveTheDestination) {
   for (const char* name :
        {"\\windows\\system32\\evil.dll", "/etc/passwd", "C:\\evil.exe", "C:evil.exe",
         "readme.txt:stream", "..\\evil.exe", "../evil.exe", "a\\..\\..\\evil.exe",
-        "a/../../evil.exe", "a\\..", "..", "...", ".. ", ". .", "a\\... \\b", "\\\\server\\share"}) {
-    EXPECT_FALSE(inside(name)) << name;
+        "a/../../evil.exe", "a\\..", "..", "...", ".. ", ". .", "a\\... \\b", "\\\\server\\share", ""}) {
+    EXPECT_EQ(refusal(name), NAME_LEAVES) << name;
   }
-  std::string with_nul("a\0..\\x", 6);
-  EXPECT_FALSE(inside(with_nul));
+}
+
+// Every form that Windows opens as a device, in any component.
+TEST(SafeName, RefusesDevices) {
+  for (const char* name :
+       {"CON", "prn", "Aux", "nul", "NUL.txt", "nul.tar.gz", "NUL .txt", "nul ", "nul...", "nul. .",
+        "COM0", "com9.log", "LPT1", "lpt9 .x", "sub\\COM1.log", "a/b/aux.c", "CONIN$", "conout$.txt",
+        "COM\xB9", "lpt\xB2.txt", "COM\xB3", "docs\\Con\\readme.txt"}) {
+    EXPECT_EQ(refusal(name), NAME_DEVICE) << name;
+  }
+  for (const char* name : {"CONX", "CO", "COM", "COM10", "LPT", "COMA", "COM\xB4", "NUL_", " NUL",
+                           "xnul.txt", "CONIN", "CONOUT", "CONIN$$", "nul_\\x", "auxiliary.txt"}) {
+    EXPECT_EQ(refusal(name), NAME_OK) << name;
+  }
+}
+
+TEST(SafeName, RefusesControlCharacters) {
+  for (const std::string& name : {std::string("a\0..\\x", 6), std::string("line\nbreak"),
+                                  std::string("esc\x1B[2J"), std::string("dir\x01\\f")}) {
+    EXPECT_EQ(refusal(name), NAME_CONTROL) << name;
+  }
 }
 
 TEST(SafeName, KeepsEverythingElse) {
   for (const char* name : {"readme.txt", "docs\\readme.txt", "a/b.txt", ".profile", "a..b",
-                           "..a", "a.\\b", ".\\x", "x\\.", "dir\\", "", "...a", "\xE9t\xE9.txt"}) {
-    EXPECT_TRUE(inside(name)) << name;
+                           "..a", "a.\\b", ".\\x", "x\\.", "dir\\", "...a", "\xE9t\xE9.txt",
+                           "\x7F\x80\x81"}) {
+    EXPECT_EQ(refusal(name), NAME_OK) << name;
   }
 }
 

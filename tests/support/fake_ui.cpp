@@ -23,6 +23,7 @@ int ui_message_box(void* owner, const char* text, const char* caption, uint32_t 
 
 int ui_overwrite_prompt() {
   fake_ui.prompts.push_back(stub_config.destination);
+  if (fake_ui.on_prompt) fake_ui.on_prompt();
   if (fake_ui.prompt_answers.empty()) return PROMPT_YES;
   int answer = fake_ui.prompt_answers.front();
   fake_ui.prompt_answers.pop_front();

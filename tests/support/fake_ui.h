@@ -30,6 +30,8 @@ struct FakeUi {
   // Scripted answers, taken from the front; when empty, the default answers.
   std::deque<int> box_answers;     // default ANSWER_OK
   std::deque<int> prompt_answers;  // default PROMPT_YES
+  // Called while the prompt is up (the user may press Cancel meanwhile).
+  std::function<void()> on_prompt;
   // Records.
   std::vector<FakeBox> boxes;
   std::vector<std::string> prompts;   // stub_config.destination when asked
