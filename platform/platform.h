@@ -80,6 +80,9 @@ extern FileHandle archive_file;
 // Where the next read_archive reads, as the readers know it. read_archive
 // advances it; whoever seeks archive_file stores the new position here.
 extern uint32_t file_pos;
+// Every byte that file_write has written since the process began: the
+// installer's progress.
+extern uint64_t bytes_written;
 
 // Memory: fixed blocks from the process heap. last_os_error untouched.
 void* mem_alloc(uint32_t size);                 // uninitialised block or null

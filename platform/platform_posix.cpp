@@ -41,6 +41,7 @@
 uint32_t last_os_error = 0;
 FileHandle archive_file = INVALID_FILE;
 uint32_t file_pos = 0;
+uint64_t bytes_written = 0;
 
 namespace {
 
@@ -249,6 +250,7 @@ int32_t file_write(FileHandle file, const void* buffer, uint32_t count) {
     last_os_error = OS_DISK_FULL;
     return -1;
   }
+  bytes_written += count;
   return (int32_t)count;
 }
 

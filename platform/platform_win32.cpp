@@ -10,6 +10,7 @@
 uint32_t last_os_error = 0;
 FileHandle archive_file = INVALID_FILE;
 uint32_t file_pos = 0;
+uint64_t bytes_written = 0;
 
 // Counts must stay representable in the int32_t results.
 static const DWORD MAX_TRANSFER = 0x7FFFFFFF;
@@ -86,6 +87,7 @@ int32_t file_write(FileHandle file, const void* buffer, uint32_t count) {
     last_os_error = ERROR_DISK_FULL;
     return -1;
   }
+  bytes_written += count;
   return (int32_t)count;
 }
 

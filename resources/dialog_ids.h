@@ -17,6 +17,7 @@
 #define CTL_OVERWRITE 106     /* BUTTON: overwrite check box */
 #define CTL_FOLDER_LABEL 107  /* STATIC: "Extract to Folder:" */
 #define CTL_EXTRACT 108       /* BUTTON: &Extract, the default button */
+#define CTL_PROGRESS 111      /* msctls_progress32: the extraction's progress */
 
 /* Overwrite prompt. 107..110 receive the dialog font; the icon does not. */
 #define CTL_QUESTION 107      /* STATIC: the question */

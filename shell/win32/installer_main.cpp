@@ -1,5 +1,7 @@
 #include "shell/win32/installer_main.h"
 
+#include <commctrl.h>
+
 #include "platform/platform.h"
 #include "resources/dialog_ids.h"
 #include "shell/shell_state.h"
@@ -24,6 +26,8 @@ int WINAPI installer_main(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   GetModuleFileNameA(instance, message_buffer, MESSAGE_BUFFER_SIZE);
   if (!startup_open_archive(message_buffer)) return 1;
 
+  // Registers the progress bar's window class (the common controls).
+  InitCommonControls();
   app_instance = instance;
   dialog_brush = CreateSolidBrush(GetSysColor(COLOR_BTNFACE));
   dialog_font = create_dialog_font();

@@ -59,8 +59,9 @@ INT_PTR extract(HWND window) {
   // path; what comes back names the installer itself.
   if (result < 0) report_error(window, result, nullptr, 0);
   // A product that starts no program says where it now is (the driver left
-  // the folder in destination).
+  // the folder in destination), over a full bar.
   if (installer_exit_code() == 0 && *stub_config.done_format) {
+    show_progress();
     format_message(message_buffer, MESSAGE_BUFFER_SIZE, stub_config.done_format,
                    stub_config.destination, nullptr);
     MessageBoxA(window, message_buffer, stub_config.title, MB_OK | MB_ICONINFORMATION);

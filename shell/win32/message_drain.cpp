@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include "shell/ui.h"
+#include "shell/win32/dialogs.h"
 
 void drain_message_queue() {
   MSG message;
@@ -26,5 +27,6 @@ void pump_messages() {
   const DWORD now = GetTickCount();
   if (now - last_pump < PUMP_INTERVAL_MS) return;
   last_pump = now;
+  show_progress();  // the bar moves inside a long member too
   drain_message_queue();
 }

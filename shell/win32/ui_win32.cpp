@@ -3,7 +3,11 @@
 // USER32, KERNEL32 or ADVAPI32 call.
 #include <windows.h>
 
+#include <commctrl.h>
+
+#include "platform/platform.h"
 #include "resources/dialog_ids.h"
+#include "shell/stub_config.h"
 #include "shell/ui.h"
 #include "shell/win32/dialogs.h"
 #include "shell/win32/win32_state.h"
@@ -18,9 +22,28 @@ int ui_overwrite_prompt() {
                               overwrite_prompt_proc, 0);
 }
 
-void ui_set_status(void* window, const char* text) {
+// The status line and the progress bar are shown at most every
+// PROGRESS_INTERVAL_MS: setting a control's text costs a round trip to the
+// window system, which for small files would take longer than the files.
+static const DWORD PROGRESS_INTERVAL_MS = 50;
+static HWND status_window;
+static const char* status_text;  // the latest status line (in message_buffer)
+static DWORD progress_shown_at;
+
+void show_progress() {
+  progress_shown_at = GetTickCount();
   // What SetDlgItemTextA sends, sent directly.
-  SendDlgItemMessageA((HWND)window, CTL_STATUS, WM_SETTEXT, 0, (LPARAM)text);
+  SendDlgItemMessageA(status_window, CTL_STATUS, WM_SETTEXT, 0, (LPARAM)status_text);
+  // The bar's range is 0 to 100: the share of the files' bytes written.
+  if (stub_config.total_size)
+    SendDlgItemMessageA(status_window, CTL_PROGRESS, PBM_SETPOS,
+                        (WPARAM)(bytes_written * 100 / stub_config.total_size), 0);
+}
+
+void ui_set_status(void* window, const char* text) {
+  status_window = (HWND)window;
+  status_text = text;
+  if (GetTickCount() - progress_shown_at >= PROGRESS_INTERVAL_MS) show_progress();
 }
 
 uint32_t ui_current_folder(char* out, uint32_t capacity) {

@@ -416,7 +416,10 @@ check_dialog_font() {
 check_startup_calls() {
   traced_calls user32.GetSysColor | grep -qx 0000000f || fail "GetSysColor(COLOR_BTNFACE) was not called"
   local colour
-  colour=$(grep -a 'Ret  user32.GetSysColor() retval=' "$WORK/installer.log" | head -1 | sed -E 's/.*retval=([0-9a-f]+).*/\1/')
+  # The answer to that call (the common controls ask for other colours too).
+  colour=$(grep -a 'user32.GetSysColor(' "$WORK/installer.log" |
+    awk '/Call user32.GetSysColor\(0000000f\)/ { asked = 1; next }
+         asked && /Ret  user32.GetSysColor\(\) retval=/ { sub(/.*retval=/, ""); sub(/ .*/, ""); print; exit }')
   traced_calls gdi32.CreateSolidBrush | grep -qx "$colour" || fail "the brush is not of the button-face colour $colour"
   traced_calls user32.DialogBoxParamA | head -1 | grep -Eq '^[0-9a-f]+,00000001,00000000,[0-9a-f]+,00000000$' ||
     fail "dialog 1 not run as DialogBoxParamA(instance, 1, no owner, proc, 0): $(traced_calls user32.DialogBoxParamA | head -1)"

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The stub as a file: a 64-bit GUI program that imports only KERNEL32,
-# USER32, GDI32 and ADVAPI32, with no relocations and no unwind tables; and
+# USER32, GDI32, ADVAPI32 and COMCTL32, with no relocations and no unwind tables; and
 # the demo installer's resources exactly as the dialogs need them (the probe
 # reads the templates, the icon that the packer adds and the manifest through
 # Windows' own resource calls).
@@ -13,7 +13,7 @@ grep -q 'file format pei-x86-64' <<<"$headers" || fail "not a 64-bit Windows pro
 grep -Eq '^Subsystem[[:space:]]+00000002' <<<"$headers" || fail "not a GUI-subsystem program"
 grep -Eq '^FileAlignment[[:space:]]+00000200' <<<"$headers" || fail "file alignment is not 512"
 dlls=$(sed -n 's/^[[:space:]]*DLL Name: //p' <<<"$headers" | tr 'a-z' 'A-Z' | sort | tr '\n' ' ')
-[ "$dlls" = "ADVAPI32.DLL GDI32.DLL KERNEL32.DLL USER32.DLL " ] || fail "imports: $dlls"
+[ "$dlls" = "ADVAPI32.DLL COMCTL32.DLL GDI32.DLL KERNEL32.DLL USER32.DLL " ] || fail "imports: $dlls"
 for s in .reloc .pdata .xdata; do
   if grep -q " $s " <<<"$sections"; then fail "the stub has a $s section"; fi
 done
