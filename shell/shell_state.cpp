@@ -6,3 +6,4 @@ char message_buffer[MESSAGE_BUFFER_SIZE];
 ArchiveHeader header_copy;
 uint8_t extraction_completed;
 uint32_t failures_reported;
+uint8_t unattended;

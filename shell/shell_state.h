@@ -21,6 +21,8 @@ extern ArchiveHeader header_copy;     // the header read at start-up
 // messages that report_error has shown (or, unattended, would have shown).
 extern uint8_t extraction_completed;
 extern uint32_t failures_reported;
+// Set by /S (switches.h): no dialog, and no message box waits for a click.
+extern uint8_t unattended;
 // The installer's exit code: 0 when everything was installed without a
 // failure, 1 when the extraction failed, was cancelled or never ran.
 inline int installer_exit_code() { return extraction_completed && !failures_reported ? 0 : 1; }

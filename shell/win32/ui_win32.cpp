@@ -7,12 +7,15 @@
 
 #include "platform/platform.h"
 #include "resources/dialog_ids.h"
+#include "shell/shell_state.h"
 #include "shell/stub_config.h"
 #include "shell/ui.h"
 #include "shell/win32/dialogs.h"
 #include "shell/win32/win32_state.h"
 
 int ui_message_box(void* owner, const char* text, const char* caption, uint32_t style) {
+  // Unattended, nobody would answer: 0, which is no OK, so a question stops.
+  if (unattended) return 0;
   return MessageBoxA((HWND)owner, text, caption, style);
 }
 

@@ -199,14 +199,16 @@ shot() {
   cp "$WORK/$1.png" "$QEV_EVIDENCE/$1.png"
 }
 
-# start_installer EXE: runs EXE under Wine in the background, from its folder.
+# start_installer EXE [ARGUMENT...]: runs EXE under Wine in the background,
+# from its folder. (Wine joins the arguments with spaces, quoting one that
+# holds a space.)
 INSTALLER_PID=
 start_installer() {
   rm -f "$WORK/installer.rc"
   (
     cd "$(dirname "$1")"
     set +e
-    wine "$1" >"$WORK/installer.log" 2>&1
+    wine "$@" >"$WORK/installer.log" 2>&1
     echo $? >"$WORK/installer.rc"
   ) &
   INSTALLER_PID=$!
