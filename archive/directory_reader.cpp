@@ -32,7 +32,7 @@ constexpr uint32_t DATA_BIT = 2;
 int read_directory_block(uint8_t* dir_buffer) {
   if (file_pos != decoder.dir_read_pos) {
     file_pos = decoder.dir_read_pos;
-    if (file_seek(archive_file, (int32_t)decoder.dir_read_pos, SEEK_FROM_START) == SEEK_FAILED) {
+    if (file_seek(archive_file, decoder.dir_read_pos, SEEK_FROM_START) == SEEK_FAILED) {
       return ERR_SEEK;
     }
   }

@@ -52,6 +52,13 @@ struct ArchiveHeader {
   uint16_t reserved40;        // 40: unread
 };
 void parse_header(const uint8_t* bytes, ArchiveHeader* out);   // 42 bytes in
+// Whether the header's sizes agree with each other, as in every archive the
+// packer writes: stream_data_size is directory_pos - 42 and archive_size lies
+// past directory_pos. Only then does archive_size tell the archive's length
+// (the extractor never needed it, so older writers may have left it unset).
+inline bool header_sizes_agree(const ArchiveHeader& h) {
+  return h.stream_data_size == h.directory_pos - ARCHIVE_HEADER_SIZE && h.archive_size > h.directory_pos;
+}
 void write_header(const ArchiveHeader& h, uint8_t* bytes);     // 42 bytes out
 
 // DirectoryEntry: the 38-byte fixed part; then name_len name bytes (ANSI, no

@@ -29,8 +29,11 @@ double seconds_now() {
   return ts.tv_sec + ts.tv_nsec / 1e9;
 }
 
+// Names from the tree reach the terminal only through here.
+void say(FILE* to, const std::string& text) { fprintf(to, "%s\n", terminal_safe(text).c_str()); }
+
 int failed(const std::string& why) {
-  fprintf(stderr, "qev pack: %s\n", why.c_str());
+  say(stderr, "qev pack: " + why);
   return EXIT_FAILED;
 }
 
@@ -38,50 +41,108 @@ bool names_a_program(const std::string& path) {
   return path.size() >= 4 && strcasecmp(path.c_str() + path.size() - 4, ".exe") == 0;
 }
 
-}  // namespace
-
-int run_pack(const PackCommandOptions& options) {
-  const double start = seconds_now();
-  const std::string& out = options.output;
-  const bool verbose = options.common.verbosity == Verbosity::Verbose;
-  // Product settings, checked before anything is read or written; they make
-  // an installer.
-  qev::ProductSettings product;
-  std::string refused = qev::check_product_options(options.product, product);
-  if (!refused.empty()) {
-    fprintf(stderr, "qev pack: %s\n", refused.c_str());
-    return EXIT_USAGE;
-  }
+// The stub of the installer asked for (product settings ask for one too),
+// loaded and checked; empty for a bare archive. False when there is none to
+// be had (a message was shown).
+bool choose_stub(const PackCommandOptions& options, bool product, std::vector<uint8_t>& image) {
   std::string stub = options.stub;
-  if (stub.empty() && (options.installer || names_a_program(out) || product.given ||
-                       product.silent_switches)) {
+  if (stub.empty() && (options.installer || names_a_program(options.output) || product)) {
     std::vector<std::string> looked;
     stub = find_stub(&looked);
     if (stub.empty()) {
       std::string places;
       for (const std::string& p : looked) places += (places.empty() ? "" : " or ") + p;
-      return failed("no installer stub found (no " + places + "); name one with --stub FILE");
+      failed("no installer stub found (no " + places + "); name one with --stub FILE");
+      return false;
     }
   }
-  std::vector<uint8_t> stub_image;
+  if (stub.empty()) return true;
   std::string error;
-  if (!stub.empty()) {
-    if (!qev::load_stub(stub, stub_image, error)) return failed(error);
-    if (verbose) fprintf(stderr, "qev pack: the installer's stub: %s\n", stub.c_str());
+  if (!qev::load_stub(stub, image, error)) {
+    failed(error);
+    return false;
   }
+  if (options.common.verbosity == Verbosity::Verbose) say(stderr, "qev pack: the installer's stub: " + stub);
+  return true;
+}
 
+// Scans the source tree for the output; false when anything stands in the
+// way, after naming every problem.
+bool scan_tree(const PackCommandOptions& options, const PackOutput& output, uint64_t stub_size,
+               qev::ScanResult& scan) {
+  const bool verbose = options.common.verbosity == Verbosity::Verbose;
+  qev::ScanOptions scan_options;
+  scan_options.excludes = options.excludes;
+  scan_options.newest_time = options.newest_time;
+  dev_t device;
+  ino_t inode;
+  if (output.existing_file(&device, &inode)) scan_options.leave_out.push_back({device, inode});
+  const bool scanned = qev::scan_source_tree(options.source, scan_options, scan);
+  for (const std::string& w : scan.warnings) say(stderr, "qev pack: warning: " + w);
+  if (verbose) {
+    for (const std::string& p : scan.excluded) say(stderr, "qev pack: excluded '" + p + "'");
+    for (const std::string& p : scan.left_out) say(stderr, "qev pack: left out '" + p + "', the output itself");
+  }
+  if (!scanned && scan.problems.empty()) {  // no tree at all
+    failed(scan.error);
+    return false;
+  }
+  std::string too_large = qev::check_input_size(stub_size, scan.total_bytes);
+  if (!too_large.empty()) scan.problems.push_back(too_large);
+  if (!scan.problems.empty()) {
+    for (const std::string& p : scan.problems) say(stderr, "qev pack: " + p);
+    failed(count_of(scan.problems.size(), "problem") + " in '" + options.source +
+           "'; nothing written (--exclude PATTERN leaves files out)");
+    return false;
+  }
+  if (scan.entries.empty()) {
+    failed("'" + options.source + "' is empty: nothing to pack");
+    return false;
+  }
+  return true;
+}
+
+// The archive is weighed against the files it holds; the stub is told apart.
+std::string summary_line(const qev::PackResult& res, uint64_t stub_size, double seconds) {
+  std::string repeats;
+  if (res.repeats) repeats = " (" + std::to_string(res.repeats) + " repeating others, stored once)";
+  std::string s = "packed " + count_of(res.files, "file") + repeats + ", " + count_of(res.folders, "folder") +
+                  ": " + with_commas(res.bytes_in) + " bytes -> " + with_commas(res.archive_size) + " bytes";
+  char text[64];
+  if (res.bytes_in) {
+    snprintf(text, sizeof text, " (%.1f%%)", 100.0 * (double)res.archive_size / (double)res.bytes_in);
+    s += text;
+  }
+  snprintf(text, sizeof text, " in %.2f s", seconds);
+  s += text;
+  if (stub_size > 0) {
+    s += "; installer of " + with_commas(stub_size + res.archive_size) + " bytes with the " +
+         with_commas(stub_size) + "-byte stub";
+  }
+  return s;
+}
+
+}  // namespace
+
+int run_pack(const PackCommandOptions& options) {
+  const double start = seconds_now();
+  const bool verbose = options.common.verbosity == Verbosity::Verbose;
+  // Product settings, checked before anything is read or written.
+  qev::ProductSettings product;
+  std::string refused = qev::check_product_options(options.product, product);
+  if (!refused.empty()) {
+    say(stderr, "qev pack: " + refused);
+    return EXIT_USAGE;
+  }
+  std::vector<uint8_t> stub_image;
+  if (!choose_stub(options, product.given || product.silent_switches, stub_image)) return EXIT_FAILED;
   PackOutput output;
-  if (!output.inspect(out, error)) return failed(error);
+  std::string error;
+  if (!output.inspect(options.output, error)) return failed(error);
   // With standard output taken by the archive, the summary and -v's names
   // go to standard error.
   FILE* talk = output.to_standard_output() ? stderr : stdout;
 
-  qev::ScanOptions scan_options;
-  scan_options.excludes = options.excludes;
-  dev_t device;
-  ino_t inode;
-  if (output.existing_file(&device, &inode)) scan_options.leave_out.push_back({device, inode});
-  scan_options.newest_time = options.newest_time;
   // Under SOURCE_DATE_EPOCH the bytes must not depend on the machine's zone:
   // UTC, unless --timezone says otherwise.
   const std::string zone = !options.timezone.empty() ? options.timezone : options.newest_time >= 0 ? "UTC" : "";
@@ -92,30 +153,13 @@ int run_pack(const PackCommandOptions& options) {
     fputc('\n', stderr);
   }
   qev::ScanResult scan;
-  const bool scanned = qev::scan_source_tree(options.source, scan_options, scan);
-  for (const std::string& w : scan.warnings) fprintf(stderr, "qev pack: warning: %s\n", w.c_str());
-  if (verbose) {
-    for (const std::string& p : scan.excluded) fprintf(stderr, "qev pack: excluded '%s'\n", p.c_str());
-    for (const std::string& p : scan.left_out)
-      fprintf(stderr, "qev pack: left out '%s', the output itself\n", p.c_str());
-  }
-  if (scanned || !scan.problems.empty()) {
-    std::string too_large = qev::check_input_size(stub_image.size(), scan.total_bytes);
-    if (!too_large.empty()) scan.problems.push_back(too_large);
-  }
-  if (!scanned || !scan.problems.empty()) {
-    if (scan.problems.empty()) return failed(scan.error);
-    for (const std::string& p : scan.problems) fprintf(stderr, "qev pack: %s\n", p.c_str());
-    return failed(count_of(scan.problems.size(), "problem") + " in '" + options.source +
-                  "'; nothing written (--exclude PATTERN leaves files out)");
-  }
-  if (scan.entries.empty()) return failed("'" + options.source + "' is empty: nothing to pack");
+  if (!scan_tree(options, output, stub_image.size(), scan)) return EXIT_FAILED;
   if (!stub_image.empty()) {
     bool usage = false;
     std::string why = qev::apply_product(stub_image, product, scan.entries, scan.total_bytes, &usage);
     if (!why.empty()) {
-      if (!usage) return failed("'" + stub + "': " + why);
-      fprintf(stderr, "qev pack: %s\n", why.c_str());
+      if (!usage) return failed("the stub: " + why);
+      say(stderr, "qev pack: " + why);
       return EXIT_USAGE;
     }
   }
@@ -133,7 +177,7 @@ int run_pack(const PackCommandOptions& options) {
       const qev::PackEntry& e = scan.entries[named];
       if (!e.folder && files_named == files) break;
       if (!e.folder) files_named++;
-      fprintf(talk, "%s%s\n", host_display(e.name.c_str()).c_str(), e.folder ? "/" : "");
+      say(talk, host_display(e.name.c_str()) + (e.folder ? "/" : ""));
     }
   };
   const bool show_progress = options.common.progress && !verbose;
@@ -148,27 +192,11 @@ int run_pack(const PackCommandOptions& options) {
   qev::PackResult res;
   bool ok = qev::write_installer(stub_image, scan.entries, options.writer, output.sink(), res, progress);
   if (last_shown > 0) fprintf(stderr, "\r%60s\r", "");
-  for (const std::string& w : res.warnings) fprintf(stderr, "qev pack: warning: %s\n", w.c_str());
+  for (const std::string& w : res.warnings) say(stderr, "qev pack: warning: " + w);
   if (!ok) return failed(res.error);
   if (!output.commit(error)) return failed(error);
   if (verbose) name_entries(UINT32_MAX);
-
-  if (options.common.verbosity == Verbosity::Quiet) return EXIT_OK;
-  // The archive is weighed against the files it holds; the stub is told apart.
-  std::string repeats;
-  if (res.repeats) repeats = " (" + std::to_string(res.repeats) + " repeating others, stored once)";
-  std::string summary = "packed " + count_of(res.files, "file") + repeats + ", " + count_of(res.folders, "folder") +
-                        ": " + with_commas(res.bytes_in) + " bytes -> " + with_commas(res.archive_size) +
-                        " bytes";
-  char ratio[64] = "";
-  if (res.bytes_in) snprintf(ratio, sizeof ratio, " (%.1f%%)", 100.0 * (double)res.archive_size / (double)res.bytes_in);
-  char seconds[32];
-  snprintf(seconds, sizeof seconds, " in %.2f s", seconds_now() - start);
-  summary += std::string(ratio) + seconds;
-  if (!stub_image.empty()) {
-    summary += "; installer of " + with_commas(stub_image.size() + res.archive_size) + " bytes with the " +
-               with_commas(stub_image.size()) + "-byte stub";
-  }
-  fprintf(talk, "%s\n", summary.c_str());
+  if (options.common.verbosity != Verbosity::Quiet)
+    fprintf(talk, "%s\n", summary_line(res, stub_image.size(), seconds_now() - start).c_str());
   return EXIT_OK;
 }

@@ -167,7 +167,7 @@ const std::vector<CommandSpec> COMMANDS = {
             return "";
           }},
          {0, "filter", "MODE",
-          "x86 call filter: auto (PE files), none, 16 or 32", NO_GROUP,
+          "x86 call filter: auto (PE and ELF), none, 16 or 32", NO_GROUP,
           [](Invocation& into, const char* v) -> std::string {
             std::string f = v;
             if (f == "auto") into.pack.writer.filter = qev::FilterMode::Auto;

@@ -52,6 +52,11 @@ void host_ui_fail(const char* format, ...) __attribute__((format(printf, 1, 2)))
 // UTF-8 with slashes.
 std::string host_display(const char* text);
 std::string host_display(const char* text, size_t length);
+// A message holding names from the file system as a terminal may be given
+// it: control characters (a name may hold any but the slash) written as \t,
+// \n or \xNN and a backslash as \\, so that no name can move the cursor or
+// send the terminal a command.
+std::string terminal_safe(const std::string& text);
 // Why the installer refuses a member's name (a NameRefusal of safe_name.h), as
 // the tool says it after the name: "the name leaves the destination folder".
 const char* refusal_text(int refusal);

@@ -29,6 +29,26 @@ std::string host_display(const char* text, size_t length) {
 
 std::string host_display(const char* text) { return host_display(text, strlen(text)); }
 
+std::string terminal_safe(const std::string& text) {
+  std::string safe;
+  for (unsigned char c : text) {
+    if (c == '\\') {
+      safe += "\\\\";
+    } else if (c == '\t') {
+      safe += "\\t";
+    } else if (c == '\n') {
+      safe += "\\n";
+    } else if (c < 0x20 || c == 0x7F) {
+      char hex[8];
+      snprintf(hex, sizeof hex, "\\x%02X", c);
+      safe += hex;
+    } else {
+      safe += (char)c;
+    }
+  }
+  return safe;
+}
+
 const char* refusal_text(int refusal) {
   switch (refusal) {
     case NAME_LEAVES: return "the name leaves the destination folder";

@@ -56,7 +56,7 @@ int restart_stream(uint32_t target) {
   decoder.window_start = 0;
   decoder.stream_broken = 0;
   decoder.current_stream = target;
-  if (file_seek(archive_file, (int32_t)target, SEEK_FROM_START) == SEEK_FAILED) {
+  if (file_seek(archive_file, target, SEEK_FROM_START) == SEEK_FAILED) {
     // Nothing of the stream is held: the next member of it starts afresh
     // rather than reading on from wherever the file stands.
     decoder.current_stream = NO_STREAM;

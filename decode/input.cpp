@@ -34,7 +34,7 @@ int start_block() {
   InputState& in = decoder.in;
   if (in.stream_continued && in.resume_pos != file_pos) {
     file_pos = in.resume_pos;
-    if (file_seek(archive_file, (int32_t)in.resume_pos, SEEK_FROM_START) == SEEK_FAILED) {
+    if (file_seek(archive_file, in.resume_pos, SEEK_FROM_START) == SEEK_FAILED) {
       return ERR_SEEK;
     }
   }

@@ -36,9 +36,6 @@ void mem_fill32(uint32_t* dst, uint32_t value, size_t n) {
 #if QEV_COMPACT && defined(__x86_64__)
   __asm__ volatile("rep stosl" : "+D"(dst), "+c"(n) : "a"(value) : "memory");
 #else
-  while (n != 0) {
-    *dst++ = value;
-    n--;
-  }
+  for (size_t i = 0; i < n; i++) dst[i] = value;
 #endif
 }

@@ -29,6 +29,7 @@ constexpr uint64_t SEGMENT_BLOCKS = 4;
 uint8_t filter_for(FilterMode mode, MemberSource& src, const uint8_t* head, size_t head_len) {
   const uint64_t size = src.size();
   if (mode != FilterMode::Auto || !filter_allowed(size)) return choose_filter(mode, head, (size_t)size);
+  if (is_x86_elf_image(head, head_len)) return FLAG_E8_32;
   if (head_len < 64) return 0;  // the whole file is at hand and too short
   const uint64_t pe = pe_header_at(head, size);
   if (!pe) return 0;
@@ -326,7 +327,7 @@ uint8_t choose_filter(FilterMode mode, const uint8_t* data, size_t size) {
     case FilterMode::None: return 0;
     case FilterMode::E8_16: return FLAG_E8_16;
     case FilterMode::E8_32: return FLAG_E8_32;
-    case FilterMode::Auto: return is_x86_pe(data, size) ? FLAG_E8_32 : 0;
+    case FilterMode::Auto: return is_x86_pe(data, size) || is_x86_elf_image(data, size) ? FLAG_E8_32 : 0;
   }
   return 0;
 }

@@ -76,6 +76,13 @@ bool is_x86_pe_header(const uint8_t* h) {
   return machine == 0x14C || machine == 0x8664;  // i386, AMD64
 }
 
+bool is_x86_elf_image(const uint8_t* d, size_t len) {
+  if (len < 20 || d[0] != 0x7F || d[1] != 'E' || d[2] != 'L' || d[3] != 'F') return false;
+  if ((d[4] != 1 && d[4] != 2) || d[5] != 1) return false;  // 32 or 64 bits, little-endian
+  const uint16_t type = load_u16(d + 16), machine = load_u16(d + 18);
+  return (type == 2 || type == 3) && (machine == 3 || machine == 62);  // EXEC, DYN; i386, x86-64
+}
+
 bool is_x86_pe(const uint8_t* d, size_t size) {
   uint64_t pe = pe_header_at(d, size);
   return pe && is_x86_pe_header(d + pe);

@@ -54,5 +54,11 @@ bool is_x86_pe(const uint8_t* data, size_t size);
 // x86 PE header.
 uint64_t pe_header_at(const uint8_t* head64, uint64_t size);
 bool is_x86_pe_header(const uint8_t* header24);
+// True for an x86 (i386 or x86-64) ELF program or shared library, judged by
+// its first 20 bytes: "\x7F""ELF", little-endian, type executable or shared
+// object. Relocatable objects (and archives of them) are not: their call
+// operands are placeholders that relocations fill, all alike before the filter
+// and all different after it.
+bool is_x86_elf_image(const uint8_t* head, size_t len);
 
 }  // namespace qev

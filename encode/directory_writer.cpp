@@ -16,7 +16,7 @@ uint32_t write_directory(const std::vector<uint8_t>& entries, const std::vector<
   pp.optimal = true;
   pp.depth = 64;
   pp.nice_len = 128;
-  pp.passes = 2;
+  pp.passes = 1;
   std::vector<uint8_t> buf;
   std::vector<Item> items;
   std::vector<uint8_t> frame;
@@ -32,7 +32,7 @@ uint32_t write_directory(const std::vector<uint8_t>& entries, const std::vector<
       buf.assign(entries.begin() + begin, entries.begin() + end);
       uint32_t len = end - begin;
       buf.resize(len + 16, 0);
-      finder.reset(buf.data());
+      finder.reset(buf.data(), len);
       ParseStats stats;
       parse_optimal(finder, BlockSpan{buf.data(), 0, len, 0}, pp, stats, items);
       BlockParams bp;

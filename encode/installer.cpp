@@ -1,6 +1,5 @@
 #include "encode/installer.h"
 
-#include <stdio.h>
 #include <string.h>
 
 #include "archive/layout.h"
@@ -66,13 +65,9 @@ bool prepare_stub_image(std::vector<uint8_t>& image, std::string& error) {
 }
 
 bool load_stub(const std::string& path, std::vector<uint8_t>& image, std::string& error) {
-  // A file past the limit is read one byte beyond it, which the checks
-  // below call too large.
-  std::string why = read_whole_file(path, 0x7FFFFFFF, image);
-  if (!why.empty() && image.size() <= 0x7FFFFFFF) {
-    error = why;
-    return false;
-  }
+  // More than a stub may hold is left to prepare_stub_image to refuse.
+  if (read_whole_file(path, 0x7FFFFFFF, image, error) == ReadResult::UNREADABLE) return false;
+  std::string why;
   if (!prepare_stub_image(image, why)) {
     error = "'" + path + "' is not an installer stub: " + why;
     return false;

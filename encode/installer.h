@@ -27,8 +27,9 @@ bool prepare_stub_image(std::vector<uint8_t>& image, std::string& error);
 bool load_stub(const std::string& path, std::vector<uint8_t>& image, std::string& error);
 
 // The largest installer, and the largest bare archive: positions in both are
-// 32-bit.
-constexpr uint64_t MAX_INSTALLER_SIZE = 0xFFFFFFFFull;
+// 32-bit, and the reader cannot tell an end at 4 GiB - 1 (0xFFFFFFFF) from its
+// failed seek (platform.h).
+constexpr uint64_t MAX_INSTALLER_SIZE = 0xFFFFFFFEull;
 
 // Judged from the sizes alone, before anything is compressed: "" when files of
 // `input_bytes` in all may go into an installer with a stub of `stub_bytes`

@@ -8,15 +8,23 @@ namespace qev {
 
 MatchFinder::MatchFinder(int hash_bits)
     : hash_bits_(hash_bits), head4_(1u << hash_bits), head3_(1u << 16), head2_(1u << 16),
-      chain_(1u << CHAIN_BITS) {}
+      links_(1u << CHAIN_BITS) {}
 
-void MatchFinder::reset(const uint8_t* buf) {
+void MatchFinder::use_tree(uint32_t depth, uint32_t nice_len) {
+  tree_ = true;
+  tree_depth_ = depth;
+  tree_nice_ = nice_len;
+  links_.assign(2u << CHAIN_BITS, 0);
+}
+
+void MatchFinder::reset(const uint8_t* buf, uint32_t end) {
   buf_ = buf;
+  end_ = end;
   std::fill(head4_.begin(), head4_.end(), 0);
   std::fill(head3_.begin(), head3_.end(), 0);
   std::fill(head2_.begin(), head2_.end(), 0);
-  // chain_ needs no clearing: links are only followed from heads, and a link
-  // of a position outside the window is never followed.
+  // links_ need no clearing: links are only followed from heads, and a link
+  // of a position out of reach is never followed.
 }
 
 // Follows the 4-byte hash chain from pos, at most `depth` steps and no
@@ -44,8 +52,92 @@ void MatchFinder::walk_chain(uint32_t pos, uint32_t max_len, uint32_t max_dist, 
         best = l;
       }
     }
-    c = chain_[cand & CHAIN_MASK];
+    c = links_[cand & CHAIN_MASK];
   }
+}
+
+// Inserts pos as the root of its hash's tree (when 4 bytes or more are left
+// before the stream's end; fewer could not be ordered, and nothing long starts
+// there): the old tree is split into the positions whose following bytes
+// sort below pos's (hung as pos's smaller child) and those that sort above
+// (its larger child). llen and rlen are the bytes every candidate left on the
+// smaller or larger side is known to share with pos. Bytes are compared up to
+// `limit`; a candidate that matches all of them cannot be ordered against
+// pos, so pos takes its place and its children. Under the order of the first
+// `limit` bytes the two are equal, so the tree stays ordered as long as limit
+// is the same for every position: the prefixes it implies are exact. In the
+// stream's last nice_len bytes limit shrinks, the order may come out a little
+// off, and lengths are measured anew there. Calls found(length, distance) for
+// each candidate longer than `best` (at most max_len), and raises best.
+template <class Found>
+void MatchFinder::walk_tree(uint32_t pos, uint32_t max_len, uint32_t max_dist, uint32_t depth,
+                            uint32_t& best, Found found) {
+  head3_[hash3(pos)] = pos + 1;
+  head2_[hash2(pos)] = pos + 1;
+  if (end_ - pos < 4) return;
+  const uint32_t h4 = hash4(pos);
+  const uint32_t limit = std::min(tree_nice_, end_ - pos);
+  max_len = std::min(max_len, limit);
+  uint32_t c = head4_[h4];
+  head4_[h4] = pos + 1;
+  uint32_t* smaller = &links_[2 * (pos & CHAIN_MASK)];
+  uint32_t* larger = smaller + 1;
+  uint32_t llen = 0, rlen = 0;
+  const uint8_t* cur = buf_ + pos;
+  for (;;) {
+    if (!c || pos - (c - 1) > max_dist || depth-- == 0) {
+      *smaller = *larger = 0;
+      return;
+    }
+    const uint32_t cand = c - 1;
+    const uint8_t* p = buf_ + cand;
+    uint32_t* pair = &links_[2 * (cand & CHAIN_MASK)];
+    uint32_t len = llen < rlen ? llen : rlen;
+    len += common_length(cur + len, p + len, limit - len);
+    if (len > best && best < max_len) {
+      const uint32_t real =
+          limit < tree_nice_ ? common_length(cur, p, std::min(len, max_len)) : std::min(len, max_len);
+      if (real > best) {
+        best = real;
+        found(real, pos - cand);
+      }
+    }
+    if (len >= limit) {
+      *smaller = pair[0];
+      *larger = pair[1];
+      return;
+    }
+    if (p[len] < cur[len]) {
+      *smaller = c;
+      smaller = pair + 1;
+      c = *smaller;
+      llen = len;
+    } else {
+      *larger = c;
+      larger = pair;
+      c = *larger;
+      rlen = len;
+    }
+  }
+}
+
+void MatchFinder::tree_insert(uint32_t pos) {
+  uint32_t best = 0;
+  walk_tree(pos, 0, MAX_DISTANCE, tree_depth_, best, [](uint32_t, uint32_t) {});
+}
+
+template <class Found>
+void MatchFinder::search_long(uint32_t pos, uint32_t max_len, uint32_t max_dist, uint32_t depth,
+                              uint32_t nice_len, uint32_t& best, Found found) {
+  if (tree_) {
+    // The tree's candidates share only a hash: shorter ones may lie past the
+    // reach of the length-2 and length-3 tables.
+    best = std::max(best, 3u);
+    walk_tree(pos, max_len, max_dist, depth, best, found);
+    return;
+  }
+  walk_chain(pos, max_len, max_dist, depth, nice_len, best, found);
+  insert(pos);
 }
 
 uint32_t MatchFinder::find_all(uint32_t pos, uint32_t max_len, uint32_t max_dist, uint32_t depth,
@@ -73,9 +165,8 @@ uint32_t MatchFinder::find_all(uint32_t pos, uint32_t max_len, uint32_t max_dist
       }
     }
   }
-  walk_chain(pos, max_len, max_dist, depth, nice_len, best,
-             [&](uint32_t l, uint32_t d) { out[n++] = {l, d}; });
-  insert(pos);
+  search_long(pos, max_len, max_dist, depth, nice_len, best,
+              [&](uint32_t l, uint32_t d) { out[n++] = {l, d}; });
   return n;
 }
 
@@ -95,9 +186,7 @@ Match MatchFinder::find_longest(uint32_t pos, uint32_t max_len, uint32_t max_dis
       }
     }
   }
-  walk_chain(pos, max_len, max_dist, depth, nice_len, best,
-             [&](uint32_t l, uint32_t d) { m = {l, d}; });
-  insert(pos);
+  search_long(pos, max_len, max_dist, depth, nice_len, best, [&](uint32_t l, uint32_t d) { m = {l, d}; });
   return m;
 }
 

@@ -1,20 +1,30 @@
 #pragma once
-// Hash-chain match finder over one stream's bytes.
+// Match finder over one stream's bytes.
 //
 // Positions are stream offsets. Every position is inserted once, in order
 // (insert or one of the find calls). Three heads serve the three kinds of
 // match the format prices differently: the nearest position with the same two
 // bytes (length-2 matches, distances up to 64), with the same three bytes
-// (length-3 matches, up to 8192), and a chain of positions with the same four
-// bytes for longer matches. Candidates come nearest first, so reported
-// matches grow in length and in distance.
+// (length-3 matches, up to 8192), and, for longer matches, the positions with
+// the same 4-byte hash, in one of two forms:
+//  - a chain, newest first (the default). Once a match of good_len is found
+//    the search goes on for a quarter of the steps left.
+//  - a binary tree (use_tree), ordered by the bytes that follow each position
+//    and newest at the root: inserting a position splits the tree around it,
+//    and the walk down meets the candidates that share the longest prefixes
+//    with it, so a few dozen steps find what a chain finds in hundreds. Every
+//    insert walks, so inserting costs about what a search does.
+// Either way candidates come nearest first, so reported matches grow in
+// length and in distance.
 //
-// The chain table is indexed by position modulo 2^20 and distances are kept
-// below 2^20, so a chain link within reach is never overwritten before it is
-// followed (only the farthest distance the format codes, 2^20, is lost). Once a
-// match of good_len is found the search goes on for a quarter of the steps
-// left. The stream buffer must have 8 readable bytes past the
-// last position searched (hashing reads ahead); lengths never pass max_len.
+// Links are indexed by position modulo 2^20 and distances are kept below
+// 2^20, so a link within reach is never overwritten before it is followed
+// (only the farthest distance the format codes, 2^20, is lost). The tree
+// drops every candidate farther than a search's max_dist; this loses nothing
+// because the bytes the reader holds only ever move forward, so no later
+// search reaches farther back. The stream buffer must have 8 readable bytes
+// past the stream's end (hashing reads ahead); lengths never pass max_len nor
+// the end given to reset.
 #include <stdint.h>
 #include <string.h>
 
@@ -47,12 +57,20 @@ class MatchFinder {
   static constexpr int CHAIN_BITS = 20;
   static constexpr uint32_t MAX_DISTANCE = (1u << CHAIN_BITS) - 1;
   explicit MatchFinder(int hash_bits = 16);
-  // Forgets every position (a new stream).
-  void reset(const uint8_t* buf);
+  // Searches and inserts through the tree from now on: an insert takes at
+  // most `depth` steps (a search takes the steps it is given), and bytes are
+  // compared up to nice_len, so no longer match is reported.
+  void use_tree(uint32_t depth, uint32_t nice_len);
+  // Forgets every position (a new stream of `end` bytes at buf).
+  void reset(const uint8_t* buf, uint32_t end);
 
   void insert(uint32_t pos) {
+    if (tree_) {
+      tree_insert(pos);
+      return;
+    }
     uint32_t h4 = hash4(pos);
-    chain_[pos & CHAIN_MASK] = head4_[h4];
+    links_[pos & CHAIN_MASK] = head4_[h4];
     head4_[h4] = pos + 1;
     head3_[hash3(pos)] = pos + 1;
     head2_[hash2(pos)] = pos + 1;
@@ -73,13 +91,27 @@ class MatchFinder {
   uint32_t hash4(uint32_t pos) const { return (load32(buf_ + pos) * 2654435761u) >> (32 - hash_bits_); }
   uint32_t hash3(uint32_t pos) const { return ((load32(buf_ + pos) << 8) * 2654435761u) >> 16; }
   uint32_t hash2(uint32_t pos) const { return buf_[pos] | (buf_[pos + 1] << 8); }
+  void tree_insert(uint32_t pos);
+  // The tree's or the chain's search for matches of 4 bytes or more, then
+  // the insertion of pos.
+  template <class Found>
+  void search_long(uint32_t pos, uint32_t max_len, uint32_t max_dist, uint32_t depth, uint32_t nice_len,
+                   uint32_t& best, Found found);
+  template <class Found>
+  void walk_tree(uint32_t pos, uint32_t max_len, uint32_t max_dist, uint32_t depth, uint32_t& best,
+                 Found found);
   template <class Found>
   void walk_chain(uint32_t pos, uint32_t max_len, uint32_t max_dist, uint32_t depth,
                   uint32_t nice_len, uint32_t& best, Found found) const;
 
   const uint8_t* buf_ = nullptr;
+  uint32_t end_ = 0;
   int hash_bits_;
-  std::vector<uint32_t> head4_, head3_, head2_, chain_;  // position + 1, 0 = none
+  bool tree_ = false;
+  uint32_t tree_depth_ = 0, tree_nice_ = 0;
+  // position + 1, 0 = none; in tree mode head4_ holds the roots and links_
+  // two children per position (smaller, larger), else one chain link.
+  std::vector<uint32_t> head4_, head3_, head2_, links_;
 };
 
 }  // namespace qev

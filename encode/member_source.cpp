@@ -46,6 +46,7 @@ bool MemberSource::open(const PackEntry& e, std::string& error) {
 }
 
 bool MemberSource::read(uint8_t* out, size_t n, std::string& error) {
+  if (n == 0) return true;
   if (memory_) {
     memcpy(out, memory_->data() + done_, n);
     done_ += n;

@@ -16,6 +16,11 @@ namespace qev {
 
 constexpr size_t DESTINATION_ALLOWANCE = 64;
 constexpr size_t MAX_NAME_LENGTH = 259 - DESTINATION_ALLOWANCE - 1;  // 194, after "\"
+// A longer name is packed with a warning: it leaves the user fewer than 100
+// characters for the destination folder (the installer reports a member it
+// cannot create there).
+constexpr size_t DESTINATION_WARNING = 100;
+constexpr size_t QUIET_NAME_LENGTH = 259 - DESTINATION_WARNING - 1;  // 158
 
 // "" when Windows accepts the component (Windows-1252 bytes), else the reason.
 std::string check_component(const std::string& component);

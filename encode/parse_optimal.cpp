@@ -96,7 +96,8 @@ void parse_optimal(MatchFinder& mf, const BlockSpan& b, const ParseParams& pp, P
   Match found[512];
   Prices pr;
   const uint32_t nice = std::min<uint32_t>(pp.nice_len, 500);
-  for (int pass = 0; pass < std::max(1, pp.passes); pass++) {
+  const int passes = std::max(1, pp.passes) + (stats.valid ? 0 : 1);
+  for (int pass = 0; pass < passes; pass++) {
     make_prices(stats, pr);
     for (uint32_t i = 0; i <= n; i++) node[i].cost = INF;
     node[0] = {0, 0, 0, 0, 0};

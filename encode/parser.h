@@ -33,9 +33,11 @@ struct ParseParams {
   uint32_t nice_len = 64;   // a match this long is taken at once
   int lazy = 1;             // greedy parser: positions looked ahead (0-2)
   bool optimal = false;     // price-based parse
-  int passes = 1;           // optimal parse: passes, each priced by the one before
+  int passes = 1;           // optimal parse: passes, each priced by the one before,
+                            // and one more when no earlier block priced the first
   bool insert_all = true;   // insert positions inside matches (greedy parser)
   bool fast = false;        // parse_fast: one probe per position
+  bool tree = false;        // the match finder's binary tree instead of its chains
 };
 
 // Symbol statistics carried from block to block to price the optimal parse.

@@ -108,8 +108,10 @@ std::string parse_lines(const std::string& text, const std::string& path, std::v
 
 std::string read_file_into(const std::string& path, std::vector<Given*>& fields, Given* silent) {
   std::vector<uint8_t> bytes;
-  std::string why = read_whole_file(path, 1u << 20, bytes);  // a product file is a few lines
-  if (!why.empty()) return "--product: " + why;
+  std::string why;
+  const ReadResult read = read_whole_file(path, 1u << 20, bytes, why);  // a few lines
+  if (read == ReadResult::TOO_LARGE) why = "'" + path + "' is too large for a product file";
+  if (read != ReadResult::OK) return "--product: " + why;
   return parse_lines(std::string(bytes.begin(), bytes.end()), path, fields, silent);
 }
 

@@ -46,6 +46,7 @@ void Sha256::compress(const uint8_t* p) {
 }
 
 void Sha256::update(const uint8_t* data, size_t size) {
+  if (size == 0) return;
   total_ += size;
   if (used_) {
     size_t k = 64 - used_ < size ? 64 - used_ : size;

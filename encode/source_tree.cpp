@@ -232,6 +232,18 @@ bool scan_source_tree(const std::string& root, const ScanOptions& options, ScanR
                              "' differ only in case, which Windows does not tell apart");
     }
   }
+  // The longest name, when it leaves little room for the destination.
+  size_t longest = 0;
+  for (size_t i = 0; i < out.entries.size(); i++) {
+    if (out.entries[i].name.size() > out.entries[longest].name.size()) longest = i;
+  }
+  if (!out.entries.empty() && out.entries[longest].name.size() > QUIET_NAME_LENGTH &&
+      out.entries[longest].name.size() <= MAX_NAME_LENGTH) {
+    const size_t room = 259 - 1 - out.entries[longest].name.size();
+    out.warnings.push_back("'" + shown(r, out.entries[longest].name) + "' leaves " + std::to_string(room) +
+                           " characters for the destination folder: installed into a longer one, it "
+                           "cannot be created");
+  }
   for (const std::string& p : out.problems) out.error += (out.error.empty() ? "" : "\n") + p;
   return out.problems.empty();
 }

@@ -30,8 +30,8 @@ LevelParams level_params(int level) {
     case 5: p.depth = 14; p.nice_len = 64; p.lazy = 1; break;
     case 6: p.depth = 16; p.nice_len = 64; p.lazy = 1; break;
     case 7: p.depth = 12; p.nice_len = 96; p.optimal = true; p.passes = 1; break;
-    case 8: p.depth = 16; p.nice_len = 128; p.optimal = true; p.passes = 2; break;
-    default: p.depth = 24; p.nice_len = 128; p.optimal = true; p.passes = 2; break;
+    case 8: p.depth = 16; p.nice_len = 128; p.optimal = true; p.passes = 1; break;
+    default: p.depth = 24; p.nice_len = 128; p.optimal = true; p.passes = 1; p.tree = true; break;
   }
   return l;
 }
@@ -46,7 +46,10 @@ struct StreamEncoder::State {
 };
 
 StreamEncoder::StreamEncoder(const EncoderOptions& options)
-    : options_(options), state_(std::make_unique<State>()) {}
+    : options_(options), state_(std::make_unique<State>()) {
+  const ParseParams p = level_params(options.level).parse;
+  if (p.tree) state_->finder.use_tree(p.depth, p.nice_len);
+}
 StreamEncoder::~StreamEncoder() = default;
 
 uint32_t StreamEncoder::block_size(const EncoderOptions& o) {
@@ -78,7 +81,7 @@ void StreamEncoder::encode_segment(const Segment& seg, std::vector<uint8_t>& out
   const uint8_t* buf = seg.data;
   const size_t size = seg.history + seg.size;  // the segment ends here in buf
   out.reserve(out.size() + seg.size / 2 + 64);
-  s.finder.reset(buf);
+  s.finder.reset(buf, (uint32_t)size);
   const LevelParams lp = level_params(options_.level);
   if (lp.parse.fast) s.fast.reset();
   BlockChoice choice = options_.block;

@@ -106,7 +106,9 @@ std::string write_resources_section(std::vector<uint8_t>& bytes, const ProductSe
   if (!settings.icon_path.empty()) {
     std::vector<uint8_t> file;
     // Icon files are small; 64 MiB is far beyond any.
-    if (!(why = read_whole_file(settings.icon_path, 64u << 20, file)).empty()) return "--icon: " + why;
+    const ReadResult read = read_whole_file(settings.icon_path, 64u << 20, file, why);
+    if (read == ReadResult::TOO_LARGE) why = "'" + settings.icon_path + "' is too large for an icon file";
+    if (read != ReadResult::OK) return "--icon: " + why;
     if (!(why = parse_icon_file(file, icons)).empty()) return "--icon: '" + settings.icon_path + "': " + why;
   } else if (!has_icon) {
     why = parse_icon_file(std::vector<uint8_t>(DEFAULT_ICON, DEFAULT_ICON + DEFAULT_ICON_SIZE), icons);

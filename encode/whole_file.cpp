@@ -6,22 +6,31 @@
 
 namespace qev {
 
-std::string read_whole_file(const std::string& path, size_t limit, std::vector<uint8_t>& out) {
-  out.clear();
+ReadResult read_whole_file(const std::string& path, uint64_t limit, std::vector<uint8_t>& data,
+                           std::string& error) {
+  data.clear();
   FILE* f = fopen(path.c_str(), "rb");
-  if (!f) return "cannot read '" + path + "': " + strerror(errno);
+  if (!f) {
+    error = "cannot read '" + path + "': " + strerror(errno);
+    return ReadResult::UNREADABLE;
+  }
   uint8_t chunk[1 << 16];
   size_t n;
-  while (out.size() <= limit && (n = fread(chunk, 1, sizeof chunk, f)) > 0)
-    out.insert(out.end(), chunk, chunk + n);
-  const int err = ferror(f) ? errno : 0;
-  fclose(f);
-  if (err) return "cannot read '" + path + "': " + strerror(err);
-  if (out.size() > limit) {
-    out.resize(limit + 1);
-    return "'" + path + "' is larger than " + std::to_string(limit) + " bytes";
+  while ((n = fread(chunk, 1, sizeof chunk, f)) > 0) {
+    data.insert(data.end(), chunk, chunk + n);
+    if (data.size() > limit) {
+      fclose(f);
+      return ReadResult::TOO_LARGE;
+    }
   }
-  return "";
+  bool failed = ferror(f) != 0;
+  int err = errno;
+  fclose(f);
+  if (failed) {
+    error = "cannot read '" + path + "': " + strerror(err);
+    return ReadResult::UNREADABLE;
+  }
+  return ReadResult::OK;
 }
 
 }  // namespace qev

@@ -1,7 +1,6 @@
 #pragma once
-// Reading a whole file of the host into memory, for the packer's inputs (a
-// stub, an icon, a product file).
-#include <stddef.h>
+// Reading a whole (small) file into memory: a stub. Members are read in
+// pieces (member_source.h).
 #include <stdint.h>
 
 #include <string>
@@ -9,9 +8,13 @@
 
 namespace qev {
 
-// The bytes of `path`, at most `limit` of them. "" or why not: "cannot read
-// 'PATH': REASON", or "'PATH' is larger than LIMIT bytes" (out then holds
-// the first bytes, one more than the limit).
-std::string read_whole_file(const std::string& path, size_t limit, std::vector<uint8_t>& out);
+enum class ReadResult {
+  OK,
+  UNREADABLE,  // `error` says why, naming the file
+  TOO_LARGE    // more than `limit` bytes: reading stopped there
+};
+
+ReadResult read_whole_file(const std::string& path, uint64_t limit, std::vector<uint8_t>& data,
+                           std::string& error);
 
 }  // namespace qev

@@ -105,8 +105,12 @@ int32_t file_read(FileHandle file, void* buffer, uint32_t count);
 // count, or -1. Clears; records. Error 39 is recorded as 112, and a write that
 // stores fewer bytes than asked fails with 112: every full disk reads "Disk full".
 int32_t file_write(FileHandle file, const void* buffer, uint32_t count);
-// New 32-bit position, or SEEK_FAILED. Clears; records.
-uint32_t file_seek(FileHandle file, int32_t distance, int origin);
+// New position, or SEEK_FAILED. From the start the distance is an unsigned
+// position, so that every position below 4 GiB is reached; from the current
+// position or the end it is a signed distance (0xFFFFFFFF is -1). A position
+// of 4 GiB - 1 or more cannot be told from SEEK_FAILED and fails too: archives
+// and installers stay below it. Clears; records.
+uint32_t file_seek(FileHandle file, uint32_t distance, int origin);
 // file_read on archive_file; a result other than -1 is added to file_pos.
 int32_t read_archive(void* buffer, uint32_t count);
 // DOS dates and times in local time; a date of 0 leaves that time unchanged; the
@@ -121,6 +125,14 @@ int file_set_attributes(const char* path, uint32_t attributes);
 int file_delete(const char* path);
 // Creates one folder; 1 or 0 (183 when it exists). Does not clear; records.
 int folder_create(const char* path);
+// The absolute form of `path` in `out` (GetFullPathNameA: a relative path and
+// a lone "\" resolved against the current folder and drive, "." and ".."
+// taken out; an empty path is the current folder, "."): its length, below
+// `capacity`, or 0 when it has none that fits. The POSIX layer copies the
+// path as it stands (an empty one as "."): on the host a relative path names
+// one folder already, and nothing is started or registered from it.
+// last_os_error untouched.
+uint32_t file_full_path(const char* path, char* out, uint32_t capacity);
 // Puts the file `from` in the place of `to` in one step (MoveFileExA with
 // MOVEFILE_REPLACE_EXISTING): a file or a link of that name is replaced, never
 // what the link leads to. Refused with OS_ACCESS_DENIED when `to` is a folder,

@@ -254,7 +254,7 @@ int32_t file_write(FileHandle file, const void* buffer, uint32_t count) {
   return (int32_t)count;
 }
 
-uint32_t file_seek(FileHandle file, int32_t distance, int origin) {
+uint32_t file_seek(FileHandle file, uint32_t distance, int origin) {
   last_os_error = 0;
   uint32_t injected;
   if (fault_point(FAULT_SEEK, &injected) != FAULT_NONE) {
@@ -266,14 +266,15 @@ uint32_t file_seek(FileHandle file, int32_t distance, int origin) {
     last_os_error = OS_INVALID_PARAMETER;
     return SEEK_FAILED;
   }
-  off_t pos = lseek(fd_of(file), (off_t)distance, kWhence[origin]);
+  off_t offset = origin == SEEK_FROM_START ? (off_t)distance : (off_t)(int32_t)distance;
+  off_t pos = lseek(fd_of(file), offset, kWhence[origin]);
   if (pos < 0) {
     // lseek's EINVAL here is a target before the start of the file.
     last_os_error = errno == EINVAL ? OS_NEGATIVE_SEEK : windows_error_of(errno);
     return SEEK_FAILED;
   }
   if ((uint64_t)pos >= SEEK_FAILED) {
-    // Beyond what a 32-bit position can say (and beyond the design).
+    // Beyond what a 32-bit position can say (and beyond the format).
     last_os_error = OS_INVALID_PARAMETER;
     return SEEK_FAILED;
   }
@@ -412,6 +413,14 @@ int folder_create(const char* path) {
     return 0;
   }
   return 1;
+}
+
+uint32_t file_full_path(const char* path, char* out, uint32_t capacity) {
+  if (!*path) path = ".";
+  size_t length = strlen(path);
+  if (length >= capacity) return 0;
+  memcpy(out, path, length + 1);
+  return (uint32_t)length;
 }
 
 int file_rename(const char* from, const char* to) {

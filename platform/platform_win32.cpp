@@ -91,10 +91,17 @@ int32_t file_write(FileHandle file, const void* buffer, uint32_t count) {
   return (int32_t)count;
 }
 
-uint32_t file_seek(FileHandle file, int32_t distance, int origin) {
+uint32_t file_seek(FileHandle file, uint32_t distance, int origin) {
   last_os_error = 0;
-  DWORD pos = SetFilePointer(handle_of(file), distance, nullptr, (DWORD)origin);
-  if (pos == INVALID_SET_FILE_POINTER) record();
+  // The high part extends the distance: with zeros from the start (an
+  // unsigned position), with its sign otherwise. A new position past 32 bits
+  // comes back with a high part of its own, and fails.
+  LONG high = origin == SEEK_FROM_START ? 0 : (LONG)distance >> 31;
+  DWORD pos = SetFilePointer(handle_of(file), (LONG)distance, &high, (DWORD)origin);
+  if (pos == INVALID_SET_FILE_POINTER || high != 0) {
+    record();
+    return SEEK_FAILED;
+  }
   return pos;
 }
 
@@ -152,6 +159,12 @@ int folder_create(const char* path) {
   if (CreateDirectoryA(path, nullptr)) return 1;
   record();
   return 0;
+}
+
+uint32_t file_full_path(const char* path, char* out, uint32_t capacity) {
+  // A result of capacity or more is the size needed, with nothing written.
+  DWORD length = GetFullPathNameA(*path ? path : ".", capacity, out, nullptr);
+  return length < capacity ? length : 0;
 }
 
 int file_rename(const char* from, const char* to) {

@@ -14,7 +14,7 @@ packages=(
   xvfb xdotool imagemagick                               # virtual display, dialog driving, screenshots
   zlib1g-dev libdeflate-dev                              # reference checksums and benchmarks
   clang libclang-rt-14-dev                               # sanitizer and fuzzing tree
-  zip xz-utils osslsigncode openssl nsis                 # demo, packaging and comparison tools
+  zip xz-utils brotli osslsigncode openssl nsis          # demo, packaging and comparison tools
   dpkg-dev man-db                                        # the Debian package of qev and its check
   tzdata                                                 # time zones of qev pack --timezone
   libxml2-utils locales                                  # manifest check; the Japanese locale for Wine

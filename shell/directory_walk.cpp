@@ -13,7 +13,7 @@ int directory_walk_begin(uint8_t* dir_buffer) {
   uint32_t position = stub_config.archive_base + header_copy.directory_pos;
   decoder.dir_read_pos = position;
   file_pos = position;
-  if (file_seek(archive_file, (int32_t)position, SEEK_FROM_START) == SEEK_FAILED) return ERR_SEEK;
+  if (file_seek(archive_file, position, SEEK_FROM_START) == SEEK_FAILED) return ERR_SEEK;
   return 0;
 }
 

@@ -95,9 +95,14 @@ MemberOutcome extract_file(void* window, const DirectoryEntry& entry, char* name
     uint32_t existing = file_get_attributes(path);
     // An existing folder of the same name raises no question.
     if (existing != NO_ATTRIBUTES && !(existing & ATTR_DIRECTORY)) {
+      // Only Yes and Yes To All replace: No, and a question that could not
+      // be shown, keep the file.
       int answer = ui_overwrite_prompt();
-      if (answer == PROMPT_NO) return MEMBER_DONE;
-      if (answer == PROMPT_YES_TO_ALL) stub_config.overwrite_all = 1;
+      if (answer == PROMPT_YES_TO_ALL) {
+        stub_config.overwrite_all = 1;
+      } else if (answer != PROMPT_YES) {
+        return MEMBER_DONE;
+      }
       // Cancel pressed while the question was up: the loop ends at its head,
       // the file untouched.
       if (stub_config.cancel_requested) return MEMBER_DONE;
@@ -178,14 +183,21 @@ MemberOutcome extract_member(void* window, const DirectoryEntry& entry, const ui
                              const Folder& folder) {
   const uint32_t folder_len = folder.len;
   if (name_refusal(name, entry.name_len)) return MEMBER_REFUSED;
-  // Name room: every output path stays within 259 characters.
-  if ((int32_t)entry.name_len > (int32_t)(PATH_MAX_CHARS - folder_len)) return MEMBER_DONE;
+  // Name room: every output path stays within 259 characters. A name that
+  // does not fit is reported as a file that cannot be created, with as much
+  // of its path as fits.
+  const uint32_t room = PATH_MAX_CHARS - folder_len;
+  const uint32_t fits = entry.name_len < room ? entry.name_len : room;
 
   char* path = stub_config.destination;
   for (uint32_t i = 0; i <= folder_len; i++) path[i] = folder.text[i];
   char* name_start = path + folder_len;
-  for (uint32_t i = 0; i < entry.name_len; i++) name_start[i] = (char)name[i];
-  name_start[entry.name_len] = 0;
+  for (uint32_t i = 0; i < fits; i++) name_start[i] = (char)name[i];
+  name_start[fits] = 0;
+  if (fits < entry.name_len) {
+    last_os_error = OS_BAD_PATHNAME;
+    return asked(window, ERR_CREATE, path);
+  }
   shorten_path(path);
   if (stub_config.short_names) name_start = path + folder.short_len;
 
@@ -280,23 +292,42 @@ int extract_all(void* window) {
   // without a terminator ends at the buffer's last byte and is refused below
   // as too long.
   destination[DESTINATION_SIZE - 1] = 0;
-  uint32_t len = (uint32_t)str_length(destination);
+  // A relative destination ("", "Lumetra", "\") is made absolute first, so
+  // that the folder made, the program started and the uninstall command name
+  // the installed files: never a program found beside the installer, nor a
+  // network path made from "\". One without an absolute form of 260
+  // characters at most is refused below, as too long.
+  Folder folder;
+  uint32_t len = file_full_path(destination, folder.text, DESTINATION_SIZE);
+  if (len != 0) {
+    str_copy(destination, DESTINATION_SIZE, folder.text);
+  } else {
+    len = DESTINATION_SIZE;
+  }
 
-  // A.1: one trailing backslash goes ("C:\" becomes the bare drive "C:").
-  if (len >= 2 && destination[len - 1] == '\\') destination[--len] = 0;
+  // A.1: one trailing backslash goes, but a drive's root keeps it: "C:\" is
+  // the root, where "C:" would be the drive's current folder.
+  if (len >= 2 && destination[len - 1] == '\\' && destination[len - 2] != ':') destination[--len] = 0;
   // A.2
   choose_name_form(destination);
   // A.3
   uint32_t archive_end = file_seek(archive_file, 0, SEEK_FROM_END);
   if (archive_end == SEEK_FAILED) return ERR_SEEK;
-  if (archive_end - stub_config.archive_base < ARCHIVE_HEADER_SIZE) return ERR_DAMAGED;
+  // A file shorter than its archive is cut (an interrupted download): refused
+  // before anything is made. Where the header's sizes disagree with each
+  // other, only the header's own length counts.
+  const uint32_t length = archive_end - stub_config.archive_base;
+  if (length < ARCHIVE_HEADER_SIZE || (header_sizes_agree(header_copy) && length < header_copy.archive_size)) {
+    return ERR_DAMAGED;
+  }
   if (len > stub_config.destination_max) {
     last_os_error = OS_BAD_PATHNAME;
     report_error(window, ERR_MKDIR, destination, 0);
     return 0;
   }
-  // A.4: an empty destination or a bare drive names no folder to make.
-  int names_folder = len != 0 && destination[len - 1] != ':';
+  // A.4: a root, a bare drive (as the host takes one) or an empty
+  // destination names no folder to make, and takes no separator.
+  int names_folder = len != 0 && destination[len - 1] != ':' && destination[len - 1] != '\\';
   if (names_folder && !create_folder_path(destination, 0, FOLDER_LAST | FOLDER_THROUGH_LINKS)) {
     report_error(window, ERR_MKDIR, destination, 0);
     return 0;
@@ -319,7 +350,6 @@ int extract_all(void* window) {
     destination[len++] = '\\';
     destination[len] = 0;
   }
-  Folder folder;
   for (uint32_t i = 0; i <= len; i++) folder.text[i] = destination[i];
   folder.len = len;
   shorten_path(destination);
@@ -338,7 +368,10 @@ int extract_all(void* window) {
     const uint8_t* name;
     int walked = directory_walk_next(dir_buffer, &entry, &name);
     if (walked != 0) {
+      // A damaged directory still has the closing actions run; a directory
+      // that could not be read from the installer's own file does not.
       result = walked;
+      stopped = walked == READ_FAILED;
       break;
     }
     MemberOutcome outcome = extract_member(window, entry, name, folder);

@@ -33,13 +33,16 @@ const char* os_error_suffix() {
 }
 
 int report_error(void* owner, int code, const char* name, int ask) {
-  if (!name) name = exe_name;
+  // The file layer's failed read is a read of the installer's own file,
+  // whatever output path the caller was at.
+  if (!name || code == READ_FAILED) name = exe_name;
   const char* format = 0;      // a format taking the name and the OS line
   const char* fixed = 0;       // a text shown as it stands
   int with_os_line = 1;
   switch (code) {
     case ERR_CREATE: format = stub_config.fmt_create; break;
     case ERR_OPEN: format = stub_config.fmt_open; break;
+    case READ_FAILED:
     case ERR_READ:
     case ERR_SEEK: format = stub_config.fmt_read; break;
     case ERR_WRITE: format = stub_config.fmt_write; break;

@@ -2,8 +2,8 @@
 // Result codes. Every operation returns 0 (or a count) on success and one of
 // these negative codes on failure; codes travel upward unchanged until the
 // driver or the dialog hands them to report_error. A failed archive read inside
-// the decoders is passed up as the file layer's -1 (READ_FAILED), which has no
-// message of its own.
+// the decoders is passed up as the file layer's -1 (READ_FAILED); it is shown
+// as ERR_READ, "Cannot read" with the installer's name and the OS reason.
 
 constexpr int READ_FAILED = -1;
 constexpr int ERR_NOMEM = -2;

@@ -40,7 +40,7 @@ int startup_open_archive(const char* exe_path) {
   stub_config.archive_base = stub_config.archive_offset;
   if (file_seek(archive_file, 0, SEEK_FROM_END) == SEEK_FAILED) return fail(ERR_SEEK);
   // Not tested: a base past the end shows up as a short header read below.
-  file_seek(archive_file, (int32_t)stub_config.archive_base, SEEK_FROM_START);
+  file_seek(archive_file, stub_config.archive_base, SEEK_FROM_START);
   uint8_t raw[ARCHIVE_HEADER_SIZE];
   if (file_read(archive_file, raw, ARCHIVE_HEADER_SIZE) != (int32_t)ARCHIVE_HEADER_SIZE) {
     return fail(ERR_READ);

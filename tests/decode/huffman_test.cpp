@@ -104,6 +104,39 @@ TEST(Huffman, SymbolZeroThroughTheTreeAndSixteenBitCodes) {
   EXPECT_EQ(build_codes(std::vector<uint8_t>{3, 17, 2}.data(), 3, lit.codes.data()), 17);
 }
 
+// The codes of any lengths, over-subscribed sets included, are the canonical
+// ones of the textbook recurrence, each kept within its length (the codes
+// past a length's room wrap around) and bit-reversed.
+TEST(Huffman, CodesFollowTheCanonicalRecurrenceForAnyLengths) {
+  auto expected = [](const std::vector<uint8_t>& l) {
+    uint32_t count[17] = {0}, next[17] = {0};
+    for (uint8_t v : l) count[v]++;
+    count[0] = 0;
+    for (uint32_t b = 1, v = 0; b <= 16; b++) next[b] = v = (v + count[b - 1]) << 1;
+    std::vector<uint32_t> codes(l.size(), 0);
+    for (size_t s = 0; s < l.size(); s++) {
+      if (l[s] == 0) continue;
+      const uint32_t c = next[l[s]]++ & ((1u << l[s]) - 1);
+      for (uint32_t i = 0; i < l[s]; i++) codes[s] |= ((c >> i) & 1) << (l[s] - 1 - i);
+    }
+    return codes;
+  };
+  // Three 1-bit codes: the third wraps to the first one's code.
+  EXPECT_EQ(Table({1, 1, 1}, 2).codes, (std::vector<uint32_t>{0, 1, 0}));
+  std::mt19937 rng(11);
+  for (int round = 0; round < 2000; round++) {
+    std::vector<uint8_t> l(1 + rng() % 288);
+    const uint32_t longest = 1 + rng() % 16;
+    for (auto& v : l) v = rng() % 4 == 0 ? 0 : (uint8_t)(1 + rng() % longest);
+    std::vector<uint32_t> codes(l.size(), 0xDEAD);
+    ASSERT_EQ(build_codes(l.data(), (uint32_t)l.size(), codes.data()), 0);
+    for (size_t s = 0; s < l.size(); s++) {
+      if (l[s] == 0) codes[s] = 0;
+    }
+    ASSERT_EQ(codes, expected(l)) << "round " << round;
+  }
+}
+
 // Every index a table holds stays inside its table, whatever the lengths.
 void expect_well_formed(const Table& t) {
   const int32_t n = (int32_t)t.lengths.size();

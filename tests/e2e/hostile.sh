@@ -13,6 +13,9 @@
 #     create folder"); nothing appears outside
 #   - device names (NUL .txt, sub\COM1.log, lpt1, CONOUT$.log): never
 #     opened, the archive is reported damaged after the loop
+#   - a name too long for the destination (its path would pass 259
+#     characters): "Cannot create" with as much of the path as fits and
+#     "Invalid path", OK goes on
 set -eu
 source "$(dirname "$0")/lib.sh"
 e2e_begin hostile
@@ -28,17 +31,21 @@ ln -s "$outside/created.txt" "$dest/new.txt"
 ln -s "$outside/folder" "$dest/docs"
 for f in one two three device; do echo "member $f" >"$WORK/data/$f"; done
 
+# 240 characters, 265 with the destination; spaces let the message wrap.
+long="deep\\$(printf 'part of a long name %.0s' $(seq 12) | cut -c1-235)"
 installer="$WORK/hostile-setup.exe"
 "$QEV_FORGE" "$QEV_STUB" "$installer" \
   "file.txt=$WORK/data/one=21" "new.txt=$WORK/data/two" \
   "NUL .txt=$WORK/data/device" 'sub\COM1.log'="$WORK/data/device" "lpt1=$WORK/data/device" \
-  'CONOUT$.log'="$WORK/data/device" 'docs\readme.txt'="$WORK/data/three" "docs/" ||
+  'CONOUT$.log'="$WORK/data/device" "$long=$WORK/data/device" \
+  'docs\readme.txt'="$WORK/data/three" "docs/" ||
   fail "forge_installer failed"
 
 start_installer "$installer"
 wait_window main >/dev/null
 click main 108
 expected=(
+  "Cannot create $win_dest\\${long:0:234}\\nInvalid path|OK,Cancel"
   "Cannot create $win_dest\\docs\\readme.txt\\nAccess denied|OK,Cancel"
   "Cannot create folder $win_dest\\docs\\nAccess denied|OK"
   'Archive data is damaged, probably caused by\na corrupt disk or download error|OK'
@@ -64,7 +71,7 @@ done
 [ -z "$(find "$dest/file.txt" -perm /222)" ] || fail "file.txt is not read-only"
 [ "$(cat "$dest/new.txt")" = "member two" ] || fail "new.txt holds $(cat "$dest/new.txt")"
 [ -L "$dest/docs" ] || fail "the folder link was replaced"
-left=$(cd "$dest" && find . -iname 'nul*' -o -iname 'com1*' -o -iname 'lpt1*' -o -iname 'conout*' -o -name sub)
+left=$(cd "$dest" && find . -iname 'nul*' -o -iname 'com1*' -o -iname 'lpt1*' -o -iname 'conout*' -o -name sub -o -name deep)
 [ -z "$left" ] || fail "device members were created as files: $left"
 key_absent || fail "the uninstall key was written after the extraction ended"
 note "no link was gone through, nothing changed outside, no device was opened"

@@ -93,6 +93,15 @@ refread::Archive check(const std::vector<qev::PackEntry>& entries, const qev::Pa
 
 TEST(ArchiveRoundTrip, EveryLevelAndFilter) {
   auto entries = sample_entries(1, 1);
+  // An x86-64 ELF shared object is filtered, a relocatable object is not.
+  for (uint8_t type : {3, 1}) {
+    qev::PackEntry e;
+    e.name = type == 3 ? "libtool.so" : "tool.o";
+    e.data = testdata::x86_code(60000, 4 + type);
+    const uint8_t elf[20] = {0x7F, 'E', 'L', 'F', 2, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, type, 0, 62, 0};
+    std::copy(elf, elf + 20, e.data.begin());
+    entries.push_back(e);
+  }
   for (int level = 0; level <= 9; level++) {
     for (qev::FilterMode f : {qev::FilterMode::Auto, qev::FilterMode::None, qev::FilterMode::E8_16, qev::FilterMode::E8_32}) {
       SCOPED_TRACE("level " + std::to_string(level) + " filter " + std::to_string((int)f));
@@ -101,7 +110,7 @@ TEST(ArchiveRoundTrip, EveryLevelAndFilter) {
       o.filter = f;
       qev::PackResult res;
       refread::Archive a = check(entries, o, &res);
-      if (f == qev::FilterMode::Auto) EXPECT_EQ(res.filtered32, 1u);  // tool.exe only
+      if (f == qev::FilterMode::Auto) EXPECT_EQ(res.filtered32, 2u);  // tool.exe and libtool.so
       if (f == qev::FilterMode::E8_16) EXPECT_EQ(res.filtered16, res.files);
     }
   }

@@ -126,6 +126,19 @@ TEST(CallFilter, DetectsPeByContent) {
   mz_only[0] = 'M'; mz_only[1] = 'Z';
   EXPECT_FALSE(qev::is_x86_pe(mz_only.data(), mz_only.size()));
   EXPECT_FALSE(qev::is_x86_pe(pe.data(), 10));
+  // ELF: programs and shared objects for i386 and x86-64; not relocatable
+  // objects, other machines, big-endian files or cut headers.
+  std::vector<uint8_t> elf = {0x7F, 'E', 'L', 'F', 2, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 3, 0, 62, 0};
+  EXPECT_TRUE(qev::is_x86_elf_image(elf.data(), elf.size()));
+  elf[16] = 2; elf[18] = 3; elf[4] = 1;
+  EXPECT_TRUE(qev::is_x86_elf_image(elf.data(), elf.size()));
+  EXPECT_FALSE(qev::is_x86_elf_image(elf.data(), 19));
+  elf[16] = 1;  // relocatable
+  EXPECT_FALSE(qev::is_x86_elf_image(elf.data(), elf.size()));
+  elf[16] = 3; elf[18] = 183;  // AArch64
+  EXPECT_FALSE(qev::is_x86_elf_image(elf.data(), elf.size()));
+  elf[18] = 62; elf[5] = 2;  // big-endian
+  EXPECT_FALSE(qev::is_x86_elf_image(elf.data(), elf.size()));
 }
 
 }  // namespace

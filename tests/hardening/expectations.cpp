@@ -24,6 +24,7 @@ std::string message_for(int code, const std::string& name, const std::string& li
   switch (code) {
     case ERR_CREATE: return "Cannot create " + name + line;
     case ERR_OPEN: return "Cannot open " + name + line;
+    case READ_FAILED: return "Cannot read setup.exe" + line;  // the installer's own file
     case ERR_READ:
     case ERR_SEEK: return "Cannot read " + name + line;
     case ERR_WRITE: return "Cannot write " + name + line;

@@ -145,18 +145,25 @@ TEST_F(FaultInjection, AllocationFailures) {
 TEST_F(FaultInjection, ReadFailures) {
   std::map<std::string, size_t> outcomes;
   each_call(FAULT_READ, [&](const Sample& s, const HookCall& c, const Observation& obs) {
+    // "Cannot read setup.exe" with the reason, and no closing actions: the
+    // installer's own file could not be read.
     if (c.context == CTX_DIRECTORY) {
       outcomes["directory"]++;
-      return directory_failed(s, c.entry, READ_FAILED);
+      Expected e = directory_failed(s, c.entry, READ_FAILED);
+      e.closing = false;
+      e.os_line = "\nAccess denied";
+      return e;
     }
-    // A failed frame start or stored copy passes -1 up: the member stops,
-    // silently. A failed refill inside a block's data ends the block short
-    // instead: members whose bytes it lacks fail their CRC check (and are
-    // deleted), and a later member of that stream finds it broken.
+    // A failed frame start or stored copy passes -1 up: the member stops.
+    // A failed refill inside a block's data ends the block short instead:
+    // members whose bytes it lacks fail their CRC check (and are deleted), and
+    // a later member of that stream finds it broken.
     const std::vector<Report>& r = obs.record.reports;
     if (r.size() == 1 && r[0].code == READ_FAILED) {
       outcomes["member stopped"]++;
-      return stopped_at(s, c.entry, READ_FAILED);
+      Expected e = stopped_at(s, c.entry, READ_FAILED);
+      e.os_line = "\nAccess denied";
+      return e;
     }
     bool short_block = !r.empty();
     for (size_t i = 0; i < r.size(); i++) {

@@ -31,7 +31,7 @@ static_assert(std::is_same_v<decltype(&file_open), FileHandle (*)(const char*, u
 static_assert(std::is_same_v<decltype(&file_close), int (*)(FileHandle)>);
 static_assert(std::is_same_v<decltype(&file_read), int32_t (*)(FileHandle, void*, uint32_t)>);
 static_assert(std::is_same_v<decltype(&file_write), int32_t (*)(FileHandle, const void*, uint32_t)>);
-static_assert(std::is_same_v<decltype(&file_seek), uint32_t (*)(FileHandle, int32_t, int)>);
+static_assert(std::is_same_v<decltype(&file_seek), uint32_t (*)(FileHandle, uint32_t, int)>);
 static_assert(std::is_same_v<decltype(&read_archive), int32_t (*)(void*, uint32_t)>);
 static_assert(std::is_same_v<decltype(&file_set_times),
                              int (*)(FileHandle, uint16_t, uint16_t, uint16_t, uint16_t)>);
@@ -218,9 +218,9 @@ int32_t __wrap__Z10file_writelPKvj(FileHandle file, const void* buffer, uint32_t
   return put;
 }
 
-uint32_t __real__Z9file_seeklii(FileHandle, int32_t, int);
-uint32_t __wrap__Z9file_seeklii(FileHandle file, int32_t distance, int origin) {
-  uint32_t position = __real__Z9file_seeklii(file, distance, origin);
+uint32_t __real__Z9file_seeklji(FileHandle, uint32_t, int);
+uint32_t __wrap__Z9file_seeklji(FileHandle file, uint32_t distance, int origin) {
+  uint32_t position = __real__Z9file_seeklji(file, distance, origin);
   note_call(HOOK_SEEK);
   return position;
 }

@@ -239,7 +239,7 @@ TEST_F(ErrorCodes, BadHandlesAndWrongDirections) {
   ASSERT_NE(h, INVALID_FILE);
   EXPECT_EQ(file_write(h, "x", 1), -1);  // opened for reading only
   EXPECT_EQ(last_os_error, OS_ACCESS_DENIED);
-  EXPECT_EQ(file_seek(h, -1, SEEK_FROM_START), SEEK_FAILED);
+  EXPECT_EQ(file_seek(h, (uint32_t)-4, SEEK_FROM_END), SEEK_FAILED);  // before the start
   EXPECT_EQ(last_os_error, OS_NEGATIVE_SEEK);
   file_close(h);
 }
@@ -294,6 +294,28 @@ TEST_F(ReadWrite, CreateNeverOpensATakenNameAndSeeksReportPositions) {
   EXPECT_EQ(file_rename(scratch.path("g").c_str(), scratch.path("f").c_str()), 1);
   EXPECT_EQ(read_all("f"), "abcdef");
   EXPECT_EQ(file_get_attributes(scratch.path("g").c_str()), NO_ATTRIBUTES);
+}
+
+// Every position below 4 GiB is reached, from the start as an unsigned
+// value, past 2 GiB too; from the end the distance is signed. The file is
+// sparse where the file system allows (Linux, and Wine on it).
+TEST_F(ReadWrite, PositionsPast2GiB) {
+  FileHandle h = file_create(scratch.path("sparse").c_str(), ATTR_NORMAL);
+  ASSERT_NE(h, INVALID_FILE);
+  const uint32_t middle = 0x90000000u, length = 0xA0000000u;
+  ASSERT_EQ(file_seek(h, length - 1, SEEK_FROM_START), length - 1);
+  ASSERT_EQ(file_write(h, "z", 1), 1);
+  ASSERT_EQ(file_seek(h, middle, SEEK_FROM_START), middle);
+  ASSERT_EQ(file_write(h, "abc", 3), 3);
+  EXPECT_EQ(file_seek(h, 0, SEEK_FROM_END), length);
+  EXPECT_EQ(file_seek(h, (uint32_t)-1, SEEK_FROM_END), length - 1);
+  EXPECT_EQ(file_seek(h, middle, SEEK_FROM_START), middle);
+  char got[4] = {};
+  EXPECT_EQ(file_read(h, got, 3), 3);
+  EXPECT_EQ(std::string(got, 3), "abc");
+  // 4 GiB - 1 is where the failure value lies: no position goes there.
+  EXPECT_EQ(file_seek(h, SEEK_FAILED, SEEK_FROM_START), SEEK_FAILED);
+  EXPECT_EQ(file_close(h), 1);
 }
 
 // ---- times ----

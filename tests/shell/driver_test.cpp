@@ -562,22 +562,25 @@ TEST_F(Driver, OverwritePromptNoSkipsAndYesToAllReplacesEveryLaterFile) {
   EXPECT_EQ(fake_ui.statuses.size(), 2u) << "a skipped member shows no status";
 }
 
-TEST_F(Driver, AnyOtherPromptAnswerReplacesAndFoldersRaiseNoPrompt) {
+TEST_F(Driver, AFailedPromptKeepsTheFileAndFoldersRaiseNoPrompt) {
   TestArchive a;
   int s = a.add_stream();
   a.add_file(s, "file", "new");
+  a.add_file(s, "other", "new too");
   a.add_file(s, "folder", "cannot replace a folder");
   ASSERT_EQ(mkdir(scratch.host("out").c_str(), 0777), 0);
   ASSERT_EQ(mkdir(out("folder").c_str(), 0777), 0);
   write_file(out("file"), std::string("old"));
+  write_file(out("other"), std::string("old too"));
   bytes = a.build();
   ASSERT_EQ(open_archive(bytes), 1);
   stub_config.overwrite_all = 0;
-  fake_ui.prompt_answers = {0};  // a failed prompt counts as Yes
+  fake_ui.prompt_answers = {0, -1};  // a prompt that could not be shown counts as No
   set_destination(scratch.win("out"));
   EXPECT_EQ(extract_all(&window), 0);
-  EXPECT_EQ(read_file(out("file")), "new");
-  EXPECT_EQ(fake_ui.prompts.size(), 1u);
+  EXPECT_EQ(read_file(out("file")), "old");
+  EXPECT_EQ(read_file(out("other")), "old too");
+  EXPECT_EQ(fake_ui.prompts.size(), 2u);
   ASSERT_EQ(fake_ui.boxes.size(), 1u);
   EXPECT_EQ(fake_ui.boxes[0].text, "Cannot create " + out_win("folder") + "\nAccess denied");
 }
@@ -775,7 +778,9 @@ TEST_F(Driver, DestinationForms) {
   write_file(scratch.host("setup.exe"), bytes);
   std::string setup = scratch.win("setup.exe");
   enter_scratch();
-  // Drive roots are ordinary folders on this host.
+  // Drive roots are ordinary folders on this host, and relative paths stay
+  // relative (only Windows makes them absolute: e2e relative.sh).
+  ASSERT_EQ(mkdir("D:", 0777), 0);
   ASSERT_EQ(mkdir("E:", 0777), 0);
 
   struct Form {
@@ -786,9 +791,9 @@ TEST_F(Driver, DestinationForms) {
   };
   const Form forms[] = {
       {"out\\", "out/readme.txt", "\"out\\lumetra.exe\"", "C:\\"},
-      {"", "readme.txt", "\"lumetra.exe\"", "C:\\"},
+      {"", "readme.txt", "\".\\lumetra.exe\"", "C:\\"},  // the current folder
       {"C:", "C:readme.txt", "\"C:lumetra.exe\"", "C:\\"},
-      {"D:\\", "D:readme.txt", "\"D:lumetra.exe\"", "D:\\"},
+      {"D:\\", "D:/readme.txt", "\"D:\\lumetra.exe\"", "D:\\"},  // a root keeps its separator
       {"E:\\inst\\", "E:/inst/readme.txt", "\"E:\\inst\\lumetra.exe\"", "E:\\"},
   };
   for (const Form& form : forms) {
@@ -849,7 +854,7 @@ TEST_F(Driver, ShortNameVolumes) {
 TEST_F(Driver, DestinationLengthLimits) {
   TestArchive a;
   a.add_file(a.add_stream(), std::string(24, 'n'), "fits the name room");
-  a.add_file(a.add_stream(), std::string(25, 'm'), "one too long: skipped");
+  a.add_file(a.add_stream(), std::string(25, 'm'), "one too long: reported");
   bytes = a.build();
   ASSERT_EQ(open_archive(bytes), 1);
 
@@ -862,7 +867,10 @@ TEST_F(Driver, DestinationLengthLimits) {
   std::string host_dir = scratch.host(std::string(234 - base.size() - 1, 'd'));
   EXPECT_EQ(read_file(host_dir + "/" + std::string(24, 'n')), "fits the name room");
   EXPECT_FALSE(path_exists(host_dir + "/" + std::string(25, 'm')));
-  EXPECT_TRUE(fake_ui.boxes.empty());
+  // Reported with as much of its path as fits, 259 characters.
+  EXPECT_EQ(fake_box_texts(),
+            std::vector<std::string>{"Cannot create " + longest + "\\" + std::string(24, 'm') + "\nInvalid path"});
+  EXPECT_EQ(fake_ui.boxes[0].style, 0x31u);
   ASSERT_EQ(fake_ui.registry.size(), 4u);
   EXPECT_EQ(fake_ui.registry[2].size, 260u);
 
@@ -894,6 +902,33 @@ TEST_F(Driver, ArchiveShorterThanItsHeaderAtExtractionTime) {
   EXPECT_EQ(extract_all(&window), ERR_DAMAGED);
   EXPECT_FALSE(path_exists(scratch.host("out")));
   EXPECT_TRUE(fake_ui.boxes.empty());
+}
+
+// An installer cut short (an interrupted download) is refused before
+// anything is made, as long as its header's sizes agree with each other;
+// where they do not (a writer that left them unset), as before: the cut
+// directory is found damaged after the destination was made, and the closing
+// actions run.
+TEST_F(Driver, ACutArchiveIsRefusedBeforeAnythingIsMade) {
+  for (bool sizes_agree : {true, false}) {
+    SCOPED_TRACE(sizes_agree);
+    TestArchive a;
+    int s = a.add_stream();
+    a.add_file(s, "first", "read before the cut");
+    a.add_file(a.add_stream(), "second", pattern(5000, 3));
+    bytes = a.build();
+    if (!sizes_agree) store_u32(bytes.data() + 24, 0);  // stream_data_size
+    bytes.resize(bytes.size() - 1);
+    ASSERT_EQ(open_archive(bytes, 300), 1);
+    set_destination(scratch.win("out"));
+    EXPECT_EQ(extract_all(&window), ERR_DAMAGED);
+    EXPECT_EQ(path_exists(scratch.host("out")), !sizes_agree);
+    EXPECT_EQ(closing_actions_ran(), !sizes_agree);
+    file_close(archive_file);
+    archive_file = INVALID_FILE;
+    fake_ui_reset();
+    ASSERT_EQ(system(("rm -rf '" + out("") + "'").c_str()), 0);
+  }
 }
 
 TEST_F(Driver, DestinationFolderThatCannotBeMade) {

@@ -141,12 +141,21 @@ TEST_F(Messages, EveryCodeShowsItsTextWithAndWithoutTheOsLine) {
 }
 
 TEST_F(Messages, CodesWithoutTextShowNothingAndKeepTheOsError) {
-  for (int code : {ERR_CANCELLED, READ_FAILED, 0, 1, 42, -4, -7, -10, -13, -100}) {
+  for (int code : {ERR_CANCELLED, 0, 1, 42, -4, -7, -10, -13, -100}) {
     last_os_error = 31;
     EXPECT_EQ(report_error(nullptr, code, "x", 1), 0) << code;
     EXPECT_EQ(last_os_error, 31u);
   }
   EXPECT_TRUE(fake_ui.boxes.empty());
+}
+
+// The file layer's failed read (-1) is a read of the installer's own file:
+// "Cannot read" with its name, whatever name the caller was at.
+TEST_F(Messages, AFailedReadNamesTheInstaller) {
+  last_os_error = 5;
+  EXPECT_EQ(report_error(nullptr, READ_FAILED, "C:\\Lumetra\\member.dll", 0), 1);
+  EXPECT_EQ(fake_box_texts(), std::vector<std::string>{"Cannot read setup.exe\nAccess denied"});
+  EXPECT_EQ(last_os_error, 0u);
 }
 
 TEST_F(Messages, NameOwnerAndAskingAnswers) {
