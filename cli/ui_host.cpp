@@ -179,14 +179,6 @@ void drain_message_queue() {}
 
 void pump_messages() {}
 
-uint32_t ui_current_folder(char* out, uint32_t capacity) {
-  // Only its first character is used (as a drive letter); "/" will do.
-  if (capacity < 2) return 0;
-  out[0] = '/';
-  out[1] = 0;
-  return 1;
-}
-
 int ui_volume_max_component(const char*, uint32_t* max_component) {
   *max_component = 255;  // host file systems keep long names
   return 1;

@@ -17,6 +17,7 @@
 namespace qev {
 
 constexpr uint32_t RESOURCE_ICON = 3;
+constexpr uint32_t RESOURCE_DIALOG = 5;
 constexpr uint32_t RESOURCE_GROUP_ICON = 14;
 constexpr uint32_t RESOURCE_VERSION = 16;
 constexpr uint32_t RESOURCE_MANIFEST = 24;

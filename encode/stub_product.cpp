@@ -1,12 +1,15 @@
 #include "encode/stub_product.h"
 
+#include <stdio.h>
 #include <string.h>
 
 #include "archive/layout.h"
 #include "encode/default_icon.h"
+#include "encode/dialog_template.h"
 #include "encode/icon_file.h"
 #include "encode/resource_tree.h"
 #include "encode/stub_image.h"
+#include "encode/text_utf16.h"
 #include "encode/version_resource.h"
 #include "encode/whole_file.h"
 #include "platform/cp1252.h"
@@ -21,8 +24,8 @@ namespace {
 const size_t kTextFields[] = {
     offsetof(StubConfig, title),          offsetof(StubConfig, alternative_destination),
     offsetof(StubConfig, preset_destination), offsetof(StubConfig, uninstall_key),
-    offsetof(StubConfig, program_name),   offsetof(StubConfig, notice),
-    offsetof(StubConfig, done_format),    offsetof(StubConfig, registry_values),
+    offsetof(StubConfig, program_name),   offsetof(StubConfig, done_format),
+    offsetof(StubConfig, registry_values),
 };
 constexpr size_t TEXT_COUNT = sizeof(kTextFields) / sizeof(kTextFields[0]);
 
@@ -33,13 +36,37 @@ void store_u64(uint8_t* p, uint64_t v) {
   store_u32(p + 4, (uint32_t)(v >> 32));
 }
 
-// A text as the installer stores and shows it, from Windows-1252.
-std::string stored(const std::string& windows_text) { return windows_text; }
+// Texts as the installer stores them, from Windows-1252: UTF-8, the stub's
+// ANSI code page (platform.h). Each NUL-separated text is converted alone.
+std::string stored(const std::string& windows_texts) {
+  std::string out;
+  for (size_t start = 0; start <= windows_texts.size();) {
+    size_t end = windows_texts.find('\0', start);
+    if (end == std::string::npos) end = windows_texts.size();
+    const std::string text = windows_texts.substr(start, end - start);
+    std::vector<char> utf8(text.size() * 3 + 1);
+    out += cp1252_to_utf8(text.c_str(), utf8.data(), utf8.size()) ? utf8.data() : text;
+    if (end < windows_texts.size()) out += '\0';
+    start = end + 1;
+  }
+  return out;
+}
 
-// A stored text for the terminal.
+// A stored text for the terminal, which takes UTF-8 too; control characters
+// (which an installer not made by the packer may hold) as \xNN, so that no
+// text can forge a line of the listing or move the cursor.
 std::string shown(const std::string& text) {
-  std::vector<char> utf8(text.size() * 3 + 1);
-  return cp1252_to_utf8(text.c_str(), utf8.data(), utf8.size()) ? utf8.data() : text;
+  std::string out;
+  for (unsigned char c : text) {
+    if (c >= 0x20 && c != 0x7F) {
+      out += (char)c;
+      continue;
+    }
+    char hex[8];
+    snprintf(hex, sizeof hex, "\\x%02X", c);
+    out += hex;
+  }
+  return out;
 }
 
 std::string escape_percent(const std::string& s) {
@@ -52,7 +79,7 @@ std::string escape_percent(const std::string& s) {
 }
 
 struct Texts {
-  std::string title, alternative, preset, key, program, notice, done_format, values;
+  std::string title, alternative, preset, key, program, done_format, values;
 };
 
 Texts compose(const ProductSettings& s, uint64_t total_bytes) {
@@ -62,11 +89,6 @@ Texts compose(const ProductSettings& s, uint64_t total_bytes) {
   t.alternative = s.folder.empty() ? "C:\\Program Files\\" + s.name : s.folder;
   t.key = std::string(QEV_UNINSTALL_KEY_BASE) + s.name;
   t.program = s.program;
-  if (s.named) {
-    t.notice = s.name;
-    if (!s.version.empty()) t.notice += " " + s.version;
-    if (!s.publisher.empty()) t.notice += ", " + s.publisher;
-  }
   if (s.program.empty()) t.done_format = escape_percent(s.name) + " has been installed in %s.";
   auto value = [&](const char* name, char kind, const std::string& data) {
     t.values += std::string(name) + '\0' + kind + data + '\0';
@@ -84,15 +106,19 @@ Texts compose(const ProductSettings& s, uint64_t total_bytes) {
   return t;
 }
 
+// The main dialog and its status line (resources/dialog_ids.h).
+constexpr uint32_t MAIN_DIALOG_ID = 1;
+constexpr uint16_t DIALOG_STATUS_LINE = 102;
 // The icon group id and the first icon id of the installer's icon.
 constexpr uint16_t ICON_GROUP_ID = 3;
 constexpr uint16_t FIRST_ICON_ID = 1;
 constexpr uint32_t RESOURCE_SECTION = 0x40000040;  // initialised data, readable
 
 // The installer's resources: the stub's, with the product's icon (the
-// publisher's, or Lumetra's where the stub carries none) and, for a
-// publisher's product, a version record. They go into a section of their own
-// behind the stub's; the stub's own directory stays, unused.
+// publisher's, or Lumetra's where the stub carries none), the title in both
+// dialogs' captions and, for a publisher's product, its notice in the main
+// dialog's status line and a version record. They go into a section of their
+// own behind the stub's; the stub's own directory stays, unused.
 std::string write_resources_section(std::vector<uint8_t>& bytes, const ProductSettings& settings) {
   PeImage image;
   if (!image.parse(bytes).empty()) return "";  // not a program image: nothing to add
@@ -101,6 +127,24 @@ std::string write_resources_section(std::vector<uint8_t>& bytes, const ProductSe
   if (!why.empty()) return why;
   bool changed = false;
   bool has_icon = false;
+  // The dialogs: the title, and a publisher's notice "NAME VERSION, PUBLISHER"
+  // (Lumetra's stays as the template has it).
+  const std::u16string title = utf16_of(settings.name + " Installation");
+  std::string notice = settings.name;
+  if (!settings.version.empty()) notice += " " + settings.version;
+  if (!settings.publisher.empty()) notice += ", " + settings.publisher;
+  const std::u16string notice_text = utf16_of(notice);
+  for (Resource& r : resources) {
+    if (r.type != RESOURCE_DIALOG || !r.data.empty()) continue;
+    const size_t at = image.offset_of(image.image_base() + r.rva, r.size);
+    std::vector<uint8_t> dialog(bytes.begin() + at, bytes.begin() + at + r.size);
+    why = set_dialog_texts(dialog, title, DIALOG_STATUS_LINE,
+                           r.id == MAIN_DIALOG_ID && settings.named ? &notice_text : nullptr);
+    if (!why.empty()) return "dialog " + std::to_string(r.id) + ": " + why;
+    r.data = dialog;
+    r.size = (uint32_t)dialog.size();
+    changed = true;
+  }
   for (const Resource& r : resources) has_icon = has_icon || r.type == RESOURCE_GROUP_ICON;
   std::vector<IconImage> icons;
   if (!settings.icon_path.empty()) {
@@ -171,7 +215,7 @@ std::string write_product(StubBlock& stub, const ProductSettings& settings, uint
     return stub.image.write(block + field, data, size);
   };
   uint8_t total[8];
-  store_u64(total, total_bytes);
+  store_u64(total, total_bytes ? total_bytes : 1);  // the stub divides by it
   const uint8_t silent = settings.silent_switches ? 1 : 0;
   if (!put(offsetof(StubConfig, total_size), total, 8) ||
       !put(offsetof(StubConfig, silent_switches), &silent, 1))
@@ -180,7 +224,7 @@ std::string write_product(StubBlock& stub, const ProductSettings& settings, uint
 
   const Texts t = compose(settings, total_bytes);
   const std::string* texts[TEXT_COUNT] = {&t.title,   &t.alternative, &t.preset,      &t.key,
-                                          &t.program, &t.notice,      &t.done_format, &t.values};
+                                          &t.program, &t.done_format, &t.values};
   std::string pool;
   uint64_t at[TEXT_COUNT];
   for (size_t i = 0; i < TEXT_COUNT; i++) {
@@ -265,7 +309,7 @@ bool read_product(const std::vector<uint8_t>& head, InstallerProduct& out) {
   };
   std::string values_start;
   std::string* texts[TEXT_COUNT] = {&out.title,   &out.alternative_folder, &out.preset_folder,
-                                    &out.uninstall_key, &out.program, &out.notice,
+                                    &out.uninstall_key, &out.program,
                                     &out.done_format, &values_start};
   for (size_t i = 0; i < TEXT_COUNT; i++) {
     if (!text_at(kTextFields[i], texts[i])) return false;
@@ -310,7 +354,6 @@ std::string describe_product(const InstallerProduct& p) {
       s += "    " + shown(v.first) + " = " + data + "\n";
     }
   }
-  if (!p.notice.empty()) s += "  notice: " + shown(p.notice) + "\n";
   if (!p.done_format.empty()) s += "  closing message: " + shown(p.done_format) + "\n";
   s += std::string("  silent switches (/S, /D=): ") + (p.silent_switches ? "obeyed" : "ignored") + "\n";
   return s;

@@ -16,8 +16,6 @@
 //   alternative           --folder, else C:\Program Files\NAME
 //   uninstall key         SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\NAME
 //   program               --program, else none (with --name) or lumetra.exe
-//   notice                "NAME VERSION, PUBLISHER" (what is given; none for
-//                         Lumetra's own name: the dialog keeps its notice)
 //   closing box           without a program: "NAME has been installed in %s."
 //   uninstall values      DisplayName, and with a program UninstallString;
 //                         with any product setting also DisplayVersion and
@@ -66,8 +64,7 @@ std::string apply_product(std::vector<uint8_t>& image, ProductSettings& settings
 // What an installer carries, as `qev list` shows it. False when the head is
 // not an installer of the current layout or its texts cannot be read.
 struct InstallerProduct {
-  std::string title, preset_folder, alternative_folder, uninstall_key, program, notice,
-      done_format;
+  std::string title, preset_folder, alternative_folder, uninstall_key, program, done_format;
   std::vector<std::pair<std::string, std::string>> values;  // name, data as stored
   uint64_t total_size = 0;
   bool silent_switches = false;

@@ -1,7 +1,7 @@
 #include "encode/version_resource.h"
 
 #include "archive/layout.h"
-#include "platform/cp1252.h"
+#include "encode/text_utf16.h"
 
 namespace qev {
 
@@ -29,25 +29,7 @@ void put32(std::vector<uint8_t>& b, uint32_t v) {
 }
 
 // Windows-1252 text as UTF-16 code units with the terminator.
-std::vector<uint16_t> utf16(const std::string& windows_text) {
-  std::vector<char> utf8(windows_text.size() * 3 + 1);
-  cp1252_to_utf8(windows_text.c_str(), utf8.data(), utf8.size());
-  std::vector<uint16_t> out;
-  for (const unsigned char* p = (const unsigned char*)utf8.data(); *p;) {
-    // Windows-1252 reaches only the Basic Multilingual Plane.
-    if (*p < 0x80) {
-      out.push_back(*p++);
-    } else if (*p < 0xE0) {
-      out.push_back((uint16_t)(((p[0] & 0x1F) << 6) | (p[1] & 0x3F)));
-      p += 2;
-    } else {
-      out.push_back((uint16_t)(((p[0] & 0x0F) << 12) | ((p[1] & 0x3F) << 6) | (p[2] & 0x3F)));
-      p += 3;
-    }
-  }
-  out.push_back(0);
-  return out;
-}
+std::u16string utf16(const std::string& windows_text) { return utf16_of(windows_text) + u'\0'; }
 
 // One block: header, key, padding, value (already laid out), padding,
 // children. value_length counts bytes, or for text values UTF-16 units.
@@ -57,7 +39,7 @@ std::vector<uint8_t> block(const std::string& key, uint16_t type, const std::vec
   put16(b, 0);  // the length, set below
   put16(b, value_length);
   put16(b, type);
-  for (uint16_t unit : utf16(key)) put16(b, unit);
+  for (char16_t unit : utf16(key)) put16(b, unit);
   pad4(b);
   b.insert(b.end(), value.begin(), value.end());
   if (!children.empty()) pad4(b);
@@ -104,8 +86,8 @@ std::vector<uint8_t> version_resource(const std::vector<std::pair<std::string, s
   std::vector<uint8_t> strings;
   for (const auto& text : texts) {
     std::vector<uint8_t> value;
-    std::vector<uint16_t> units = utf16(text.second);
-    for (uint16_t unit : units) put16(value, unit);
+    const std::u16string units = utf16(text.second);
+    for (char16_t unit : units) put16(value, unit);
     add_child(strings, block(text.first, 1, value, (uint16_t)units.size(), {}));
   }
   std::vector<uint8_t> table_list;

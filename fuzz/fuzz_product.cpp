@@ -4,6 +4,7 @@
 //   - a program image's resources (read_resources), which are then written
 //     anew and must read back the same,
 //   - an icon file (parse_icon_file), whose images must lie in the file,
+//   - a dialog template (set_dialog_texts), left as it was when refused,
 //   - a product file (check_product_options with --product).
 // Nothing is read outside the input, and a failure always says why.
 #include <stdint.h>
@@ -14,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "encode/dialog_template.h"
 #include "encode/icon_file.h"
 #include "encode/pe_image.h"
 #include "encode/product_settings.h"
@@ -50,6 +52,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (icon.bytes.empty() || icon.bytes.size() > size) abort();
   }
   if (!icons.empty()) qev::icon_group(icons, 1);
+
+  std::vector<uint8_t> dialog = bytes;
+  const std::u16string text = u"Acme 2.1";
+  if (!qev::set_dialog_texts(dialog, u"Acme Installation", 102, &text).empty() && dialog != bytes) abort();
 
   static const std::string path = "/tmp/qev-fuzz-product-" + std::to_string(getpid()) + ".txt";
   if (FILE* f = fopen(path.c_str(), "wb")) {

@@ -449,3 +449,10 @@ int file_rename(const char* from, const char* to) {
   }
   return 1;
 }
+
+int32_t archive_name_to_path(const uint8_t* name, uint32_t length, char* out, uint32_t room) {
+  const uint32_t fits = length < room ? length : room;
+  memcpy(out, name, fits);
+  out[fits] = 0;
+  return fits < length ? -1 : (int32_t)fits;
+}

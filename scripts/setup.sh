@@ -47,6 +47,20 @@ else
   say "installed"
 fi
 
+# Wine takes its ANSI code page from the Unix locale: the end-to-end tests run
+# the installer under a Japanese one, which Debian's locales package makes.
+if locale -a 2>/dev/null | grep -qix 'ja_JP.utf8'; then
+  say "locale ja_JP.UTF-8 present"
+elif [ "$(id -u)" -ne 0 ]; then
+  say "locale ja_JP.UTF-8 missing; run as root to make it" >&2
+  exit 1
+elif localedef -i ja_JP -f UTF-8 ja_JP.UTF-8 >>"$log" 2>&1; then
+  say "locale ja_JP.UTF-8 made"
+else
+  say "localedef could not make ja_JP.UTF-8 (see $log)" >&2
+  exit 1
+fi
+
 # The fuzz tree needs libFuzzer's runtime, which comes with clang's runtime package.
 probe=$(mktemp -d)
 trap 'rm -rf "$probe"' EXIT

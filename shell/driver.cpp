@@ -13,10 +13,11 @@
 // memory does not grow with the archive.
 //
 // Choices this driver makes where the format leaves room:
-// - Volume kind: when the volume query fails (or the current folder cannot be
-//   read for a destination without a drive), long names are used. Every
-//   volume that Windows still mounts keeps long names, and shortening names
-//   where it is not needed would rename the product's files.
+// - Volume kind: the destination's drive is asked. When it has none (it is
+//   made absolute first, so only a network path has none, whose volume the
+//   current folder's drive does not tell) or the query fails, long names are
+//   used. Every volume that Windows still mounts keeps long names, and
+//   shortening names where it is not needed would rename the product's files.
 // - Destination length: everything built from the destination must stay
 //   below 260 characters, the longest being the quoted uninstall command
 //   ("<folder>\lumetra.exe" /uninstall); the packer records the longest
@@ -186,15 +187,11 @@ MemberOutcome extract_member(void* window, const DirectoryEntry& entry, const ui
   // Name room: every output path stays within 259 characters. A name that
   // does not fit is reported as a file that cannot be created, with as much
   // of its path as fits.
-  const uint32_t room = PATH_MAX_CHARS - folder_len;
-  const uint32_t fits = entry.name_len < room ? entry.name_len : room;
-
   char* path = stub_config.destination;
   for (uint32_t i = 0; i <= folder_len; i++) path[i] = folder.text[i];
   char* name_start = path + folder_len;
-  for (uint32_t i = 0; i < fits; i++) name_start[i] = (char)name[i];
-  name_start[fits] = 0;
-  if (fits < entry.name_len) {
+  // The name in the encoding of paths (platform.h).
+  if (archive_name_to_path(name, entry.name_len, name_start, PATH_MAX_CHARS - folder_len) < 0) {
     last_os_error = OS_BAD_PATHNAME;
     return asked(window, ERR_CREATE, path);
   }
@@ -214,17 +211,10 @@ MemberOutcome extract_member(void* window, const DirectoryEntry& entry, const ui
 
 // A.2: short_names from the destination's volume.
 void choose_name_form(const char* destination) {
-  char current[PATH_BUFFER_SIZE];
-  const char* drive = 0;
-  if (destination[0] && destination[1] == ':') {
-    drive = destination;
-  } else if (ui_current_folder(current, sizeof(current)) != 0) {
-    drive = current;
-  }
   uint32_t max_component = LONG_NAME_LENGTH;
-  if (drive) {
+  if (destination[0] && destination[1] == ':') {
     char root[ROOT_BUFFER_SIZE];
-    format_message(root, sizeof(root), stub_config.root_format, drive, 0);
+    format_message(root, sizeof(root), stub_config.root_format, destination, 0);
     if (!ui_volume_max_component(root, &max_component)) max_component = LONG_NAME_LENGTH;
   }
   stub_config.short_names = max_component < LONG_NAME_LENGTH ? 1 : 0;

@@ -37,8 +37,7 @@ static char destination_buffer[DESTINATION_SIZE];
         QEV_PRODUCT_TEXT(PRODUCT_UNINSTALL_KEY_AT),                             \
         QEV_PRODUCT_TEXT(PRODUCT_VALUES_AT),                                    \
         QEV_PRODUCT_TEXT(PRODUCT_DESTINATION_AT),                               \
-        QEV_PRODUCT_TEXT(PRODUCT_NOTICE_AT),                                    \
-        QEV_PRODUCT_TEXT(PRODUCT_DONE_FORMAT_AT), 0, DEFAULT_DESTINATION_MAX,   \
+        QEV_PRODUCT_TEXT(PRODUCT_DONE_FORMAT_AT), 1, DEFAULT_DESTINATION_MAX,   \
         0, QEV_PRODUCT_TEXTS                                                    \
   }
 

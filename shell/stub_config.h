@@ -93,18 +93,16 @@ constexpr uint16_t DEFAULT_DESTINATION_MAX =
 
 // The product texts of this build, back to back in product_texts, in this
 // order (each NUL-terminated; the registry values end with an empty name).
-#define QEV_NOTICE ""       // the status line keeps the dialog's own text
 #define QEV_DONE_FORMAT ""  // the program is started: no closing box
 #define QEV_PRODUCT_TEXTS                                                     \
   QEV_TITLE "\0" QEV_ALT_DESTINATION "\0" QEV_DESTINATION "\0" QEV_UNINSTALL_KEY \
-  "\0" QEV_PROGRAM_NAME "\0" QEV_NOTICE "\0" QEV_DONE_FORMAT "\0" QEV_REGISTRY_VALUES
+  "\0" QEV_PROGRAM_NAME "\0" QEV_DONE_FORMAT "\0" QEV_REGISTRY_VALUES
 constexpr uint32_t PRODUCT_TITLE_AT = 0;
 constexpr uint32_t PRODUCT_ALT_DESTINATION_AT = PRODUCT_TITLE_AT + sizeof(QEV_TITLE);
 constexpr uint32_t PRODUCT_DESTINATION_AT = PRODUCT_ALT_DESTINATION_AT + sizeof(QEV_ALT_DESTINATION);
 constexpr uint32_t PRODUCT_UNINSTALL_KEY_AT = PRODUCT_DESTINATION_AT + sizeof(QEV_DESTINATION);
 constexpr uint32_t PRODUCT_PROGRAM_AT = PRODUCT_UNINSTALL_KEY_AT + sizeof(QEV_UNINSTALL_KEY);
-constexpr uint32_t PRODUCT_NOTICE_AT = PRODUCT_PROGRAM_AT + sizeof(QEV_PROGRAM_NAME);
-constexpr uint32_t PRODUCT_DONE_FORMAT_AT = PRODUCT_NOTICE_AT + sizeof(QEV_NOTICE);
+constexpr uint32_t PRODUCT_DONE_FORMAT_AT = PRODUCT_PROGRAM_AT + sizeof(QEV_PROGRAM_NAME);
 constexpr uint32_t PRODUCT_VALUES_AT = PRODUCT_DONE_FORMAT_AT + sizeof(QEV_DONE_FORMAT);
 
 struct StubConfig {
@@ -118,7 +116,9 @@ struct StubConfig {
   int32_t distance_starts[3];   // their first code length within a set
   uint8_t dir_magic[8];         // "QEVDE" and three zeros; 6 bytes compared
   uint32_t window_size_table[3][8];  // history kept, by selector row and column
-  const char* title;            // product text; always the first of them
+  // The caption of every message box (the packer writes it into the
+  // dialogs' templates as well). A product text; always the first of them.
+  const char* title;
   char program_files_folder[sizeof(QEV_PROGRAM_FILES)];
   const char* alternative_destination;  // product text
   // The destination folder, also the driver's working output path: a buffer of
@@ -151,9 +151,9 @@ struct StubConfig {
   const char* uninstall_key;    // under HKEY_LOCAL_MACHINE
   const char* registry_values;  // QEV_REGISTRY_VALUES' form
   const char* preset_destination;
-  const char* notice;           // the status line's first text; "": the dialog's
   const char* done_format;      // "": no box at the end; else its text, %s the folder
-  // Bytes of all the archive's files, for the progress bar (0: unknown).
+  // Bytes of all the archive's files, for the progress bar; at least 1, which
+  // it is until the packer writes it.
   uint64_t total_size;
   // The longest destination folder accepted (so that the quoted uninstall
   // command stays within 259 characters).
@@ -176,7 +176,7 @@ static_assert(CONFIG_SIGNATURE_SIZE == 128, "the signature is the same in every 
 // The packer patches the stub built for Windows with the offsets of the host
 // build: the two compilers lay the block out alike (natural alignment, 8-byte
 // pointers); these pin it.
-static_assert(offsetof(StubConfig, title) == 152 && offsetof(StubConfig, product_texts) == 819,
+static_assert(offsetof(StubConfig, title) == 152 && offsetof(StubConfig, product_texts) == 811,
               "the configuration block's layout");
 // archive_offset relative to the signature's first byte (negative).
 constexpr ptrdiff_t CONFIG_ARCHIVE_OFFSET_FROM_SIGNATURE =

@@ -33,8 +33,6 @@ void drain_message_queue();
 // since every drain asks the window system), so that the dialog repaints and
 // Cancel or the close box take effect during a long member.
 void pump_messages();
-// GetCurrentDirectoryA into `out` (260 bytes); 0 on failure.
-uint32_t ui_current_folder(char* out, uint32_t capacity);
 // GetVolumeInformationA on the root (e.g. "C:\"), asking only for the maximum
 // component length. 1 and *max_component set, or 0 on failure.
 int ui_volume_max_component(const char* root, uint32_t* max_component);

@@ -25,38 +25,25 @@ int ui_overwrite_prompt() {
                               overwrite_prompt_proc, 0);
 }
 
-// The status line and the progress bar are shown at most every
-// PROGRESS_INTERVAL_MS: setting a control's text costs a round trip to the
-// window system, which for small files would take longer than the files.
-static const DWORD PROGRESS_INTERVAL_MS = 50;
+// The status line and the progress bar are shown by pump_messages, at most
+// every 50 ms: setting a control's text costs a round trip to the window
+// system, which for small files would take longer than the files.
 static HWND status_window;
 static const char* status_text;  // the latest status line (in message_buffer)
-static DWORD progress_shown_at;
 
 void show_progress() {
-  progress_shown_at = GetTickCount();
   // What SetDlgItemTextA sends, sent directly.
   SendDlgItemMessageA(status_window, CTL_STATUS, WM_SETTEXT, 0, (LPARAM)status_text);
-  // The bar's range is 0 to 100: the share of the files' bytes written.
-  if (stub_config.total_size)
-    SendDlgItemMessageA(status_window, CTL_PROGRESS, PBM_SETPOS,
-                        (WPARAM)(bytes_written * 100 / stub_config.total_size), 0);
+  // The bar's range is 0 to 100: the share of the files' bytes written
+  // (total_size is never 0 in a packed installer).
+  SendDlgItemMessageA(status_window, CTL_PROGRESS, PBM_SETPOS,
+                      (WPARAM)(bytes_written * 100 / stub_config.total_size), 0);
 }
 
 void ui_set_status(void* window, const char* text) {
   status_window = (HWND)window;
   status_text = text;
-  if (GetTickCount() - progress_shown_at >= PROGRESS_INTERVAL_MS) show_progress();
-}
-
-uint32_t ui_current_folder(char* out, uint32_t capacity) {
-  // A result of capacity or more is the size needed, with nothing written.
-  DWORD length = GetCurrentDirectoryA(capacity, out);
-  if (length == 0 || length >= capacity) {
-    if (capacity) out[0] = 0;
-    return 0;
-  }
-  return length;
+  pump_messages();  // shows it, unless the last showing was too recent
 }
 
 int ui_volume_max_component(const char* root, uint32_t* max_component) {

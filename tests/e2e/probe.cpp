@@ -21,6 +21,7 @@
 //   probe icons EXE DIR         the images of its icon group, each into DIR
 //   probe version EXE           its version record
 //   probe file PATH             attributes and local times of PATH
+//   probe code-page -           the ANSI code page of a program without a manifest
 //
 // KIND is main (dialog 1), prompt (dialog 2) or message (a message box), all
 // captioned "Lumetra Installation" (or QEV_PROBE_TITLE). Exit status 0 when the check holds or
@@ -448,7 +449,10 @@ void check_template(HMODULE module, const ExpectedDialog& expected) {
   std::string text;
   check_value("no menu", in.sz_or_ord(&text), 0);
   check_value("default class", in.sz_or_ord(&text), 0);
-  check_value("empty caption", in.sz_or_ord(&text), 0);
+  // The caption: the title, which the packer writes into the template.
+  bool titled = in.sz_or_ord(&text) == -1 && text == title_wanted();
+  printf("%s caption \"%s\" expected \"%s\"\n", titled ? "ok" : "FAIL", text.c_str(), title_wanted());
+  fail_count += !titled;
   for (int i = 0; i < count && i < expected.count && !in.bad; i++) {
     const ExpectedControl& c = expected.controls[i];
     in.align4(base);
@@ -716,6 +720,7 @@ int main(int argc, char** argv) {
   if (argc < 3) return usage();
   const char* command = argv[1];
   if (!strcmp(command, "resources")) return cmd_resources(argv[2]);
+  if (!strcmp(command, "code-page")) return printf("%u\n", GetACP()) < 0;
   if (!strcmp(command, "manifest")) return cmd_manifest(argv[2]);
   if (!strcmp(command, "version")) return cmd_version(argv[2]);
   if (!strcmp(command, "icons") && argc == 4) return cmd_icons(argv[2], argv[3]);

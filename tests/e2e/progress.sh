@@ -48,7 +48,9 @@ for i in $(seq 300); do
   sleep 0.1
 done
 wait_installer_exit 0
-[ ${#seen[@]} -ge 2 ] || fail "the bar did not move during the installation: ${seen[*]:-nothing seen}"
+# From 0 to somewhere short of 100 while the files were written (a busy
+# machine may leave time for one look only).
+[ ${#seen[@]} -ge 1 ] || fail "the bar did not move during the installation: nothing seen between 0 and 100"
 for ((i = 1; i < ${#seen[@]}; i++)); do
   [ "${seen[i]}" -gt "${seen[i - 1]}" ] || fail "the bar went back: ${seen[*]}"
 done

@@ -26,7 +26,7 @@ probe resources "$installer" >"$WORK/resources.txt" || {
 tail -1 "$WORK/resources.txt"
 
 # The manifest, as Windows' resource calls read it: well-formed XML that asks
-# for elevation, names Windows 7 to 11 and declares system DPI awareness.
+# for elevation, names Windows 7 to 11 and makes the ANSI code page UTF-8.
 require_tools xmllint
 probe manifest "$installer" >"$WORK/manifest.xml" || fail "no manifest: $(cat "$WORK/manifest.xml")"
 xmllint --noout "$WORK/manifest.xml" 2>"$WORK/xmllint.log" ||
@@ -39,9 +39,9 @@ os_ids=$(xpath '//*[local-name()="supportedOS"]/@Id' | grep -o '{[^}]*}' | sort 
 # Windows 7, 8, 8.1, 10 and 11 (10 and 11 share one id).
 [ "$os_ids" = "{1f676c76-80e1-4239-95bb-83d0f6d0da78} {35138b9a-5d96-4fbd-8e2d-a2440225f93a} {4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38} {8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a} " ] ||
   fail "supported systems: $os_ids"
-[ "$(xpath 'string(//*[local-name()="dpiAware"][namespace-uri()="http://schemas.microsoft.com/SMI/2005/WindowsSettings"])')" = true ] ||
-  fail "the manifest does not declare DPI awareness"
-note "manifest: $(stat -c %s "$WORK/manifest.xml") bytes of XML; elevation, Windows 7 to 11, DPI aware"
+[ "$(xpath 'string(//*[local-name()="activeCodePage"][namespace-uri()="http://schemas.microsoft.com/SMI/2019/WindowsSettings"])')" = UTF-8 ] ||
+  fail "the manifest does not make the ANSI code page UTF-8"
+note "manifest: $(stat -c %s "$WORK/manifest.xml") bytes of XML; elevation, Windows 7 to 11, UTF-8"
 
 # Wine's loader reads the same manifest when the installer starts (its
 # activation-context trace), finds no fault in it, and the dialog comes up.
@@ -50,7 +50,7 @@ WINEDEBUG=err+actctx,trace+actctx start_installer "$WORK/lumetra-setup.exe"
 wait_window main >/dev/null
 grep -aq 'get_manifest_in_module looking for res #0001 in module .*lumetra-setup.exe' "$WORK/installer.log" ||
   fail "Wine did not load the installer's manifest"
-grep -aq 'parse_settings_elem got L"dpiAware" L"true"' "$WORK/installer.log" ||
-  fail "Wine did not read dpiAware from the manifest"
+grep -aq 'parse_settings_elem got L"activeCodePage" L"UTF-8"' "$WORK/installer.log" ||
+  fail "Wine did not read activeCodePage from the manifest"
 if grep -aq 'err:actctx' "$WORK/installer.log"; then fail "$(grep -a 'err:actctx' "$WORK/installer.log" | head -3)"; fi
 note "Wine's loader took the manifest; the main dialog is up"

@@ -11,6 +11,7 @@
 
 #include "archive/layout.h"
 #include "encode/default_icon.h"
+#include "encode/dialog_template.h"
 #include "encode/icon_file.h"
 #include "encode/resource_tree.h"
 #include "encode/stub_product.h"
@@ -134,6 +135,52 @@ TEST(Resources, VersionRecordLaidOutByHand) {
   EXPECT_EQ(high | low, 0u);
   qev::version_numbers("70000.1", &high, &low);
   EXPECT_EQ(high | low, 0u);
+}
+
+// A classic template written out by hand: the header, no menu, the default
+// class, an empty caption, then two controls, each on a 4-byte boundary.
+TEST(Resources, DialogTemplateTextsPutIn) {
+  auto words = [](std::initializer_list<uint16_t> list) {
+    std::vector<uint8_t> b;
+    for (uint16_t w : list) {
+      b.push_back((uint8_t)w);
+      b.push_back((uint8_t)(w >> 8));
+    }
+    return b;
+  };
+  auto join = [](std::initializer_list<std::vector<uint8_t>> parts) {
+    std::vector<uint8_t> b;
+    for (const auto& p : parts) b.insert(b.end(), p.begin(), p.end());
+    return b;
+  };
+  // style 0x90C80084, no extended style, 2 controls at (57, 37) 244 x 81
+  const std::vector<uint8_t> header = words({0x0084, 0x90C8, 0, 0, 2, 57, 37, 244, 81});
+  // control 105: a STATIC (0xFFFF 0x0082) with the text "ab", no creation data
+  const std::vector<uint8_t> first = words({0, 0x5000, 0, 0, 5, 5, 196, 16, 105, 0xFFFF, 0x82, 'a', 'b', 0, 0});
+  // control 102: a STATIC with an empty text, then 2 bytes of creation data
+  const std::vector<uint8_t> second = words({1, 0x5000, 0, 0, 5, 70, 234, 8, 102, 0xFFFF, 0x82, 0, 2, 0xBEEF});
+  std::vector<uint8_t> dialog = join({header, words({0, 0, 0}), first, words({0}), second});
+  ASSERT_EQ((header.size() + 6) % 4, 0u);  // the first control is aligned
+  const std::u16string caption = u"Acme Installation", notice = u"Acme 1";
+  ASSERT_EQ(qev::set_dialog_texts(dialog, caption, 102, &notice), "");
+
+  std::vector<uint8_t> title = words({0, 0});  // no menu, the default class
+  for (char16_t c : caption) title.push_back((uint8_t)c), title.push_back(0);
+  title.push_back(0), title.push_back(0);
+  std::vector<uint8_t> expect = join({header, title});
+  while (expect.size() % 4) expect.push_back(0);
+  expect = join({expect, first});
+  while (expect.size() % 4) expect.push_back(0);
+  expect = join({expect, words({1, 0x5000, 0, 0, 5, 70, 234, 8, 102, 0xFFFF, 0x82, 'A', 'c', 'm', 'e', ' ', '1', 0, 2, 0xBEEF})});
+  EXPECT_EQ(dialog, expect);
+
+  // The extended form and a template cut short are refused, left as they were.
+  std::vector<uint8_t> extended = words({1, 0xFFFF, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+  EXPECT_EQ(qev::set_dialog_texts(extended, caption, 102, nullptr), "the dialog template is of the extended form");
+  std::vector<uint8_t> cut(dialog.begin(), dialog.end() - 3);
+  const std::vector<uint8_t> before = cut;
+  EXPECT_EQ(qev::set_dialog_texts(cut, caption, 102, nullptr), "the dialog template is cut short");
+  EXPECT_EQ(cut, before);
 }
 
 TEST(Resources, APackedStubGetsASectionOfItsOwn) {

@@ -120,7 +120,7 @@ std::vector<uint8_t> stub_image() {
       offsetof(StubConfig, intro_format),    offsetof(StubConfig, prompt_format),
       offsetof(StubConfig, program_name),    offsetof(StubConfig, uninstall_key),
       offsetof(StubConfig, registry_values), offsetof(StubConfig, preset_destination),
-      offsetof(StubConfig, notice),          offsetof(StubConfig, done_format)};
+      offsetof(StubConfig, done_format)};
   for (size_t at : pointers) {
     uint64_t v;
     memcpy(&v, &block[at], 8);

@@ -133,7 +133,7 @@ TEST_F(Startup, DefaultDestination) {
 TEST_F(Startup, SwitchesOfTheCommandLine) {
   struct Case {
     const char* line;
-    int result;         // 2 with /D=, 1 without, 0 wrong
+    int result;         // 1 well formed, 0 wrong
     uint8_t unattended;
     const char* destination;  // after /D=
   };
@@ -142,9 +142,10 @@ TEST_F(Startup, SwitchesOfTheCommandLine) {
       {"setup.exe", 1, 0, nullptr},
       {"\"C:\\My Files\\setup.exe\"", 1, 0, nullptr},
       {"\"C:\\My Files\\setup.exe\"/S", 1, 1, nullptr},
-      {"setup.exe  /S\t", 1, 1, nullptr},
-      {"setup.exe /S /D=C:\\Other Place", 2, 1, "C:\\Other Place"},
-      {"\"C:\\a b\\setup.exe\" /D=C:\\Other Place\\ with /S inside ", 2, 0,
+      {"setup.exe  /S ", 1, 1, nullptr},
+      {"setup.exe /S\t", 0, 0, nullptr},
+      {"setup.exe /S /D=C:\\Other Place", 1, 1, "C:\\Other Place"},
+      {"\"C:\\a b\\setup.exe\" /D=C:\\Other Place\\ with /S inside ", 1, 0,
        "C:\\Other Place\\ with /S inside "},
       {"setup.exe /D=", 0, 0, nullptr},
       {"setup.exe /s", 0, 0, nullptr},

@@ -44,13 +44,6 @@ void pump_messages() {
   if (fake_ui.on_pump) fake_ui.on_pump(n);
 }
 
-uint32_t ui_current_folder(char* out, uint32_t capacity) {
-  if (!fake_ui.current_folder_ok || fake_ui.current_folder.size() + 1 > capacity) return 0;
-  fake_ui.current_folder.copy(out, fake_ui.current_folder.size());
-  out[fake_ui.current_folder.size()] = 0;
-  return (uint32_t)fake_ui.current_folder.size();
-}
-
 int ui_volume_max_component(const char* root, uint32_t* max_component) {
   fake_ui.volume_roots.push_back(root);
   if (!fake_ui.volume_ok) return 0;

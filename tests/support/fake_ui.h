@@ -49,8 +49,6 @@ struct FakeUi {
   uint32_t cancel_at_pump = 0;
   std::function<void(uint32_t)> on_pump;
   // Surroundings.
-  bool current_folder_ok = true;
-  std::string current_folder = "C:\\work";
   bool volume_ok = true;
   uint32_t max_component = 255;
   bool registry_ok = true;
