@@ -5,6 +5,7 @@
 
 #include "archive/directory_reader.h"
 #include "archive/layout.h"
+#include "cli/counts.h"
 #include "cli/host_ui.h"
 #include "decode/decoder_state.h"
 #include "decode/entry_stream.h"
@@ -12,9 +13,11 @@
 #include "encode/stub_image.h"
 #include "platform/cp1252.h"
 #include "platform/platform.h"
+#include "shell/directory_walk.h"
 #include "shell/report_error.h"
 #include "shell/names.h"
 #include "shell/result_codes.h"
+#include "shell/shell_state.h"
 #include "shell/startup.h"
 #include "shell/stub_config.h"
 
@@ -116,10 +119,49 @@ bool ArchiveSession::prepare_reading() {
   return true;
 }
 
-ArchiveSession::~ArchiveSession() {
+void ArchiveSession::finish_reading() {
   reset_stream_state();
   if (decoder.in.input_buffer) mem_free(decoder.in.input_buffer);
   decoder.in.input_buffer = nullptr;
+}
+
+bool ArchiveSession::declared_bytes(uint64_t* total) {
+  *total = 0;
+  if (directory_walk_begin(dir_buffer()) != 0) return false;
+  for (uint32_t i = 0; i < header_copy.member_count; i++) {
+    DirectoryEntry entry;
+    const uint8_t* name;
+    if (directory_walk_next(dir_buffer(), &entry, &name) != 0) return false;
+    if (!(entry.flags & FLAG_FOLDER)) *total += entry.size;
+  }
+  return true;
+}
+
+std::string ArchiveSession::layout_problem() {
+  const ArchiveHeader& h = header_copy;
+  const uint32_t base = stub_config.archive_base;
+  if (!header_sizes_agree(h)) {
+    return "the header's sizes disagree with each other (directory at " + with_commas(h.directory_pos) +
+           ", " + with_commas(h.stream_data_size) + " bytes of streams, " + with_commas(h.archive_size) +
+           " bytes in all)";
+  }
+  // After the walk: whoever reads next positions the file first.
+  const uint32_t end = file_seek(archive_file, 0, SEEK_FROM_END);
+  if (end == SEEK_FAILED || end - base < h.archive_size) {
+    return "the file holds less than the archive's " + with_commas(h.archive_size) + " bytes";
+  }
+  const uint32_t directory_end = decoder.dir_read_pos - base;
+  if (decoder.dir_cursor != decoder.dir_end || directory_end < h.archive_size) {
+    return "the directory goes on past its " + count_of(h.member_count, "entry", "entries");
+  }
+  if (directory_end > h.archive_size) {
+    return "the directory ends past the archive's " + with_commas(h.archive_size) + " bytes";
+  }
+  return "";
+}
+
+ArchiveSession::~ArchiveSession() {
+  finish_reading();
   if (archive_file != INVALID_FILE) file_close(archive_file);
   archive_file = INVALID_FILE;
 }

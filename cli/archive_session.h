@@ -44,6 +44,16 @@ class ArchiveSession {
   // An installer's stub image, the bytes before its archive (empty for a
   // bare archive).
   const std::vector<uint8_t>& stub_image() const { return stub_image_; }
+  // Frees what prepare_reading allocated (also done when the session ends).
+  void finish_reading();
+  // The total that the directory declares for its file members, walked from
+  // its start (prepare_reading first); false when the walk fails.
+  bool declared_bytes(uint64_t* total);
+  // Once every entry has been walked: "" when the archive is laid out as the
+  // packer lays it out, else what differs: the header's sizes disagree with
+  // each other or with the file, or the directory does not end after
+  // member_count entries, where the archive ends.
+  std::string layout_problem();
   // Closes the archive and frees the buffers and the decoder's window.
   ~ArchiveSession();
 

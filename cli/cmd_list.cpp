@@ -5,7 +5,8 @@
 // clear; a time of "-" means the entry leaves it to the system. With -v the
 // CRC-32 and the call filter of each file stand before the name. A name that
 // the installer would refuse (safe_name.h) is flagged on standard error, and
-// the exit status is then 1. An installer's product settings come first
+// the exit status is then 1. A last line gives the counts and the size that
+// the directory declares. An installer's product settings come first
 // (encode/stub_product.h).
 #include <stdio.h>
 #include <string.h>
@@ -13,6 +14,7 @@
 #include "archive/layout.h"
 #include "cli/archive_session.h"
 #include "cli/commands.h"
+#include "cli/counts.h"
 #include "cli/host_ui.h"
 #include "encode/stub_product.h"
 #include "shell/directory_walk.h"
@@ -52,6 +54,8 @@ int run_list(const ArchiveCommandOptions& options) {
   if (qev::read_product(session.stub_image(), product)) fputs(qev::describe_product(product).c_str(), stdout);
 
   bool refused = false;
+  uint32_t files = 0, folders = 0;
+  uint64_t bytes = 0;
   int result = directory_walk_begin(session.dir_buffer());
   for (uint32_t i = 0; result == 0 && i < header_copy.member_count; i++) {
     DirectoryEntry entry;
@@ -59,6 +63,9 @@ int run_list(const ArchiveCommandOptions& options) {
     result = directory_walk_next(session.dir_buffer(), &entry, &name);
     if (result != 0) break;
     bool folder = entry.flags & FLAG_FOLDER;
+    folders += folder;
+    files += !folder;
+    if (!folder) bytes += entry.size;
     std::string checks;
     if (options.common.verbosity == Verbosity::Verbose) {
       char crc[16] = "-";
@@ -85,6 +92,10 @@ int run_list(const ArchiveCommandOptions& options) {
       host_ui_fail("%s: the directory cannot be read", options.archive.c_str());
     }
     return EXIT_FAILED;
+  }
+  if (options.common.verbosity != Verbosity::Quiet) {
+    printf("%s and %s, %s bytes\n", count_of(files, "file").c_str(), count_of(folders, "folder").c_str(),
+           with_commas(bytes).c_str());
   }
   return refused ? EXIT_FAILED : EXIT_OK;
 }

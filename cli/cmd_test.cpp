@@ -3,9 +3,17 @@
 // walk and decodes with its own decode_member, in directory order, so shared
 // streams are decoded as the installer decodes them. Unlike the installer it
 // goes on after a failed member, to report every one; the failures are the
-// installer's messages on standard error, and a summary goes to standard output.
+// installer's messages on standard error, and a summary with the declared
+// size goes to standard output. Beyond the members' CRC-32 it reports as
+// damaged what the packer never writes, since no checksum covers the
+// directory: names that the installer refuses, two entries of one name as
+// Windows compares names, header sizes that disagree with each other or with
+// the file, and a directory that does not end after member_count entries.
 #include <stdio.h>
 #include <unistd.h>
+
+#include <map>
+#include <string>
 
 #include "archive/layout.h"
 #include "cli/archive_session.h"
@@ -14,6 +22,7 @@
 #include "cli/host_ui.h"
 #include "decode/decoder_state.h"
 #include "decode/entry_stream.h"
+#include "encode/name_rules.h"
 #include "platform/platform.h"
 #include "shell/directory_walk.h"
 #include "shell/driver.h"
@@ -37,7 +46,10 @@ int run_test(const ArchiveCommandOptions& options) {
   }
 
   uint32_t seen = 0, files = 0, folders = 0, failed = 0;
+  uint64_t bytes = 0;
   bool damaged = false;
+  // Names as Windows compares them, each with the first entry that had it.
+  std::map<std::string, std::string> names;
   int result = directory_walk_begin(session.dir_buffer());
   for (uint32_t i = 0; result == 0 && i < header_copy.member_count; i++) {
     DirectoryEntry entry;
@@ -55,11 +67,22 @@ int run_test(const ArchiveCommandOptions& options) {
       failed++;
       continue;
     }
+    // Two entries of one name would be one file on Windows (two entries of
+    // one stream's bytes are fine: a packer may store identical files once).
+    auto [first, fresh] = names.emplace(qev::windows_key(std::string(name, entry.name_len)), name);
+    if (!fresh) {
+      host_ui_fail("%s: the same name as %s, as Windows compares names",
+                   host_display(name, entry.name_len).c_str(), host_display(first->second.c_str()).c_str());
+      damaged = true;
+      failed++;
+      continue;
+    }
     if (entry.flags & FLAG_FOLDER) {
       folders++;
       continue;
     }
     files++;
+    bytes += entry.size;
     format_message(message_buffer, MESSAGE_BUFFER_SIZE, "Testing %s", name, nullptr);
     ui_set_status(nullptr, message_buffer);
     int decoded = decode_member(sink, entry.stream_pos, entry.stream_offset, entry.size,
@@ -74,6 +97,14 @@ int run_test(const ArchiveCommandOptions& options) {
   }
   host_ui_end_status();
   file_close(sink);
+  // What the packer never writes, although no checksum covers it.
+  if (result == 0) {
+    std::string problem = session.layout_problem();
+    if (!problem.empty()) {
+      host_ui_fail("%s: %s", options.archive.c_str(), problem.c_str());
+      damaged = true;
+    }
+  }
   if (result != 0 || damaged) {
     // As the installer tells it once the loop has ended.
     if (!report_error(nullptr, result != 0 ? result : ERR_DAMAGED, nullptr, 0)) {
@@ -81,13 +112,16 @@ int run_test(const ArchiveCommandOptions& options) {
     }
   }
   const bool summary = options.common.verbosity != Verbosity::Quiet;
-  if (failed == 0 && result == 0) {
-    if (summary) printf("%s and %s OK\n", count_of(files, "file").c_str(), count_of(folders, "folder").c_str());
+  if (failed == 0 && result == 0 && !damaged) {
+    if (summary) {
+      printf("%s and %s OK, %s bytes\n", count_of(files, "file").c_str(), count_of(folders, "folder").c_str(),
+             with_commas(bytes).c_str());
+    }
     return EXIT_OK;
   }
   if (summary) {
     printf("%u of %s failed%s\n", failed, count_of(seen, "entry", "entries").c_str(),
-           result != 0 ? "; the directory is damaged" : "");
+           result != 0 || damaged ? "; the directory is damaged" : "");
   }
   return EXIT_FAILED;
 }

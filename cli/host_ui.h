@@ -49,14 +49,16 @@ void host_ui_end_status();
 // A failure of the tool's own, on err after the prefix; counted as a warning.
 void host_ui_fail(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // An archive text (Windows-1252, backslash separators) as the host shows it:
-// UTF-8 with slashes.
+// UTF-8 with slashes, made terminal_safe, so that no name can act on the
+// terminal, forge a line (a line feed) or hide what follows it (a NUL).
 std::string host_display(const char* text);
-std::string host_display(const char* text, size_t length);
+std::string host_display(const char* text, size_t length, bool line_breaks = false);
 // A message holding names from the file system as a terminal may be given
 // it: control characters (a name may hold any but the slash) written as \t,
-// \n or \xNN and a backslash as \\, so that no name can move the cursor or
-// send the terminal a command.
-std::string terminal_safe(const std::string& text);
+// \n or \xNN, the C1 controls (U+0080 to U+009F) as \xNN, and a backslash as
+// \\, so that no name can move the cursor or send the terminal a command.
+// With `line_breaks` a line feed stays: the message's own.
+std::string terminal_safe(const std::string& text, bool line_breaks = false);
 // Why the installer refuses a member's name (a NameRefusal of safe_name.h), as
 // the tool says it after the name: "the name leaves the destination folder".
 const char* refusal_text(int refusal);

@@ -16,32 +16,44 @@
 
 HostUi host_ui;
 
-std::string host_display(const char* text, size_t length) {
-  std::string slashed(text, length);
-  for (char& c : slashed) {
-    if (c == '\\') c = '/';
+std::string host_display(const char* text, size_t length, bool line_breaks) {
+  std::string shown;
+  for (size_t i = 0; i < length; i++) {
+    // Character by character, so that a NUL cannot end the text early and
+    // hide the rest of a name.
+    if (text[i] == 0) {
+      shown += "\\x00";
+      continue;
+    }
+    const char one[2] = {text[i] == '\\' ? '/' : text[i], 0};
+    char utf8[4];
+    shown += terminal_safe(cp1252_to_utf8(one, utf8, sizeof(utf8)) ? utf8 : one, line_breaks);
   }
-  // Every Windows-1252 byte has a UTF-8 form of at most 3 bytes.
-  std::vector<char> utf8(slashed.size() * 3 + 1);
-  if (!cp1252_to_utf8(slashed.c_str(), utf8.data(), utf8.size())) return slashed;
-  return utf8.data();
+  return shown;
 }
 
 std::string host_display(const char* text) { return host_display(text, strlen(text)); }
 
-std::string terminal_safe(const std::string& text) {
+std::string terminal_safe(const std::string& text, bool line_breaks) {
   std::string safe;
-  for (unsigned char c : text) {
+  for (size_t i = 0; i < text.size(); i++) {
+    const unsigned char c = (unsigned char)text[i];
+    const unsigned char next = i + 1 < text.size() ? (unsigned char)text[i + 1] : 0;
+    char hex[8];
     if (c == '\\') {
       safe += "\\\\";
     } else if (c == '\t') {
       safe += "\\t";
     } else if (c == '\n') {
-      safe += "\\n";
+      safe += line_breaks ? "\n" : "\\n";
     } else if (c < 0x20 || c == 0x7F) {
-      char hex[8];
       snprintf(hex, sizeof hex, "\\x%02X", c);
       safe += hex;
+    } else if (c == 0xC2 && next >= 0x80 && next <= 0x9F) {
+      // A C1 control in UTF-8 (Windows-1252 leaves five bytes that become one).
+      snprintf(hex, sizeof hex, "\\x%02X", next);
+      safe += hex;
+      i++;
     } else {
       safe += (char)c;
     }
@@ -102,7 +114,7 @@ std::string fit_columns(const std::string& text, size_t columns) {
 int ui_message_box(void*, const char* text, const char* caption, uint32_t style) {
   (void)caption;
   host_ui_end_status();
-  std::string line = host_display(text);
+  std::string line = host_display(text, strlen(text), true);
   for (size_t at; (at = line.find('\n')) != std::string::npos;) {
     bool own_line = at + 1 < line.size() && line[at + 1] >= 'A' && line[at + 1] <= 'Z';
     line.replace(at, 1, own_line ? ": " : " ");

@@ -37,6 +37,12 @@ bool prepare_stub_image(std::vector<uint8_t>& image, std::string& error) {
     error = std::string("its configuration block is ") + (found == 0 ? "missing" : "there more than once");
     return false;
   }
+  // A Windows program begins with its 64-byte DOS header; a block found inside
+  // it is a chance match, and patching it would break the header.
+  if (field < 64) {
+    error = "its configuration block lies inside its DOS header";
+    return false;
+  }
   const uint32_t recorded = load_u32(image.data() + field);
   if (recorded < image.size() && image.size() - recorded >= 4 &&
       memcmp(image.data() + recorded, ARCHIVE_MAGIC, 4) == 0) {

@@ -20,6 +20,24 @@ std::string check_component(const std::string& c) {
   return "";
 }
 
+std::string windows_key(const std::string& name) {
+  std::string key;
+  for (size_t i = 0; i <= name.size(); i++) {
+    const unsigned char c = i < name.size() ? (unsigned char)name[i] : '\\';
+    if (c == '\\' || c == '/') {
+      while (!key.empty() && (key.back() == '.' || key.back() == ' ')) key.pop_back();
+      if (i < name.size()) key += '\\';
+      continue;
+    }
+    unsigned char upper = c;
+    if ((c >= 'a' && c <= 'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7)) upper = (unsigned char)(c - 0x20);
+    if (c == 0x9A || c == 0x9C || c == 0x9E) upper = (unsigned char)(c - 0x10);  // š œ ž
+    if (c == 0xFF) upper = 0x9F;                                                   // ÿ
+    key += (char)upper;
+  }
+  return key;
+}
+
 std::string check_name(const std::string& name) {
   if (name.size() > MAX_NAME_LENGTH)
     return "the path is " + std::to_string(name.size()) + " characters long; at most " +

@@ -26,5 +26,10 @@ constexpr size_t QUIET_NAME_LENGTH = 259 - DESTINATION_WARNING - 1;  // 158
 std::string check_component(const std::string& component);
 // "" when the whole relative name is acceptable, else the reason.
 std::string check_name(const std::string& name);
+// The name as Windows compares names: letters in one case (those of
+// Windows-1252: a-z, the accented ones, š, œ, ž, ÿ), both separators as
+// backslashes, and trailing dots and spaces dropped from every component, as
+// Windows drops them. Names with the same key are one file on Windows.
+std::string windows_key(const std::string& name);
 
 }  // namespace qev

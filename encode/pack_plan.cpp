@@ -3,31 +3,13 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <map>
 #include <string>
-#include <utility>
 
 #include "encode/sha256.h"
 
 namespace qev {
 namespace {
-
-std::string folded(const std::string& s) {
-  std::string f = s;
-  for (char& c : f)
-    if (c >= 'A' && c <= 'Z') c = (char)(c - 'A' + 'a');
-  return f;
-}
-
-// Extension (without the dot; empty for none) and name of an entry's last component.
-std::pair<std::string, std::string> kind_key(const std::string& path) {
-  const size_t slash = path.rfind('\\');
-  const std::string name = folded(slash == std::string::npos ? path : path.substr(slash + 1));
-  const size_t dot = name.rfind('.');
-  if (dot == std::string::npos || dot == 0) return {std::string(), name};
-  return {name.substr(dot + 1), name};
-}
 
 bool digest_of(const PackEntry& e, Digest& out) {
   Sha256 sha;
@@ -51,26 +33,13 @@ uint64_t size_of(const PackEntry& e) { return e.source.empty() ? e.data.size() :
 
 }  // namespace
 
-PlanResult plan_pack(std::vector<PackEntry>& entries, bool by_kind) {
+PlanResult plan_pack(std::vector<PackEntry>& entries) {
   PlanResult res;
-  // Folders, then files by kind.
-  std::vector<size_t> order;
-  std::vector<std::pair<std::string, std::string>> key(entries.size());
-  for (size_t i = 0; i < entries.size(); i++) {
-    if (entries[i].folder) order.push_back(i);
-    else key[i] = kind_key(entries[i].name);
-  }
-  const size_t folders = order.size();
+  // Content identity among files that share a size, the first in the order
+  // given standing for the rest.
+  std::map<uint64_t, std::vector<size_t>> by_size;
   for (size_t i = 0; i < entries.size(); i++)
-    if (!entries[i].folder) order.push_back(i);
-  if (by_kind)
-    std::stable_sort(order.begin() + (ptrdiff_t)folders, order.end(),
-                     [&](size_t a, size_t b) { return key[a] < key[b]; });
-
-  // Content identity among files that share a size. An empty file repeats
-  // the first empty file: its content needs no reading.
-  std::map<uint64_t, std::vector<size_t>> by_size;  // in planned order
-  for (size_t k = folders; k < order.size(); k++) by_size[size_of(entries[order[k]])].push_back(order[k]);
+    if (!entries[i].folder) by_size[size_of(entries[i])].push_back(i);
   std::vector<size_t> first(entries.size());
   for (size_t i = 0; i < entries.size(); i++) first[i] = i;
   for (auto& [size, group] : by_size) {
@@ -83,24 +52,38 @@ PlanResult plan_pack(std::vector<PackEntry>& entries, bool by_kind) {
     for (size_t i : group) {
       Digest d;
       if (!digest_of(entries[i], d)) continue;
-      auto it = seen.emplace(std::vector<uint8_t>(d.bytes, d.bytes + 32), i).first;
-      first[i] = it->second;
+      first[i] = seen.emplace(std::vector<uint8_t>(d.bytes, d.bytes + 32), i).first->second;
+    }
+  }
+  std::map<std::string, size_t> folder_at;
+  for (size_t i = 0; i < entries.size(); i++)
+    if (entries[i].folder) folder_at.emplace(entries[i].name, i);
+
+  auto moves = [&](size_t i) { return first[i] != i && size_of(entries[i]) > 0; };
+  std::vector<std::vector<size_t>> after(entries.size());
+  for (size_t i = 0; i < entries.size(); i++)
+    if (moves(i)) after[first[i]].push_back(i);
+  std::vector<size_t> planned;
+  std::vector<bool> listed(entries.size(), false);
+  auto list = [&](size_t i) {
+    if (listed[i]) return;
+    listed[i] = true;
+    planned.push_back(i);
+  };
+  for (size_t i = 0; i < entries.size(); i++) {
+    if (moves(i)) continue;
+    list(i);
+    for (size_t r : after[i]) {
+      // Its folders first, from the top.
+      const std::string& name = entries[r].name;
+      for (size_t cut = name.find('\\'); cut != std::string::npos; cut = name.find('\\', cut + 1)) {
+        auto f = folder_at.find(name.substr(0, cut));
+        if (f != folder_at.end()) list(f->second);
+      }
+      list(r);
     }
   }
 
-  // Each repeat right after the file it repeats (empty files stay where they are).
-  std::vector<std::vector<size_t>> after(entries.size());
-  std::vector<size_t> planned(order.begin(), order.begin() + (ptrdiff_t)folders);
-  for (size_t k = folders; k < order.size(); k++) {
-    size_t i = order[k];
-    if (first[i] != i && size_of(entries[i]) > 0) after[first[i]].push_back(i);
-  }
-  for (size_t k = folders; k < order.size(); k++) {
-    size_t i = order[k];
-    if (first[i] != i && size_of(entries[i]) > 0) continue;
-    planned.push_back(i);
-    planned.insert(planned.end(), after[i].begin(), after[i].end());
-  }
   std::vector<size_t> at(entries.size());
   for (size_t k = 0; k < planned.size(); k++) at[planned[k]] = k;
   std::vector<PackEntry> out;

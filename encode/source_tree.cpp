@@ -223,9 +223,7 @@ bool scan_source_tree(const std::string& root, const ScanOptions& options, ScanR
   // they first meet: below two such folders every pair would meet again.
   std::map<std::string, size_t> folded;
   for (size_t i = 0; i < out.entries.size(); i++) {
-    std::string f = out.entries[i].name;
-    for (char& c : f) if (c >= 'a' && c <= 'z') c = (char)(c - 'a' + 'A');
-    auto [it, fresh] = folded.emplace(f, i);
+    auto [it, fresh] = folded.emplace(windows_key(out.entries[i].name), i);
     const std::string& first = out.entries[it->second].name;
     if (!fresh && parent_of(first) == parent_of(out.entries[i].name)) {
       out.problems.push_back("'" + shown(r, first) + "' and '" + shown(r, out.entries[i].name) +

@@ -25,10 +25,12 @@ LevelParams level_params(int level) {
   switch (level) {
     case 1: p.fast = true; l.split_effort = 1; break;
     case 2: p.depth = 4; p.nice_len = 32; p.lazy = 0; break;
-    case 3: p.depth = 8; p.nice_len = 48; p.lazy = 1; break;
-    case 4: p.depth = 12; p.nice_len = 64; p.lazy = 1; break;
-    case 5: p.depth = 14; p.nice_len = 64; p.lazy = 1; break;
-    case 6: p.depth = 16; p.nice_len = 64; p.lazy = 1; break;
+    // Chains are longer since matches reach 1 MiB inside a block: level 6
+    // takes 12 steps where 16 took some 20 % more time for 0.45 % less.
+    case 3: p.depth = 6; p.nice_len = 48; p.lazy = 1; break;
+    case 4: p.depth = 8; p.nice_len = 64; p.lazy = 1; break;
+    case 5: p.depth = 10; p.nice_len = 64; p.lazy = 1; break;
+    case 6: p.depth = 12; p.nice_len = 64; p.lazy = 1; break;
     case 7: p.depth = 12; p.nice_len = 96; p.optimal = true; p.passes = 1; break;
     case 8: p.depth = 16; p.nice_len = 128; p.optimal = true; p.passes = 1; break;
     default: p.depth = 24; p.nice_len = 128; p.optimal = true; p.passes = 1; p.tree = true; break;

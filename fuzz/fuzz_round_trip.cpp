@@ -6,8 +6,8 @@
 //
 // Input (a tiny format, so that small inputs make varied archives):
 //   byte 0   level (value % 10); value / 10 odd: the entries are planned as
-//            qev pack plans them (folders first, files by kind, identical
-//            files stored once), and packed with value / 20 % 3 + 1 threads
+//            qev pack plans them (identical files stored once, listed
+//            right after the first); packed on value / 20 % 3 + 1 threads
 //   byte 1   bits 0-1 filter (auto, none, 16-bit, 32-bit); bits 2-4 block
 //            size (largest, 64, 500, 3000, 9000, 70000, 2, 13); bits 5-7
 //            stream limit (256 KiB, 1, 100, 2000, 20000, 300000, 64, 4096);

@@ -27,6 +27,7 @@ uint32_t windows_error_of(int errno_value) {
     case ENOTEMPTY: return 145;  // ERROR_DIR_NOT_EMPTY
     case ENAMETOOLONG: return OS_FILENAME_EXCED_RANGE;
     case ELOOP: return 1921;  // ERROR_CANT_RESOLVE_FILENAME
+    case ECANCELED: return 995;  // ERROR_OPERATION_ABORTED
     case EMFILE:
     case ENFILE: return 4;    // ERROR_TOO_MANY_OPEN_FILES
     case EFBIG: return 223;   // ERROR_FILE_TOO_LARGE

@@ -36,12 +36,14 @@
 #include "platform/dos_time.h"
 #include "platform/errno_map.h"
 #include "platform/fault.h"
+#include "platform/interrupt.h"
 #include "platform/platform.h"
 
 uint32_t last_os_error = 0;
 FileHandle archive_file = INVALID_FILE;
 uint32_t file_pos = 0;
 uint64_t bytes_written = 0;
+volatile sig_atomic_t file_interrupted = 0;
 
 namespace {
 
@@ -49,6 +51,14 @@ constexpr size_t HOST_PATH_SIZE = 4096;  // PATH_MAX on Linux
 constexpr mode_t WRITE_BITS = S_IWUSR | S_IWGRP | S_IWOTH;
 // Counts must stay representable in the int32_t results.
 constexpr uint32_t MAX_TRANSFER = 0x7FFFFFFF;
+
+// Whether a call that failed with `err` is to be made again (interrupt.h).
+bool resume_after(int err) {
+  if (err != EINTR) return false;
+  if (!file_interrupted) return true;
+  errno = ECANCELED;
+  return false;
+}
 
 // The host form of a path: backslashes as slashes, UTF-8. False (with 206
 // recorded) when it does not fit.
@@ -207,7 +217,7 @@ int32_t file_read(FileHandle file, void* buffer, uint32_t count) {
   while (done < count) {
     ssize_t got = read(fd_of(file), (char*)buffer + done, count - done);
     if (got < 0) {
-      if (errno == EINTR) continue;
+      if (resume_after(errno)) continue;
       record_descriptor_errno(errno, fd_of(file));
       return -1;
     }
@@ -232,7 +242,7 @@ int32_t file_write(FileHandle file, const void* buffer, uint32_t count) {
     uint32_t want = fault == FAULT_SHORT ? count / 2 : count;
     while (done < want) {
       ssize_t put = write(fd_of(file), (const char*)buffer + done, want - done);
-      if (put < 0 && errno == EINTR) continue;
+      if (put < 0 && resume_after(errno)) continue;
       if (put < 0) {
         record_descriptor_errno(errno, fd_of(file));
         error = last_os_error;

@@ -13,11 +13,10 @@
 // memory does not grow with the archive.
 //
 // Choices this driver makes where the format leaves room:
-// - Volume kind: the destination's drive is asked. When it has none (it is
-//   made absolute first, so only a network path has none, whose volume the
-//   current folder's drive does not tell) or the query fails, long names are
-//   used. Every volume that Windows still mounts keeps long names, and
-//   shortening names where it is not needed would rename the product's files.
+// - Volume kind: when the volume query fails, or the destination is a
+//   network path, long names are used. Every
+//   volume that Windows still mounts keeps long names, and shortening names
+//   where it is not needed would rename the product's files.
 // - Destination length: everything built from the destination must stay
 //   below 260 characters, the longest being the quoted uninstall command
 //   ("<folder>\lumetra.exe" /uninstall); the packer records the longest
@@ -152,19 +151,15 @@ MemberOutcome extract_file(void* window, const DirectoryEntry& entry, char* name
   // cleared and it is tried once more. Only then: a link is replaced at the
   // first try, and whatever it leads to is never touched.
   const uint32_t kept_bits = ATTR_READONLY | ATTR_HIDDEN | ATTR_SYSTEM;
-  int placed = file_rename(temp, path);
-  if (!placed) {
+  if (!file_rename(temp, path)) {
     const uint32_t refused = last_os_error;
-    uint32_t existing = file_get_attributes(path);
-    last_os_error = refused;  // the message's reason, whatever the query left
-    if (existing != NO_ATTRIBUTES && (existing & kept_bits) && !(existing & ATTR_REPARSE_POINT) &&
-        file_set_attributes(path, ATTR_NORMAL)) {
-      placed = file_rename(temp, path);
+    // (A path that is gone reads as all bits, and fails to be changed.)
+    if (!(file_get_attributes(path) & kept_bits) || !file_set_attributes(path, ATTR_NORMAL) ||
+        !file_rename(temp, path)) {
+      file_delete(temp);
+      last_os_error = refused;  // the message's reason, whatever came after it
+      return asked(window, ERR_CREATE, path);
     }
-  }
-  if (!placed) {
-    file_delete(temp);
-    return asked(window, ERR_CREATE, path);
   }
   file_set_attributes(path, entry.attributes & kept_bits);
   return MEMBER_DONE;
@@ -209,10 +204,12 @@ MemberOutcome extract_member(void* window, const DirectoryEntry& entry, const ui
   return extract_file(window, entry, name_start);
 }
 
-// A.2: short_names from the destination's volume.
+// A.2: short_names from the volume of the destination's drive. The
+// destination is absolute: a path without a drive letter is a network path,
+// whose share keeps long names.
 void choose_name_form(const char* destination) {
   uint32_t max_component = LONG_NAME_LENGTH;
-  if (destination[0] && destination[1] == ':') {
+  if (destination[1] == ':') {
     char root[ROOT_BUFFER_SIZE];
     format_message(root, sizeof(root), stub_config.root_format, destination, 0);
     if (!ui_volume_max_component(root, &max_component)) max_component = LONG_NAME_LENGTH;
@@ -285,21 +282,17 @@ int extract_all(void* window) {
   // A relative destination ("", "Lumetra", "\") is made absolute first, so
   // that the folder made, the program started and the uninstall command name
   // the installed files: never a program found beside the installer, nor a
-  // network path made from "\". One without an absolute form of 260
-  // characters at most is refused below, as too long.
+  // network path made from "\". The folder is worked on in its absolute form;
+  // one that has none of 260 characters at most is refused below, as too long.
   Folder folder;
-  uint32_t len = file_full_path(destination, folder.text, DESTINATION_SIZE);
-  if (len != 0) {
-    str_copy(destination, DESTINATION_SIZE, folder.text);
-  } else {
-    len = DESTINATION_SIZE;
-  }
+  char* text = folder.text;
+  uint32_t len = file_full_path(destination, text, DESTINATION_SIZE);
 
   // A.1: one trailing backslash goes, but a drive's root keeps it: "C:\" is
   // the root, where "C:" would be the drive's current folder.
-  if (len >= 2 && destination[len - 1] == '\\' && destination[len - 2] != ':') destination[--len] = 0;
+  if (len >= 2 && text[len - 1] == '\\' && text[len - 2] != ':') text[--len] = 0;
   // A.2
-  choose_name_form(destination);
+  choose_name_form(text);
   // A.3
   uint32_t archive_end = file_seek(archive_file, 0, SEEK_FROM_END);
   if (archive_end == SEEK_FAILED) return ERR_SEEK;
@@ -310,16 +303,15 @@ int extract_all(void* window) {
   if (length < ARCHIVE_HEADER_SIZE || (header_sizes_agree(header_copy) && length < header_copy.archive_size)) {
     return ERR_DAMAGED;
   }
-  if (len > stub_config.destination_max) {
+  if (len == 0 || len > stub_config.destination_max) {
     last_os_error = OS_BAD_PATHNAME;
     report_error(window, ERR_MKDIR, destination, 0);
     return 0;
   }
-  // A.4: a root, a bare drive (as the host takes one) or an empty
-  // destination names no folder to make, and takes no separator.
-  int names_folder = len != 0 && destination[len - 1] != ':' && destination[len - 1] != '\\';
-  if (names_folder && !create_folder_path(destination, 0, FOLDER_LAST | FOLDER_THROUGH_LINKS)) {
-    report_error(window, ERR_MKDIR, destination, 0);
+  // A.4: a root names no folder to make, and takes no separator.
+  int names_folder = text[len - 1] != '\\';
+  if (names_folder && !create_folder_path(text, 0, FOLDER_LAST | FOLDER_THROUGH_LINKS)) {
+    report_error(window, ERR_MKDIR, text, 0);
     return 0;
   }
   // A.5, A.6
@@ -334,13 +326,12 @@ int extract_all(void* window) {
   uint8_t* dir_buffer = decoder.in.input_buffer + INPUT_BUFFER_ALLOC;
   reset_stream_state();
   decoder.drain_hook = pump_messages;
-  // A.7: without a separator, names resolve against the current folder (of
-  // the drive).
+  // A.7
   if (names_folder) {
-    destination[len++] = '\\';
-    destination[len] = 0;
+    text[len++] = '\\';
+    text[len] = 0;
   }
-  for (uint32_t i = 0; i <= len; i++) folder.text[i] = destination[i];
+  for (uint32_t i = 0; i <= len; i++) destination[i] = text[i];
   folder.len = len;
   shorten_path(destination);
   folder.short_len = (uint32_t)str_length(destination);

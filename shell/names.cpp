@@ -126,16 +126,10 @@ void shorten_path(char* path) {
 
 int create_folder_path(char* path, char* from, int mode) {
   if (!from) {
-    // After the root: a drive ("C:"), a share ("\\server\share"), and the
-    // separators that follow.
-    from = path;
-    if (from[0] && from[1] == ':') {
-      from += 2;
-    } else if (from[0] == '\\' && from[1] == '\\') {
-      from += 2;
-      for (int separators = 0; *from && separators < 2; from++) separators += *from == '\\';
-    }
-    while (*from == '\\') from++;
+    // After the root: after the separator that follows a drive ("C:\") or
+    // stands alone ("\"), after the fourth of a share ("\\server\share\").
+    int separators = path[0] == '\\' ? (path[1] == '\\' ? 4 : 1) : path[1] == ':';
+    for (from = path; separators > 0 && *from; from++) separators -= *from == '\\';
   }
   for (char* p = from;; p++) {
     char c = *p;

@@ -11,6 +11,7 @@
 #include <unistd.h>
 #include <utime.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -103,7 +104,8 @@ TEST_F(Cli, ListPrintsOneLinePerEntry) {
   EXPECT_EQ(r.out,
             "folder          0  ----  -                    docs\n"
             "file            5  R--A  2004-12-24 12:29:52  docs/readme.txt\n"
-            "file            3  -HS-  -                    caf\xC3\xA9.txt\n");
+            "file            3  -HS-  -                    caf\xC3\xA9.txt\n"
+            "2 files and 1 folder, 8 bytes\n");
 }
 
 TEST_F(Cli, UsageErrorsExitWith2) {
@@ -152,7 +154,7 @@ TEST_F(Cli, TestChecksEveryMemberAndWritesNothing) {
   save("a.qev", small_archive());
   Outcome r = qev({"test", "a.qev"});
   EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out, "2 files and 1 folder OK\n");
+  EXPECT_EQ(r.out, "2 files and 1 folder OK, 8 bytes\n");
   EXPECT_EQ(list_tree(scratch.host()), std::vector<std::string>{"a.qev"});
 
   TestArchive bad;
@@ -197,6 +199,47 @@ TEST_F(Cli, TestAndListReportADamagedDirectory) {
     EXPECT_EQ(r.status, 1) << command;
     EXPECT_EQ(r.err, std::string("qev ") + command +
                          ": Archive data is damaged, probably caused by a corrupt disk or download error\n");
+  }
+}
+
+// No checksum covers the directory; qev test still reports as damaged what
+// the packer never writes. Two entries of one stream's bytes are no damage
+// (a packer may store identical files once), nor bytes after the archive (a
+// signature).
+TEST_F(Cli, TestReportsWhatThePackerNeverWrites) {
+  auto archive = [](int variant) {
+    TestArchive a;
+    int s = a.add_stream();
+    a.add_file(s, "Docs\\\xC9t\xE9.txt", "first");
+    size_t second = a.add_file(s, "second.txt", "second");
+    TestEntry same = a.entries[second];
+    same.name = "same bytes.txt";
+    a.entries.push_back(same);
+    if (variant == 1) a.add_file(s, "docs/\xE9T\xC9.TXT. ", "one file on Windows");
+    if (variant == 2) a.member_count = 2;
+    std::vector<uint8_t> bytes = a.build();
+    if (variant == 3) store_u32(bytes.data() + 24, 1);  // stream_data_size
+    if (variant == 4) bytes.insert(bytes.end(), 100, 0x5A);
+    return bytes;
+  };
+  const char* problems[] = {
+      "",
+      "qev test: docs/\xC3\xA9T\xC3\x89.TXT. : the same name as Docs/\xC3\x89t\xC3\xA9.txt, as Windows compares names\n",
+      "qev test: a.qev: the directory goes on past its 2 entries\n",
+      "qev test: a.qev: the header's sizes disagree with each other",
+      ""};
+  for (int variant = 0; variant < 5; variant++) {
+    SCOPED_TRACE(variant);
+    save("a.qev", archive(variant));
+    Outcome r = qev({"test", "a.qev"});
+    if (*problems[variant] == 0) {
+      EXPECT_EQ(r.status, 0) << r.err;
+      EXPECT_EQ(r.out, "3 files and 0 folders OK, 17 bytes\n");
+      continue;
+    }
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err.find(problems[variant]), 0u) << r.err;
+    EXPECT_NE(r.err.find("Archive data is damaged"), std::string::npos) << r.err;
   }
 }
 
@@ -328,8 +371,84 @@ TEST_F(Cli, AnArchivePast2GiBPacksListsAndTests) {
   EXPECT_NE(r.out.find("two.bin"), std::string::npos) << r.out;
   r = qev({"test", "big.qev"});
   EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_NE(r.out.find("2 files and 0 folders OK"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("2 files and 0 folders OK, 2,500,000,000 bytes"), std::string::npos) << r.out;
   remove(scratch.host("big.qev").c_str());
+}
+
+// What the tool finds where a member goes and cannot replace: the archive it
+// is reading (by another name too), a FIFO (opening it would hang). Each is
+// reported, stays as it was, and the rest is extracted.
+TEST_F(Cli, TheArchiveItselfAndSpecialFilesAreNeverReplaced) {
+  TestArchive a;
+  int s = a.add_stream();
+  a.add_file(s, "pkg.qev", "a member named like the archive");
+  a.add_file(s, "copy.qev", "another name for it");
+  a.add_file(s, "fifo", "not for a pipe");
+  a.add_file(s, "after.txt", "after");
+  std::vector<uint8_t> bytes = a.build();
+  save("pkg.qev", bytes);
+  ASSERT_EQ(link(scratch.host("pkg.qev").c_str(), scratch.host("copy.qev").c_str()), 0);
+  ASSERT_EQ(mkfifo(scratch.host("fifo").c_str(), 0600), 0);
+  Outcome r = qev({"extract", "pkg.qev"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "qev extract: Cannot create ./pkg.qev: Access denied\n"
+                   "qev extract: Cannot create ./copy.qev: Access denied\n"
+                   "qev extract: Cannot create ./fifo: Access denied\n");
+  EXPECT_EQ(read_file(scratch.host("pkg.qev")), std::string(bytes.begin(), bytes.end()));
+  struct stat st;
+  ASSERT_EQ(lstat(scratch.host("fifo").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISFIFO(st.st_mode));
+  EXPECT_EQ(read_file(scratch.host("after.txt")), "after");
+  EXPECT_EQ(list_tree(scratch.host()),
+            (std::vector<std::string>{"after.txt", "copy.qev", "fifo", "pkg.qev"}));
+}
+
+// Names with control characters: every name printed has them escaped (an
+// escape sequence, a line feed that would forge a listing line, a NUL that
+// would hide the rest of the name, C1 controls), and none is extracted.
+TEST_F(Cli, ControlCharactersInNamesAreEscapedAndRefused) {
+  TestArchive a;
+  int s = a.add_stream();
+  a.add_file(s, "clear\x1B[2J.txt", "x");
+  a.add_file(s, "x\nfile            9  ----  -                    forged", "x");
+  a.add_file(s, std::string("shown\0hidden", 12), "x");
+  a.add_file(s, "osc\x9D" "0;title\x07.txt", "x");
+  save("a.qev", a.build());
+  const std::string shown[] = {"clear\\x1B[2J.txt", "x\\nfile            9  ----  -                    forged",
+                               "shown\\x00hidden", "osc\\x9D0;title\\x07.txt"};
+  Outcome r = qev({"list", "a.qev"});
+  EXPECT_EQ(r.status, 1);
+  for (const std::string& name : shown) {
+    EXPECT_NE(r.out.find("  " + name + "\n"), std::string::npos) << name << " in:\n" << r.out;
+    EXPECT_NE(r.err.find(name + ": the name holds a control character"), std::string::npos) << r.err;
+  }
+  for (const std::string& text : {r.out, r.err}) {
+    EXPECT_EQ(text.find_first_of(std::string("\x1B\x07\0", 3)), std::string::npos);
+    EXPECT_EQ(text.find("\xC2\x9D"), std::string::npos);
+  }
+  EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 5) << "one line per entry, and the total";
+  EXPECT_EQ(qev({"test", "a.qev"}).status, 1);
+  r = qev({"extract", "a.qev", "-C", "out"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(list_tree(scratch.host("out")), std::vector<std::string>{});
+}
+
+// The declared size must fit where the files go, checked before anything
+// is written: here a directory that declares a thousand members of 4 GB.
+TEST_F(Cli, ExtractChecksFreeSpaceFirst) {
+  TestArchive a;
+  int s = a.add_stream();
+  for (int i = 0; i < 1000; i++) {
+    size_t k = a.add_file(s, "big" + std::to_string(i), "x");
+    a.entries[k].e.size = 0xFFFFF000u;
+    a.entries[k].keep_crc = true;
+  }
+  save("a.qev", a.build());
+  Outcome r = qev({"extract", "a.qev", "-C", "new/out"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err.find("qev extract: new/out: "), 0u) << r.err;
+  EXPECT_NE(r.err.find(" bytes free, and the files hold 4,294,963,200,000\n"), std::string::npos) << r.err;
+  EXPECT_EQ(list_tree(scratch.host()), std::vector<std::string>{"a.qev"});
 }
 
 TEST_F(Cli, AReadOnlyFileIsReplacedOnReinstall) {
@@ -445,7 +564,7 @@ TEST_F(Cli, APackedFolderIsReproducedByTestAndExtract) {
 
   r = qev({"test", "packed.qev"});
   EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out, "155 files and 5 folders OK\n");
+  EXPECT_EQ(r.out, "155 files and 5 folders OK, 436,675 bytes\n");
 
   r = qev({"extract", "packed.qev", "-C", "out"});
   EXPECT_EQ(r.status, 0) << r.err;

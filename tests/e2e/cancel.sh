@@ -51,6 +51,18 @@ expect_cancelled() {
   key_absent || fail "the uninstall key was written after Cancel"
 }
 
+# signal_installer SIG: sends SIG to this test's installer alone: the
+# processes of its name that run in this test's own Wine prefix (other tests,
+# run at the same time, start installers of the same name).
+signal_installer() {
+  local pid found=1
+  for pid in $(pgrep -f "$(basename "$installer")"); do
+    tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" || continue
+    kill "-$1" "$pid" && found=0
+  done
+  return $found
+}
+
 # hold_inside_large: waits until 3-large.dat's temporary file has bytes, then
 # holds the installer (SIGSTOP) so that what comes next lands inside the
 # member however slow this machine is; sets `partial`.
@@ -63,10 +75,10 @@ hold_inside_large() {
     sleep 0.02
   done
   [ "$partial" -gt 0 ] || fail "3-large.dat never appeared"
-  pkill -STOP -f "$(basename "$installer")" || fail "the installer's process was not found"
+  signal_installer STOP || fail "the installer's process was not found"
   partial=$(stat -c %s "$partial_file" 2>/dev/null || echo 0)
   if [ "$partial" -ge $((LARGE_MB << 20)) ] || [ "$partial" = 0 ]; then
-    pkill -CONT -f "$(basename "$installer")"
+    signal_installer CONT
     fail "3-large.dat was complete before the installer could be held"
   fi
 }
@@ -82,11 +94,11 @@ cancel_xy=$(probe where main 104) || fail "the Cancel button was not found"
 click main 108
 hold_inside_large
 [ "$(cat "$dest/3-large.dat")" = "an older large file" ] ||
-  { pkill -CONT -f "$(basename "$installer")"; fail "3-large.dat was written under its final name"; }
+  { signal_installer CONT; fail "3-large.dat was written under its final name"; }
 # The click waits in the window system's queue until the installer goes on.
 # shellcheck disable=SC2086
 xdotool mousemove --sync $cancel_xy click 1
-pkill -CONT -f "$(basename "$installer")"
+signal_installer CONT
 probe gone main "$WAIT_WINDOW_MS" >/dev/null || fail "the dialog did not end after Cancel"
 [ "$(probe count message)" = 0 ] || fail "a message was shown: $(message_text)"
 wait_installer_exit 1
@@ -125,7 +137,7 @@ start_installer "$installer"
 wait_window main >/dev/null
 click main 108
 hold_inside_large
-pkill -KILL -f "$(basename "$installer")"
+signal_installer KILL
 wait "$INSTALLER_PID" 2>/dev/null || true
 [ "$(cat "$dest/3-large.dat")" = "an older large file" ] || fail "the older 3-large.dat was lost to a kill"
 note "killed inside the large member ($partial bytes written): the older 3-large.dat is as it was"

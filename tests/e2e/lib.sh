@@ -186,6 +186,16 @@ focus() {
   sleep 0.3
 }
 
+# type_folder TEXT: replaces the main dialog's folder with TEXT, typed as a
+# user types it, and checks that the box reads TEXT.
+type_folder() {
+  focus main
+  key End shift+Home
+  xdotool type --delay 50 "$1"
+  sleep 0.5
+  [ "$(control_text main 101)" = "$1" ] || fail "typed folder reads \"$(control_text main 101)\""
+}
+
 # key KEYS...: key presses to the focused window.
 key() {
   xdotool key "$@"

@@ -19,11 +19,7 @@ install() {
   wine reg delete "$UNINSTALL_KEY" /f >/dev/null 2>&1 || true
   start_installer "$installer"
   wait_window main >/dev/null
-  focus main
-  key End shift+Home
-  xdotool type --delay 50 "$typed"
-  sleep 0.5
-  [ "$(control_text main 101)" = "$typed" ] || fail "typed folder reads \"$(control_text main 101)\""
+  type_folder "$typed"
   key Return
   probe gone main "$WAIT_WINDOW_MS" >/dev/null || fail "$typed: the dialog did not close after the extraction"
   [ "$(probe count message)" = 0 ] || fail "$typed: a message was shown: $(message_text)"

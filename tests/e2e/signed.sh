@@ -31,11 +31,7 @@ dest="$DRIVE_C/Signed Test/Lumetra"
 win_dest='C:\Signed Test\Lumetra'
 start_installer "$signed"
 wait_window main >/dev/null
-focus main
-key End shift+Home
-xdotool type --delay 50 "$win_dest"
-sleep 0.5
-[ "$(control_text main 101)" = "$win_dest" ] || fail "typed folder reads \"$(control_text main 101)\""
+type_folder "$win_dest"
 key Return
 probe gone main "$WAIT_WINDOW_MS" >/dev/null || fail "the dialog did not close after the extraction"
 wait_installer_exit

@@ -295,21 +295,22 @@ qev::PackEntry member(const std::string& name, std::vector<uint8_t> data) {
 
 TEST(Repeats, StoredOnceAndServedFromTheBlockTheStubHolds) {
   // a.bin ends just short of the first block's end, so b.bin (repeated
-  // twice) would cross into the next block; c.dll (repeated) is longer than
-  // a block; d.txt and x\d.txt only share a size; the empty files repeat
-  // without being read.
+  // twice, in folders listed after it) would cross into the next block;
+  // c.dll (repeated) is longer than a block; d.txt and x\d.txt only share a
+  // size; the empty files repeat without being read.
   const auto b = testdata::text(100000, 1), c = testdata::x86_code(3 << 19, 2, true);
   const std::vector<qev::PackEntry> tree = {
-      member("x\\", {}), member("a.bin", testdata::random_bytes(qev::MAX_STORED_BLOCK - 3000, 3)),
-      member("b.bin", b), member("c.dll", c), member("d.txt", testdata::text(5000, 4)),
-      member("e.txt", {}), member("y\\", {}), member("x\\b.bin", b), member("x\\b2.bin", b),
-      member("x\\c.dll", c), member("x\\d.txt", testdata::text(5000, 5)), member("x\\e.txt", {})};
+      member("a.bin", testdata::random_bytes(qev::MAX_STORED_BLOCK - 3000, 3)), member("b.bin", b),
+      member("c.dll", c), member("d.txt", testdata::text(5000, 4)), member("e.txt", {}), member("x\\", {}),
+      member("x\\b.bin", b), member("x\\c.dll", c), member("x\\d.txt", testdata::text(5000, 5)),
+      member("x\\e.txt", {}), member("y\\", {}), member("y\\b2.bin", b)};
   std::vector<qev::PackEntry> planned = tree;
   qev::PlanResult plan = qev::plan_pack(planned);
   EXPECT_EQ(plan.repeats, 4u);
   EXPECT_EQ(plan.repeat_bytes, 2 * b.size() + c.size());
-  const char* order[] = {"x", "y", "a.bin", "b.bin", "x\\b.bin", "x\\b2.bin", "c.dll", "x\\c.dll",
-                         "d.txt", "x\\d.txt", "e.txt", "x\\e.txt"};
+  // Each repeat right after its first copy, with its folder.
+  const char* order[] = {"a.bin", "b.bin", "x", "x\\b.bin", "y", "y\\b2.bin", "c.dll", "x\\c.dll",
+                         "d.txt", "e.txt", "x\\d.txt", "x\\e.txt"};
   for (size_t i = 0; i < planned.size(); i++) EXPECT_EQ(planned[i].name, order[i]);
 
   qev::PackOptions o;
@@ -337,8 +338,8 @@ TEST(Repeats, StoredOnceAndServedFromTheBlockTheStubHolds) {
     EXPECT_EQ(m[i].restarted, m[i].name == "x\\c.dll") << m[i].name;
   }
   EXPECT_EQ(m[7].entry.stream_offset, 0u);
-  EXPECT_EQ(m[3].entry.stream_offset, 0u);  // b.bin began a stream rather than cross a block
-  EXPECT_NE(m[3].entry.stream_pos, m[2].entry.stream_pos);
+  EXPECT_EQ(m[1].entry.stream_offset, 0u);  // b.bin began a stream rather than cross a block
+  EXPECT_NE(m[1].entry.stream_pos, m[0].entry.stream_pos);
 }
 
 TEST(Repeats, AClaimTheBytesDoNotBearOutIsStoredWhole) {

@@ -4,6 +4,7 @@
 // and nothing hangs on a special file.
 #include <errno.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -13,6 +14,7 @@
 #include <string>
 
 #include "platform/errno_map.h"
+#include "platform/interrupt.h"
 #include "platform/platform.h"
 #include "scratch_folder.h"
 
@@ -158,6 +160,25 @@ TEST_F(PosixLayer, FifoWithoutWriterDoesNotHang) {
   char c;
   EXPECT_EQ(file_read(h, &c, 1), 0);
   file_close(h);
+}
+
+// A read that never gets its bytes (a pipe whose writer keeps it open) is
+// resumed after a signal, as ReadFile would go on; once the tool's handler has
+// set file_interrupted, the interrupted read gives up with 995 instead.
+TEST_F(PosixLayer, AnInterruptedReadGivesUpOnceInterruptedIsSet) {
+  int fds[2];
+  ASSERT_EQ(pipe(fds), 0);
+  struct sigaction action = {}, previous = {};
+  action.sa_handler = [](int) { file_interrupted = 1; };  // no SA_RESTART: read() sees EINTR
+  sigaction(SIGALRM, &action, &previous);
+  ualarm(100000, 0);
+  char c;
+  EXPECT_EQ(file_read(fds[0], &c, 1), -1);
+  EXPECT_EQ(last_os_error, 995u);
+  sigaction(SIGALRM, &previous, nullptr);
+  file_interrupted = 0;
+  close(fds[0]);
+  close(fds[1]);
 }
 
 TEST_F(PosixLayer, HandlesAreCloseOnExecAndCloseReleasesThem) {

@@ -779,22 +779,22 @@ TEST_F(Driver, DestinationForms) {
   std::string setup = scratch.win("setup.exe");
   enter_scratch();
   // Drive roots are ordinary folders on this host, and relative paths stay
-  // relative (only Windows makes them absolute: e2e relative.sh).
-  ASSERT_EQ(mkdir("D:", 0777), 0);
-  ASSERT_EQ(mkdir("E:", 0777), 0);
+  // relative (only Windows makes them absolute: e2e relative.sh); the volume
+  // is asked about a destination with a drive letter only.
+  for (const char* drive : {"C:", "D:", "E:"}) ASSERT_EQ(mkdir(drive, 0777), 0);
 
   struct Form {
     const char* typed;
     const char* file;     // where readme.txt lands, relative to the scratch folder
     const char* program;  // the program started
-    const char* root;     // the volume asked; "" none (no drive: long names)
+    std::vector<std::string> roots;  // the volumes asked
   };
   const Form forms[] = {
-      {"out\\", "out/readme.txt", "\"out\\lumetra.exe\"", ""},
-      {"", "readme.txt", "\".\\lumetra.exe\"", ""},  // the current folder
-      {"C:", "C:readme.txt", "\"C:lumetra.exe\"", "C:\\"},
-      {"D:\\", "D:/readme.txt", "\"D:\\lumetra.exe\"", "D:\\"},  // a root keeps its separator
-      {"E:\\inst\\", "E:/inst/readme.txt", "\"E:\\inst\\lumetra.exe\"", "E:\\"},
+      {"out\\", "out/readme.txt", "\"out\\lumetra.exe\"", {}},
+      {"", "readme.txt", "\".\\lumetra.exe\"", {}},  // the current folder
+      {"C:", "C:/readme.txt", "\"C:\\lumetra.exe\"", {"C:\\"}},  // Windows makes it absolute
+      {"D:\\", "D:/readme.txt", "\"D:\\lumetra.exe\"", {"D:\\"}},  // a root keeps its separator
+      {"E:\\inst\\", "E:/inst/readme.txt", "\"E:\\inst\\lumetra.exe\"", {"E:\\"}},
   };
   for (const Form& form : forms) {
     SCOPED_TRACE(form.typed);
@@ -806,7 +806,7 @@ TEST_F(Driver, DestinationForms) {
     EXPECT_EQ(extract_all(&window), 0);
     EXPECT_EQ(read_file(scratch.host(form.file)), "text");
     EXPECT_EQ(fake_ui.program_starts, std::vector<std::string>{form.program});
-    EXPECT_EQ(fake_ui.volume_roots, *form.root ? std::vector<std::string>{form.root} : std::vector<std::string>{});
+    EXPECT_EQ(fake_ui.volume_roots, form.roots);
     file_close(archive_file);
     archive_file = INVALID_FILE;
   }
@@ -822,31 +822,33 @@ TEST_F(Driver, ShortNameVolumes) {
   write_file(scratch.host("setup.exe"), bytes);
   std::string setup = scratch.win("setup.exe");
 
-  // 254: 8.3 names everywhere. ("C:" is an ordinary name on this host.)
+  // 254: 8.3 names everywhere below the drive (a folder here).
+  ASSERT_EQ(mkdir("S:", 0777), 0);
   stub_config.archive_offset = 0;
   ASSERT_EQ(startup_open_archive(setup.c_str()), 1);
   fake_ui.max_component = 254;
-  set_destination("C:short dest");
+  set_destination("S:\\short dest");
   EXPECT_EQ(extract_all(&window), 0);
   EXPECT_EQ(stub_config.short_names, 1);
-  EXPECT_EQ(read_file(scratch.host("C:shortdes/longfold/ReleaseN.htm")), "notes");
+  EXPECT_EQ(read_file(scratch.host("S:/shortdes/longfold/ReleaseN.htm")), "notes");
   EXPECT_EQ(fake_ui.statuses, std::vector<std::string>{"Extracting longfold\\ReleaseN.htm"});
   // The closing actions use the destination as typed.
-  EXPECT_EQ(fake_ui.program_starts, std::vector<std::string>{"\"C:short dest\\lumetra.exe\""});
+  EXPECT_EQ(fake_ui.program_starts, std::vector<std::string>{"\"S:\\short dest\\lumetra.exe\""});
 
   // 255: long names. A failed volume query, or a destination without a drive
-  // (which Windows makes absolute: only a network path has none): long names
-  // too.
+  // letter (a network path, on Windows): long names too.
   for (int variant = 0; variant < 3; variant++) {
     fake_ui_reset();
-    fake_ui.max_component = 255;
+    fake_ui.max_component = variant == 0 ? 255 : 254;
     fake_ui.volume_ok = variant != 1;
     stub_config.short_names = 1;
-    std::string dest = (variant == 2 ? "" : "C:") + std::string("long dest ") + std::to_string(variant);
+    std::string dest = (variant == 2 ? "" : "S:\\") + std::string("long dest ") + std::to_string(variant);
     set_destination(dest);
     EXPECT_EQ(extract_all(&window), 0);
     EXPECT_EQ(stub_config.short_names, 0);
-    EXPECT_EQ(read_file(scratch.host(dest + "/long folder name/Release Notes.html")), "notes");
+    std::string host = dest;
+    if (variant != 2) host.replace(2, 1, "/");
+    EXPECT_EQ(read_file(scratch.host(host + "/long folder name/Release Notes.html")), "notes");
     EXPECT_EQ(fake_ui.volume_roots.size(), variant == 2 ? 0u : 1u);
   }
 }
