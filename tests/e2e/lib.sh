@@ -244,6 +244,42 @@ wait_installer_exit() {
 # installer_running: true while the installer has not ended.
 installer_running() { [ ! -s "$WORK/installer.rc" ]; }
 
+# watch_progress SHOT [STATUS]: while the installer runs, reads the main
+# dialog's progress bar again and again, keeping screenshots SHOT-1.png ...
+# of the first positions between 0 and 100 (each status line must then
+# begin with STATUS, when given). Fails unless at least one such position
+# was seen (a busy machine may leave time for one look only) and the bar
+# never went back; PROGRESS_SEEN holds the positions.
+watch_progress() {
+  local line position status last=0
+  PROGRESS_SEEN=()
+  while installer_running; do
+    line=$(probe progress main 2>/dev/null) || break
+    position=${line%%$'\t'*}
+    status=${line#*$'\t'}
+    if [ "$position" -gt 0 ] && [ "$position" -lt 100 ] && [ "$position" != "$last" ]; then
+      [ "$position" -gt "$last" ] || fail "the bar went back: ${PROGRESS_SEEN[*]} $position"
+      last=$position
+      PROGRESS_SEEN+=("$position")
+      case $status in "${2:-}"*) ;; *) fail "status line \"$status\" at $position %" ;; esac
+      [ ${#PROGRESS_SEEN[@]} -le 3 ] && shot "$1-${#PROGRESS_SEEN[@]}"
+    fi
+    sleep 0.1
+  done
+  [ ${#PROGRESS_SEEN[@]} -ge 1 ] || fail "the bar did not move: nothing seen between 0 and 100"
+}
+
+# wait_for_file PATH: waits (10 s at most) until PATH exists and is not
+# empty, as the started program's note; fails otherwise.
+wait_for_file() {
+  local i
+  for i in $(seq 100); do
+    [ -s "$1" ] && return 0
+    sleep 0.1
+  done
+  fail "$1 did not appear"
+}
+
 # pack SRC OUT: an installer of SRC made with the host tool and the stub.
 pack() {
   "$QEV_HOST_TOOL" pack "$1" -o "$2" --stub "$QEV_STUB" >"$WORK/pack.log" 2>&1 ||

@@ -41,26 +41,11 @@ case $(control_text main 105) in *setup.exe*) ;; *) fail "introduction: $(contro
 # A click: under a Japanese locale Wine reads the keyboard through an input
 # method, which the virtual display does not have.
 click main 108
-seen=()
-while installer_running; do
-  line=$(probe progress main 2>/dev/null) || break
-  position=${line%%$'\t'*}
-  if [ "$position" -gt 0 ] && [ "$position" -lt 100 ] && { [ ${#seen[@]} = 0 ] || [ "$position" != "${seen[-1]}" ]; }; then
-    seen+=("$position")
-    [ ${#seen[@]} -le 2 ] && shot "locale-progress-${#seen[@]}"
-  fi
-  sleep 0.1
-done
+watch_progress locale-progress
 wait_installer_exit 0
-# From 0 to somewhere short of 100 while the files were written (a busy
-# machine may leave time for one look only).
-[ ${#seen[@]} -ge 1 ] || fail "the bar did not move: nothing seen between 0 and 100"
-for ((i = 1; i < ${#seen[@]}; i++)); do
-  [ "${seen[i]}" -gt "${seen[i - 1]}" ] || fail "the bar went back: ${seen[*]}"
-done
 dest="$DRIVE_C/Program Files/Lumetra"
 same_tree "$src" "$dest"
-note "from C:\\ユーザー\\田中\\ダウンロード into C:\\Program Files\\Lumetra: every name as stored; the bar moved: ${seen[*]} %"
+note "from C:\\ユーザー\\田中\\ダウンロード into C:\\Program Files\\Lumetra: every name as stored; the bar moved: ${PROGRESS_SEEN[*]} %"
 
 # 2. Unattended, into a folder named in Japanese (Wine joins the two
 # arguments with a space: /D=C:\田中の アプリ).

@@ -82,11 +82,7 @@ probe gone main "$WAIT_WINDOW_MS" >/dev/null || fail "the dialog did not close a
 wait_installer_exit 0
 same_tree "$src" "$dest"
 
-for i in $(seq 100); do
-  [ -s "$dest/bin/lumetra-started.txt" ] && break
-  sleep 0.1
-done
-[ -s "$dest/bin/lumetra-started.txt" ] || fail "bin\\acme.exe was not started"
+wait_for_file "$dest/bin/lumetra-started.txt"
 tr -d '\r' <"$dest/bin/lumetra-started.txt" >"$WORK/started.txt"
 grep -qxF "program: $win_dest\\bin\\acme.exe" "$WORK/started.txt" || fail "started as: $(cat "$WORK/started.txt")"
 grep -qxF "command line: \"$win_dest\\bin\\acme.exe\"" "$WORK/started.txt" ||

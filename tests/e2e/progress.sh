@@ -33,25 +33,6 @@ sleep 0.5
 note "a folder of ${#long} characters was typed whole"
 
 key Return
-seen=()
-for i in $(seq 300); do
-  installer_running || break
-  line=$(probe progress main 2>/dev/null) || break
-  position=${line%%$'\t'*}
-  status=${line#*$'\t'}
-  if [ "$position" -gt 0 ] && [ "$position" -lt 100 ] &&
-     { [ ${#seen[@]} = 0 ] || [ "$position" != "${seen[-1]}" ]; }; then
-    seen+=("$position")
-    case $status in "Extracting part-"*) ;; *) fail "status line \"$status\" at $position %" ;; esac
-    [ ${#seen[@]} -le 3 ] && shot "progress-${#seen[@]}"
-  fi
-  sleep 0.1
-done
+watch_progress progress "Extracting part-"
 wait_installer_exit 0
-# From 0 to somewhere short of 100 while the files were written (a busy
-# machine may leave time for one look only).
-[ ${#seen[@]} -ge 1 ] || fail "the bar did not move during the installation: nothing seen between 0 and 100"
-for ((i = 1; i < ${#seen[@]}; i++)); do
-  [ "${seen[i]}" -gt "${seen[i - 1]}" ] || fail "the bar went back: ${seen[*]}"
-done
-note "the bar moved: ${seen[*]} % (screenshots progress-1.png ...)"
+note "the bar moved: ${PROGRESS_SEEN[*]} % (screenshots progress-1.png ...)"

@@ -32,11 +32,7 @@ run_unattended() {
 
 run_unattended 0 /S
 same_tree "$product" "$DRIVE_C/Program Files/Lumetra"
-for i in $(seq 100); do
-  [ -s "$DRIVE_C/Program Files/Lumetra/lumetra-started.txt" ] && break
-  sleep 0.1
-done
-[ -s "$DRIVE_C/Program Files/Lumetra/lumetra-started.txt" ] || fail "lumetra.exe was not started under /S"
+wait_for_file "$DRIVE_C/Program Files/Lumetra/lumetra-started.txt"
 [ "$(reg_value "$UNINSTALL_KEY" UninstallString)" = '"C:\Program Files\Lumetra\lumetra.exe" /uninstall' ] ||
   fail "UninstallString under /S: $(reg_value "$UNINSTALL_KEY" UninstallString)"
 note "/S: installed into C:\\Program Files\\Lumetra without a window, exit code 0"
