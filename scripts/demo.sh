@@ -114,12 +114,12 @@ show_startup() {
   mkdir -p "$WIN_DEMO"
   say "  stub: $(stat -c %s "$STUB") bytes"
   make_startup_samples || return
-  say "  an empty archive (expected: \"Archive contains no files\", exit code 0)"
+  say "  an empty archive (expected: \"Archive contains no files\", exit code 1)"
   run_windows_program "$WIN_DEMO/empty-setup.exe" "$WIN_DEMO/startup-empty.png" Return
-  say "  a header cut at 41 bytes (expected: \"Cannot read cut-setup.exe\", exit code 0)"
+  say "  a header cut at 41 bytes (expected: \"Cannot read cut-setup.exe\", exit code 1)"
   run_windows_program "$WIN_DEMO/cut-setup.exe" "$WIN_DEMO/startup-cut.png" Return
   if [ -f "$WIN_DEMO/sample-setup.exe" ]; then
-    say "  a sample archive (expected: the main dialog; Alt+F4 closes it, exit code 0)"
+    say "  a sample archive (expected: the main dialog; Alt+F4 closes it, exit code 1)"
     run_windows_program "$WIN_DEMO/sample-setup.exe" "$WIN_DEMO/startup-sample.png" alt+F4
   fi
 }
