@@ -79,6 +79,7 @@ ArchiveSession::Outcome ArchiveSession::open() {
       return FAILED;
     }
     base = located < 0 ? 0 : (uint32_t)located;
+    if (base > 0 && base <= n) stub_image_.assign(head.begin(), head.begin() + base);
   }
   stub_config.archive_offset = base;
   uint32_t warnings = host_ui.warnings;

@@ -41,6 +41,9 @@ class ArchiveSession {
   // a directory buffer; false when memory runs out (a message was shown).
   bool prepare_reading();
   uint8_t* dir_buffer() { return dir_buffer_.data(); }
+  // An installer's stub image, the bytes before its archive (empty for a
+  // bare archive).
+  const std::vector<uint8_t>& stub_image() const { return stub_image_; }
   // Frees what prepare_reading allocated (also done when the session ends).
   void finish_reading();
   // The total that the directory declares for its file members, walked from
@@ -57,4 +60,5 @@ class ArchiveSession {
  private:
   const ArchiveCommandOptions& options_;
   std::vector<uint8_t> dir_buffer_;
+  std::vector<uint8_t> stub_image_;
 };

@@ -6,7 +6,8 @@
 // CRC-32 and the call filter of each file stand before the name. A name that
 // the installer would refuse (safe_name.h) is flagged on standard error, and
 // the exit status is then 1. A last line gives the counts and the size that
-// the directory declares.
+// the directory declares. An installer's product settings come first
+// (encode/stub_product.h).
 #include <stdio.h>
 #include <string.h>
 
@@ -16,6 +17,7 @@
 #include "cli/counts.h"
 #include "cli/host_ui.h"
 #include "archive/directory_walk.h"
+#include "encode/stub_product.h"
 #include "shell/report_error.h"
 #include "shell/safe_name.h"
 #include "shell/shell_state.h"
@@ -47,6 +49,9 @@ int run_list(const ArchiveCommandOptions& options) {
   ArchiveSession::Outcome outcome = session.open();
   if (outcome == ArchiveSession::EMPTY) return EXIT_OK;
   if (outcome == ArchiveSession::FAILED || !session.prepare_reading()) return EXIT_FAILED;
+
+  qev::InstallerProduct product;
+  if (qev::read_product(session.stub_image(), product)) fputs(qev::describe_product(product).c_str(), stdout);
 
   bool refused = false;
   uint32_t files = 0, folders = 0;

@@ -16,7 +16,9 @@
 #include "cli/stub_locator.h"
 #include "encode/installer.h"
 #include "encode/pack_plan.h"
+#include "encode/product_settings.h"
 #include "encode/source_tree.h"
+#include "encode/stub_product.h"
 #include "encode/time_zone.h"
 
 namespace {
@@ -39,11 +41,12 @@ bool names_a_program(const std::string& path) {
   return path.size() >= 4 && strcasecmp(path.c_str() + path.size() - 4, ".exe") == 0;
 }
 
-// The stub of the installer asked for, loaded and checked; empty for a bare
-// archive. False when there is none to be had (a message was shown).
-bool choose_stub(const PackCommandOptions& options, std::vector<uint8_t>& image) {
+// The stub of the installer asked for (product settings ask for one too),
+// loaded and checked; empty for a bare archive. False when there is none to
+// be had (a message was shown).
+bool choose_stub(const PackCommandOptions& options, bool product, std::vector<uint8_t>& image) {
   std::string stub = options.stub;
-  if (stub.empty() && (options.installer || names_a_program(options.output))) {
+  if (stub.empty() && (options.installer || names_a_program(options.output) || product)) {
     std::vector<std::string> looked;
     stub = find_stub(&looked);
     if (stub.empty()) {
@@ -124,8 +127,15 @@ std::string summary_line(const qev::PackResult& res, uint64_t stub_size, double 
 int run_pack(const PackCommandOptions& options) {
   const double start = seconds_now();
   const bool verbose = options.common.verbosity == Verbosity::Verbose;
+  // Product settings, checked before anything is read or written.
+  qev::ProductSettings product;
+  std::string refused = qev::check_product_options(options.product, product);
+  if (!refused.empty()) {
+    say(stderr, "qev pack: " + refused);
+    return EXIT_USAGE;
+  }
   std::vector<uint8_t> stub_image;
-  if (!choose_stub(options, stub_image)) return EXIT_FAILED;
+  if (!choose_stub(options, product.given || product.silent_switches, stub_image)) return EXIT_FAILED;
   PackOutput output;
   std::string error;
   if (!output.inspect(options.output, error)) return failed(error);
@@ -144,6 +154,15 @@ int run_pack(const PackCommandOptions& options) {
   }
   qev::ScanResult scan;
   if (!scan_tree(options, output, stub_image.size(), scan)) return EXIT_FAILED;
+  if (!stub_image.empty()) {
+    bool usage = false;
+    std::string why = qev::apply_product(stub_image, product, scan.entries, scan.total_bytes, &usage);
+    if (!why.empty()) {
+      if (!usage) return failed("the stub: " + why);
+      say(stderr, "qev pack: " + why);
+      return EXIT_USAGE;
+    }
+  }
   qev::plan_pack(scan.entries);
 
   if (!output.begin(!stub_image.empty(), error)) return failed(error);

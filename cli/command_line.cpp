@@ -75,7 +75,16 @@ const std::vector<CommandSpec> COMMANDS = {
      "installer when OUT ends in .exe or --installer or --stub is given (the\n"
      "installed stub is found without a path). Names are stored in Windows-1252,\n"
      "times as DOS local times. OUT is written under a temporary name beside it\n"
-     "and replaced only when complete, so a failure leaves nothing behind.",
+     "and replaced only when complete, so a failure leaves nothing behind.\n"
+     "The product settings (--name to --product) make an installer of a product\n"
+     "of your own: the title \"NAME Installation\", the folder C:\\Program Files\\NAME\n"
+     "(C:\\NAME without Program Files) unless --folder names one, the uninstall entry\n"
+     "NAME with the values of Apps & features. Without --program such an installer\n"
+     "starts nothing and registers nothing. Texts are Windows-1252 characters\n"
+     "without control characters; NAME also without \\ / : * ? \" < > |; the folder\n"
+     "and the program's path together at most 245 characters. A product FILE holds\n"
+     "the same keys without dashes (silent-switches = yes or no); an icon path in\n"
+     "it is taken from the file's folder.",
      {
          {'o', "output", "OUT", "the archive or installer to write", NO_GROUP,
           [](Invocation& into, const char* v) -> std::string {
@@ -90,6 +99,51 @@ const std::vector<CommandSpec> COMMANDS = {
          {0, "stub", "FILE", "make an installer from the stub FILE", NO_GROUP,
           [](Invocation& into, const char* v) -> std::string {
             into.pack.stub = v;
+            return "";
+          }},
+         {0, "name", "TEXT",
+          "the product's name, at most 64 characters", NO_GROUP,
+          [](Invocation& into, const char* v) -> std::string {
+            into.pack.product.name = v;
+            return "";
+          }},
+         {0, "program", "PATH",
+          "the file started at the end, at most 100 characters", NO_GROUP,
+          [](Invocation& into, const char* v) -> std::string {
+            into.pack.product.program = v;
+            return "";
+          }},
+         {0, "version", "TEXT", "the version, at most 32 characters", NO_GROUP,
+          [](Invocation& into, const char* v) -> std::string {
+            into.pack.product.version = v;
+            return "";
+          }},
+         {0, "publisher", "TEXT", "the publisher, at most 100 characters", NO_GROUP,
+          [](Invocation& into, const char* v) -> std::string {
+            into.pack.product.publisher = v;
+            return "";
+          }},
+         {0, "folder", "PATH",
+          "the folder offered (C:\\...), at most 200 characters", NO_GROUP,
+          [](Invocation& into, const char* v) -> std::string {
+            into.pack.product.folder = v;
+            return "";
+          }},
+         {0, "icon", "FILE", "the installer's icon, every image of the .ico FILE", NO_GROUP,
+          [](Invocation& into, const char* v) -> std::string {
+            into.pack.product.icon = v;
+            return "";
+          }},
+         {0, "silent-switches", nullptr,
+          "the installer obeys /S and /D=PATH", NO_GROUP,
+          [](Invocation& into, const char*) -> std::string {
+            into.pack.product.silent_switches = true;
+            return "";
+          }},
+         {0, "product", "FILE",
+          "the product settings from FILE, key = value lines", NO_GROUP,
+          [](Invocation& into, const char* v) -> std::string {
+            into.pack.product.product_file = v;
             return "";
           }},
          {0, "exclude", "PATTERN",

@@ -13,6 +13,7 @@
 
 #include "cli/host_ui.h"
 #include "encode/archive_writer.h"
+#include "encode/product_settings.h"
 
 // How much a command says beyond its failures.
 enum class Verbosity {
@@ -42,6 +43,9 @@ struct PackCommandOptions {
                                       // when empty, UTC under SOURCE_DATE_EPOCH, else TZ
   int64_t newest_time = -1;           // SOURCE_DATE_EPOCH: later times are written as this; -1 none
   qev::PackOptions writer;            // --level N, --filter MODE, --threads N
+  qev::ProductOptions product;        // --name, --program, --version, --publisher, --folder,
+                                      // --icon, --silent-switches, --product: an installer
+                                      // of the publisher's own product
 };
 
 // qev list, test and extract.

@@ -200,6 +200,6 @@ void ui_start_program(const char*) {}
 
 int ui_registry_create(const char*, void**) { return 0; }
 
-void ui_registry_set_string(void*, const char*, const char*, uint32_t) {}
+void ui_registry_set(void*, const char*, uint32_t, const void*, uint32_t) {}
 
 void ui_registry_close(void*) {}

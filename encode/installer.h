@@ -1,8 +1,9 @@
 #pragma once
 // An installer: the stub's image with the archive appended right behind it,
 // and the stub's archive_offset field set to the image's size so that the stub
-// finds the archive there. Nothing else of the stub changes, so a stub signed
-// or inspected before packing stays as it was apart from those four bytes.
+// finds the archive there. The pack command then has apply_product
+// (stub_product.h) write the files' total size, the product's settings and the
+// installer's resources into the image, which may grow; archive_offset follows.
 #include <stdint.h>
 
 #include <string>

@@ -10,6 +10,13 @@
 // and the tests). The POSIX one maps errno to the Windows code that the message
 // table understands and treats backslashes in paths as separators.
 //
+// Paths are byte strings in the encoding of the platform's own file calls:
+// on Windows the process's ANSI code page, which the stub's manifest makes
+// UTF-8 wherever Windows can (Windows 10 version 1903 and later), so that
+// any name can be reached; on the host Windows-1252, which the POSIX layer
+// turns into UTF-8. Member names, stored in Windows-1252, come into that
+// encoding through archive_name_to_path.
+//
 // Links: no operation follows a symbolic link, junction or other reparse
 // point that is the last component of its path. file_get_attributes reports
 // the link itself (ATTR_REPARSE_POINT, with ATTR_DIRECTORY when it stands for
@@ -80,6 +87,9 @@ extern FileHandle archive_file;
 // Where the next read_archive reads, as the readers know it. read_archive
 // advances it; whoever seeks archive_file stores the new position here.
 extern uint32_t file_pos;
+// Every byte that file_write has written since the process began: the
+// installer's progress.
+extern uint64_t bytes_written;
 
 // Memory: fixed blocks from the process heap. last_os_error untouched.
 void* mem_alloc(uint32_t size);                 // uninitialised block or null
@@ -130,6 +140,15 @@ int folder_create(const char* path);
 // one folder already, and nothing is started or registered from it.
 // last_os_error untouched.
 uint32_t file_full_path(const char* path, char* out, uint32_t capacity);
+// A member's name (Windows-1252 bytes, `length` of them) in the encoding of
+// paths, at `out`, terminated, in at most `room` bytes before the terminator.
+// Its length, or -1 when it does not fit (then as much of it as fits stands
+// at `out`, terminated). Windows converts by the code page without best-fit
+// substitutes: a character that the ANSI code page lacks becomes "?", which
+// no file name can hold, so such a member fails to be created rather than
+// being created under another name. The POSIX layer copies the bytes.
+// last_os_error untouched.
+int32_t archive_name_to_path(const uint8_t* name, uint32_t length, char* out, uint32_t room);
 // Puts the file `from` in the place of `to` in one step (MoveFileExA with
 // MOVEFILE_REPLACE_EXISTING): a file or a link of that name is replaced, never
 // what the link leads to. Refused with OS_ACCESS_DENIED when `to` is a folder,

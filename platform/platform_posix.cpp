@@ -42,6 +42,7 @@
 uint32_t last_os_error = 0;
 FileHandle archive_file = INVALID_FILE;
 uint32_t file_pos = 0;
+uint64_t bytes_written = 0;
 volatile sig_atomic_t file_interrupted = 0;
 
 namespace {
@@ -259,6 +260,7 @@ int32_t file_write(FileHandle file, const void* buffer, uint32_t count) {
     last_os_error = OS_DISK_FULL;
     return -1;
   }
+  bytes_written += count;
   return (int32_t)count;
 }
 
@@ -456,4 +458,11 @@ int file_rename(const char* from, const char* to) {
     return 0;
   }
   return 1;
+}
+
+int32_t archive_name_to_path(const uint8_t* name, uint32_t length, char* out, uint32_t room) {
+  const uint32_t fits = length < room ? length : room;
+  memcpy(out, name, fits);
+  out[fits] = 0;
+  return fits < length ? -1 : (int32_t)fits;
 }

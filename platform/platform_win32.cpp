@@ -10,6 +10,7 @@
 uint32_t last_os_error = 0;
 FileHandle archive_file = INVALID_FILE;
 uint32_t file_pos = 0;
+uint64_t bytes_written = 0;
 
 // Counts must stay representable in the int32_t results.
 static const DWORD MAX_TRANSFER = 0x7FFFFFFF;
@@ -86,6 +87,7 @@ int32_t file_write(FileHandle file, const void* buffer, uint32_t count) {
     last_os_error = ERROR_DISK_FULL;
     return -1;
   }
+  bytes_written += count;
   return (int32_t)count;
 }
 
@@ -170,4 +172,18 @@ int file_rename(const char* from, const char* to) {
   if (MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING)) return 1;
   record();
   return 0;
+}
+
+int32_t archive_name_to_path(const uint8_t* name, uint32_t length, char* out, uint32_t room) {
+  // No name longer than `room` bytes can fit: more of it is not converted.
+  const uint32_t taken = length < room ? length : room;
+  WCHAR wide[MAX_PATH];
+  const int count = MultiByteToWideChar(1252, 0, (const char*)name, (int)taken, wide, MAX_PATH);
+  // A code page other than UTF-8 must not substitute a look-alike; UTF-8
+  // refuses that flag (and has every character).
+  int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, count, out, (int)room, nullptr, nullptr);
+  if (!n) n = WideCharToMultiByte(CP_ACP, 0, wide, count, out, (int)room, nullptr, nullptr);
+  // Where it did not fit, the buffer holds as much as fit.
+  out[n || !taken ? n : room] = 0;
+  return (!n && taken) || taken < length ? -1 : n;
 }

@@ -6,7 +6,7 @@
 
 #define MAIN_DIALOG 1    /* dialog template of the main dialog */
 #define PROMPT_DIALOG 2  /* dialog template of the overwrite prompt */
-#define PRODUCT_ICON 3   /* icon group; its one image has id 1 */
+#define APP_MANIFEST 1   /* the application manifest (resource type 24) */
 
 /* Main dialog. 101..108 is also the range that receives the dialog font. */
 #define CTL_FOLDER 101        /* EDIT: destination folder */
@@ -17,6 +17,7 @@
 #define CTL_OVERWRITE 106     /* BUTTON: overwrite check box */
 #define CTL_FOLDER_LABEL 107  /* STATIC: "Extract to Folder:" */
 #define CTL_EXTRACT 108       /* BUTTON: &Extract, the default button */
+#define CTL_PROGRESS 111      /* msctls_progress32: the extraction's progress */
 
 /* Overwrite prompt. 107..110 receive the dialog font; the icon does not. */
 #define CTL_QUESTION 107      /* STATIC: the question */

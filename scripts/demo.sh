@@ -74,8 +74,8 @@ run_windows_program() {
 #   sample-setup.exe   a small archive with one file and one folder
 #   empty-setup.exe    the same with member_count 0 in its header
 #   cut-setup.exe      the empty one cut 41 bytes into its 42-byte header
-# qev pack puts the archive right after the stub, so the stub's size is the
-# archive base. Without qev, and only for a stub within the preset archive
+# qev pack puts the archive right after the stub's image and the resource
+# section it adds; its summary gives that size, the archive base. Without qev, and only for a stub within the preset archive
 # offset, the empty and cut samples are made by hand at that offset.
 make_startup_samples() {
   local base
@@ -83,8 +83,8 @@ make_startup_samples() {
   if [ -x "$QEV" ]; then
     mkdir -p "$WIN_DEMO/sample/docs"
     printf 'Lumetra sample\r\n' >"$WIN_DEMO/sample/readme.txt"
-    "$QEV" pack "$WIN_DEMO/sample" -o "$WIN_DEMO/sample-setup.exe" --stub "$STUB" >/dev/null || return 1
-    base=$(stat -c %s "$STUB")
+    "$QEV" pack "$WIN_DEMO/sample" -o "$WIN_DEMO/sample-setup.exe" --stub "$STUB" >"$WIN_DEMO/pack.log" || return 1
+    base=$(sed -n 's/.* with the \([0-9,]*\)-byte stub$/\1/p' "$WIN_DEMO/pack.log" | tr -d ,)
     cp "$WIN_DEMO/sample-setup.exe" "$WIN_DEMO/empty-setup.exe"
     printf '\0\0\0\0' | dd of="$WIN_DEMO/empty-setup.exe" bs=1 seek=$((base + 8)) conv=notrunc status=none
   elif [ "$(stat -c %s "$STUB")" -le "$ARCHIVE_OFFSET" ]; then
@@ -114,12 +114,12 @@ show_startup() {
   mkdir -p "$WIN_DEMO"
   say "  stub: $(stat -c %s "$STUB") bytes"
   make_startup_samples || return
-  say "  an empty archive (expected: \"Archive contains no files\", exit code 0)"
+  say "  an empty archive (expected: \"Archive contains no files\", exit code 1)"
   run_windows_program "$WIN_DEMO/empty-setup.exe" "$WIN_DEMO/startup-empty.png" Return
-  say "  a header cut at 41 bytes (expected: \"Cannot read cut-setup.exe\", exit code 0)"
+  say "  a header cut at 41 bytes (expected: \"Cannot read cut-setup.exe\", exit code 1)"
   run_windows_program "$WIN_DEMO/cut-setup.exe" "$WIN_DEMO/startup-cut.png" Return
   if [ -f "$WIN_DEMO/sample-setup.exe" ]; then
-    say "  a sample archive (expected: the main dialog; Alt+F4 closes it, exit code 0)"
+    say "  a sample archive (expected: the main dialog; Alt+F4 closes it, exit code 1)"
     run_windows_program "$WIN_DEMO/sample-setup.exe" "$WIN_DEMO/startup-sample.png" alt+F4
   fi
 }

@@ -17,6 +17,7 @@ packages=(
   zip xz-utils brotli osslsigncode openssl nsis          # demo, packaging and comparison tools
   dpkg-dev man-db                                        # the Debian package of qev and its check
   tzdata                                                 # time zones of qev pack --timezone
+  libxml2-utils locales                                  # manifest check; the Japanese locale for Wine
 )
 
 say() { echo "setup: $*"; }
@@ -44,6 +45,20 @@ else
     install || { say "apt-get install failed, see $log" >&2; exit 1; }
   fi
   say "installed"
+fi
+
+# Wine takes its ANSI code page from the Unix locale: the end-to-end tests run
+# the installer under a Japanese one, which Debian's locales package makes.
+if locale -a 2>/dev/null | grep -qix 'ja_JP.utf8'; then
+  say "locale ja_JP.UTF-8 present"
+elif [ "$(id -u)" -ne 0 ]; then
+  say "locale ja_JP.UTF-8 missing; run as root to make it" >&2
+  exit 1
+elif localedef -i ja_JP -f UTF-8 ja_JP.UTF-8 >>"$log" 2>&1; then
+  say "locale ja_JP.UTF-8 made"
+else
+  say "localedef could not make ja_JP.UTF-8 (see $log)" >&2
+  exit 1
 fi
 
 # The fuzz tree needs libFuzzer's runtime, which comes with clang's runtime package.

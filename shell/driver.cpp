@@ -19,7 +19,8 @@
 //   where it is not needed would rename the product's files.
 // - Destination length: everything built from the destination must stay
 //   below 260 characters, the longest being the quoted uninstall command
-//   ("<folder>\lumetra.exe" /uninstall). A longer destination is refused
+//   ("<folder>\lumetra.exe" /uninstall); the packer records the longest
+//   folder that allows (destination_max). A longer destination is refused
 //   before anything is created, with "Cannot create folder <destination>" and
 //   the line "Invalid path".
 // - On a volume without long names the destination folder is made as typed,
@@ -41,6 +42,8 @@
 // - The program is started, and registered for uninstallation, with its path
 //   in double quotes, so that a folder with spaces ("C:\Program Files\...")
 //   cannot make Windows start another program ("C:\Program.exe").
+// - A product without a program (program_name "") starts nothing and writes
+//   no uninstall key.
 #include "shell/driver.h"
 
 #include "archive/directory_reader.h"
@@ -63,12 +66,6 @@ namespace {
 
 // Longest path of any kind (259 characters and the terminator).
 constexpr uint32_t PATH_MAX_CHARS = PATH_BUFFER_SIZE - 1;
-// The quoted uninstall command adds to the folder: two quotes, the separator,
-// "lumetra.exe" (11) and " /uninstall" (11) = 25 characters.
-constexpr uint32_t COMMAND_EXTRA = 2 + 1 + sizeof(QEV_PROGRAM_NAME) - 1 +
-                                   sizeof(QEV_UNINSTALL_SWITCH) - 1;
-// So the destination folder holds at most 234 characters.
-constexpr uint32_t DESTINATION_MAX = PATH_MAX_CHARS - COMMAND_EXTRA;
 constexpr uint32_t ROOT_BUFFER_SIZE = 8;  // "C:\" and its terminator
 constexpr uint32_t LONG_NAME_LENGTH = 255;
 
@@ -85,6 +82,34 @@ enum MemberOutcome {
 // the extraction, OK goes on with the next member.
 MemberOutcome asked(void* window, int code, const char* path) {
   return report_error(window, code, path, 1) ? MEMBER_STOP : MEMBER_DONE;
+}
+
+// Creates the file that a member is written to before it takes its final
+// name `path`, under a name that nothing has taken: the path with its last
+// character replaced by a digit, counting on through the characters before
+// it as an odometer does when all ten are taken (test_10 to test_18 taken
+// and test_19 being written: test_20), never past the name's own
+// characters. The name never grows, so it fits wherever the final one does.
+// A name that is taken is never opened (file_create makes new files only),
+// so neither a planted link nor an unrelated file can be written through or
+// lost. Leaves the name in `temp`; INVALID_FILE with the OS reason when none
+// could be made.
+FileHandle create_temporary(char* temp, const char* path) {
+  str_copy(temp, PATH_BUFFER_SIZE, path);
+  const uint32_t len = (uint32_t)str_length(temp);
+  const char* separator = str_find_last(temp, '\\');
+  const char* first = separator ? separator + 1 : temp;
+  char* const last = temp + len - 1;
+  *last = '0' - 1;  // the first turn makes it 0
+  for (;;) {
+    char* p = last;
+    while (p >= first && *p == '9') *p-- = '0';
+    if (p < first) return INVALID_FILE;  // every name taken: last_os_error says so
+    *p = *p >= '0' && *p < '9' ? (char)(*p + 1) : '0';
+    if (mem_compare((const uint8_t*)temp, (const uint8_t*)path, len) == 0) continue;
+    FileHandle file = file_create(temp, ATTR_NORMAL);
+    if (file != INVALID_FILE || last_os_error != OS_FILE_EXISTS) return file;
+  }
 }
 
 // B.9-B.12 for a file member whose path is in destination, its name from
@@ -115,24 +140,8 @@ MemberOutcome extract_file(void* window, const DirectoryEntry& entry, char* name
 
   format_message(message_buffer, MESSAGE_BUFFER_SIZE, stub_config.status_format, name_start, 0);
   ui_set_status(window, message_buffer);
-  // The temporary name: the path with its last character replaced by a digit
-  // other than itself, the first such name that nothing has taken. A name
-  // that is taken is never opened (file_create), so neither a planted link
-  // nor an unrelated file can be written through or lost.
   char temp[PATH_BUFFER_SIZE];
-  str_copy(temp, sizeof(temp), path);
-  char* mark = temp + str_length(temp) - 1;
-  // (A name that ends in a separator names no file: its temporary file lies
-  // beside the folder it names, the rename then fails. The name is never
-  // empty, which would put it beside the destination.)
-  const char original = *mark;
-  FileHandle file = INVALID_FILE;
-  for (char digit = '0'; digit <= '9'; digit++) {
-    if (digit == original) continue;
-    *mark = digit;
-    file = file_create(temp, ATTR_NORMAL);
-    if (file != INVALID_FILE || last_os_error != OS_FILE_EXISTS) break;
-  }
+  FileHandle file = create_temporary(temp, path);
   if (file == INVALID_FILE) return asked(window, ERR_CREATE, path);
 
   drain_message_queue();
@@ -185,15 +194,11 @@ MemberOutcome extract_member(void* window, const DirectoryEntry& entry, const ui
   // Name room: every output path stays within 259 characters. A name that
   // does not fit is reported as a file that cannot be created, with as much
   // of its path as fits.
-  const uint32_t room = PATH_MAX_CHARS - folder_len;
-  const uint32_t fits = entry.name_len < room ? entry.name_len : room;
-
   char* path = stub_config.destination;
   for (uint32_t i = 0; i <= folder_len; i++) path[i] = folder.text[i];
   char* name_start = path + folder_len;
-  for (uint32_t i = 0; i < fits; i++) name_start[i] = (char)name[i];
-  name_start[fits] = 0;
-  if (fits < entry.name_len) {
+  // The name in the encoding of paths (platform.h).
+  if (archive_name_to_path(name, entry.name_len, name_start, PATH_MAX_CHARS - folder_len) < 0) {
     last_os_error = OS_BAD_PATHNAME;
     return asked(window, ERR_CREATE, path);
   }
@@ -224,29 +229,48 @@ void choose_name_form(const char* destination) {
   stub_config.short_names = max_component < LONG_NAME_LENGTH ? 1 : 0;
 }
 
-// C.2-C.7: start the program and register its uninstall command. The path is
-// the destination folder as typed, its separator and the program's name.
+// C: start the program and register its uninstall command. The destination
+// is left holding the folder as typed, without its separator: the value of
+// InstallLocation, and what the dialog names when no program is started.
 void closing_actions(const Folder& folder) {
-  char* path = stub_config.destination;
-  for (uint32_t i = 0; i < folder.len; i++) path[i] = folder.text[i];
-  str_copy(path + folder.len, DESTINATION_SIZE - folder.len, stub_config.program_name);
+  char* location = stub_config.destination;
+  str_copy(location, DESTINATION_SIZE, folder.text);
+  if (folder.len && location[folder.len - 1] == '\\') location[folder.len - 1] = 0;
+  if (!*stub_config.program_name) return;
 
-  // "<path>" and then " /uninstall": within 259 characters by DESTINATION_MAX.
+  // "<folder>\<program>" and then, say, " /uninstall": within 259 characters
+  // by destination_max.
   char command[PATH_BUFFER_SIZE];
   uint32_t n = 0;
   command[n++] = '"';
-  for (const char* p = path; *p; p++) command[n++] = *p;
+  for (const char* p = folder.text; *p; p++) command[n++] = *p;
+  for (const char* p = stub_config.program_name; *p; p++) command[n++] = *p;
   command[n++] = '"';
   command[n] = 0;
   ui_start_program(command);
 
   void* key = 0;
   if (!ui_registry_create(stub_config.uninstall_key, &key)) return;
-  str_copy(command + n, sizeof(command) - n, stub_config.uninstall_switch);
-  ui_registry_set_string(key, stub_config.display_name_value, stub_config.display_name,
-                         (uint32_t)str_length(stub_config.display_name) + 1);
-  ui_registry_set_string(key, stub_config.uninstall_string_value, command,
-                         (uint32_t)str_length(command) + 1);
+  for (const char* p = stub_config.registry_values; *p;) {
+    const char* name = p;
+    p += str_length(p) + 1;
+    const char kind = *p++;
+    const char* text = p;
+    p += str_length(p) + 1;
+    if (kind == VALUE_NUMBER) {
+      uint32_t number = 0;
+      for (; *text; text++) number = number * 10 + (uint32_t)(*text - '0');
+      ui_registry_set(key, name, REGISTRY_NUMBER, &number, sizeof(number));
+      continue;
+    }
+    if (kind == VALUE_PROGRAM) {
+      str_copy(command + n, sizeof(command) - n, text);
+      text = command;
+    } else if (kind == VALUE_FOLDER) {
+      text = location;
+    }
+    ui_registry_set(key, name, REGISTRY_TEXT, text, (uint32_t)str_length(text) + 1);
+  }
   ui_registry_close(key);
 }
 
@@ -291,7 +315,7 @@ int extract_all(void* window) {
   if (length < ARCHIVE_HEADER_SIZE || (header_sizes_agree(header_copy) && length < header_copy.archive_size)) {
     return ERR_DAMAGED;
   }
-  if (len == 0 || len > DESTINATION_MAX) {
+  if (len == 0 || len > stub_config.destination_max) {
     last_os_error = OS_BAD_PATHNAME;
     report_error(window, ERR_MKDIR, destination, 0);
     return 0;
@@ -353,7 +377,10 @@ int extract_all(void* window) {
   }
 
   // C: not after Cancel, nor after a member failure that ended the extraction.
-  if (!stopped && !stub_config.cancel_requested) closing_actions(folder);
+  if (!stopped && !stub_config.cancel_requested) {
+    closing_actions(folder);
+    extraction_completed = 1;
+  }
 
   // D
   decoder.drain_hook = nullptr;

@@ -16,3 +16,13 @@ constexpr uint32_t EXE_NAME_SIZE = 260;
 extern char exe_name[EXE_NAME_SIZE];  // base name of the running executable
 extern char message_buffer[MESSAGE_BUFFER_SIZE];
 extern ArchiveHeader header_copy;     // the header read at start-up
+// How the run went, for the process's exit code: 1 once the driver has run
+// through every member and its closing actions; and the number of failure
+// messages that report_error has shown (or, unattended, would have shown).
+extern uint8_t extraction_completed;
+extern uint32_t failures_reported;
+// Set by /S (switches.h): no dialog, and no message box waits for a click.
+extern uint8_t unattended;
+// The installer's exit code: 0 when everything was installed without a
+// failure, 1 when the extraction failed, was cancelled or never ran.
+inline int installer_exit_code() { return extraction_completed && !failures_reported ? 0 : 1; }

@@ -57,8 +57,10 @@ int startup_open_archive(const char* exe_path) {
 
 void choose_default_destination() {
   // Only existence is probed: a file of the preset name counts as existing.
-  if (file_get_attributes(stub_config.destination) == NO_ATTRIBUTES &&
+  const char* chosen = stub_config.preset_destination;
+  if (file_get_attributes(chosen) == NO_ATTRIBUTES &&
       file_get_attributes(stub_config.program_files_folder) != NO_ATTRIBUTES) {
-    str_copy(stub_config.destination, DESTINATION_SIZE, stub_config.alternative_destination);
+    chosen = stub_config.alternative_destination;
   }
+  str_copy(stub_config.destination, DESTINATION_SIZE, chosen);
 }

@@ -1,6 +1,25 @@
 #include "shell/stub_config.h"
 
 #include "decode/decoder_state.h"
+#include "shell/names.h"
+
+// The destination buffer: zero-initialised, so its room takes no file space.
+static char destination_buffer[DESTINATION_SIZE];
+
+// In the stub the block goes behind all other initialised data (the linker
+// sorts .data$ sections after .data), so that the room in product_texts is
+// the zero tail that the build cuts off the file; aligned as its fields need,
+// not as the compiler aligns large objects (32), which would put a gap of
+// zeros in the file before it.
+#ifdef _WIN32
+#define QEV_CONFIG_SECTION __attribute__((section(".data$zconfig"), aligned(8)))
+#else
+#define QEV_CONFIG_SECTION
+#endif
+
+// The product texts' pointers always point into stub_config's own
+// product_texts, also in initial_config, whose copy restores them.
+#define QEV_PRODUCT_TEXT(at) (stub_config.product_texts + (at))
 
 #define QEV_STUB_CONFIG_INIT                                                     \
   {                                                                             \
@@ -9,17 +28,21 @@
         {{32768, 65536, 73728, 98304, 122880, 147456, 172032, 196608},          \
          {32768, 65536, 73728, 98304, 122880, 147456, 172032, 196608},          \
          {32768, 131072, 196608, 262144, 327680, 393216, 458752, 524288}},      \
-        QEV_TITLE, QEV_PROGRAM_FILES, QEV_ALT_DESTINATION, QEV_DESTINATION,     \
+        QEV_PRODUCT_TEXT(PRODUCT_TITLE_AT), QEV_PROGRAM_FILES,                  \
+        QEV_PRODUCT_TEXT(PRODUCT_ALT_DESTINATION_AT), destination_buffer,       \
         QEV_HELP_TEXT, QEV_INTRO_FORMAT, QEV_EMPTY_ARCHIVE, QEV_TEXT_NOMEM,     \
         QEV_FMT_OPEN, QEV_FMT_CREATE, QEV_FMT_READ, QEV_FMT_WRITE,              \
         QEV_FMT_MKDIR, QEV_TEXT_DAMAGED, QEV_FMT_CRC, QEV_PROMPT_FORMAT,        \
         QEV_OS_TEXTS, QEV_INVALID_NAME_CHARS, QEV_FONT_FACE, QEV_ROOT_FORMAT,   \
-        QEV_STATUS_FORMAT, QEV_PROGRAM_NAME, QEV_UNINSTALL_SWITCH,              \
-        QEV_DISPLAY_NAME, QEV_UNINSTALL_KEY, QEV_DISPLAY_NAME_VALUE,            \
-        QEV_UNINSTALL_STRING_VALUE                                              \
+        QEV_STATUS_FORMAT, QEV_PRODUCT_TEXT(PRODUCT_PROGRAM_AT),                \
+        QEV_PRODUCT_TEXT(PRODUCT_UNINSTALL_KEY_AT),                             \
+        QEV_PRODUCT_TEXT(PRODUCT_VALUES_AT),                                    \
+        QEV_PRODUCT_TEXT(PRODUCT_DESTINATION_AT),                               \
+        QEV_PRODUCT_TEXT(PRODUCT_DONE_FORMAT_AT), 1, DEFAULT_DESTINATION_MAX,   \
+        0, QEV_PRODUCT_TEXTS                                                    \
   }
 
-StubConfig stub_config = QEV_STUB_CONFIG_INIT;
+QEV_CONFIG_SECTION StubConfig stub_config = QEV_STUB_CONFIG_INIT;
 
 static const StubConfig initial_config = QEV_STUB_CONFIG_INIT;
 
@@ -32,6 +55,7 @@ void stub_config_reset() {
   const uint8_t* src = (const uint8_t*)&initial_config;
   uint8_t* dst = (uint8_t*)&stub_config;
   for (size_t i = 0; i < sizeof(StubConfig); i++) dst[i] = src[i];
+  str_copy(destination_buffer, DESTINATION_SIZE, stub_config.preset_destination);
 }
 
 void connect_decoder_to_config() {

@@ -9,6 +9,7 @@
 constexpr uint32_t BOX_OK = 0x00;
 constexpr uint32_t BOX_OK_CANCEL = 0x01;
 constexpr uint32_t BOX_WARNING = 0x30;  // MB_ICONEXCLAMATION
+constexpr uint32_t BOX_INFORMATION = 0x40;  // MB_ICONINFORMATION
 constexpr int ANSWER_OK = 1;            // IDOK
 constexpr int ANSWER_CANCEL = 2;        // IDCANCEL
 
@@ -41,6 +42,9 @@ int ui_volume_max_component(const char* root, uint32_t* max_component);
 void ui_start_program(const char* command_line);
 // RegCreateKeyExA(HKEY_LOCAL_MACHINE, subkey, ..., KEY_SET_VALUE): 1 and *key, or 0.
 int ui_registry_create(const char* subkey, void** key);
-// RegSetValueExA(key, name, 0, REG_SZ, data, size); result ignored by callers.
-void ui_registry_set_string(void* key, const char* name, const char* data, uint32_t size);
+// Registry value types (the Windows values).
+constexpr uint32_t REGISTRY_TEXT = 1;    // REG_SZ: a NUL-terminated text
+constexpr uint32_t REGISTRY_NUMBER = 4;  // REG_DWORD: a 32-bit number
+// RegSetValueExA(key, name, 0, type, data, size); result ignored by callers.
+void ui_registry_set(void* key, const char* name, uint32_t type, const void* data, uint32_t size);
 void ui_registry_close(void* key);

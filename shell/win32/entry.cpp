@@ -10,7 +10,5 @@
 extern "C" IMAGE_DOS_HEADER __ImageBase;
 
 extern "C" void installer_entry() {
-  // installer_main uses only the instance; the command line is never looked
-  // at, so it is not fetched.
-  ExitProcess(installer_main((HINSTANCE)&__ImageBase, nullptr, nullptr, SW_SHOWNORMAL));
+  ExitProcess(installer_main((HINSTANCE)&__ImageBase, nullptr, GetCommandLineA(), SW_SHOWNORMAL));
 }

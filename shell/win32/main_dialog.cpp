@@ -8,6 +8,7 @@
 #include "shell/report_error.h"
 #include "shell/shell_state.h"
 #include "shell/stub_config.h"
+#include "shell/ui.h"
 #include "shell/win32/dialogs.h"
 #include "shell/win32/win32_state.h"
 
@@ -28,7 +29,6 @@ INT_PTR end_main_dialog(HWND window) {
 }
 
 INT_PTR init_main_dialog(HWND window) {
-  SetWindowTextA(window, stub_config.title);
   format_message(message_buffer, MESSAGE_BUFFER_SIZE, stub_config.intro_format, exe_name,
                  nullptr);
   // Texts and the check box are set and read with the messages that
@@ -39,9 +39,9 @@ INT_PTR init_main_dialog(HWND window) {
   for (int id = CTL_FOLDER; id <= CTL_EXTRACT; id++)
     SendDlgItemMessageA(window, id, WM_SETFONT, (WPARAM)dialog_font, 0);
   SendDlgItemMessageA(window, CTL_FOLDER, WM_SETTEXT, 0, (LPARAM)stub_config.destination);
-  SetFocus(GetDlgItem(window, CTL_FOLDER));
-  SendDlgItemMessageA(window, CTL_FOLDER, EM_SETSEL, 0, -1);
-  return FALSE;  // the focus has been set here
+  // TRUE: the dialog manager gives the focus to the first tab stop, the
+  // folder box, and selects its whole text, as it does for an edit control.
+  return TRUE;
 }
 
 INT_PTR extract(HWND window) {
@@ -52,14 +52,25 @@ INT_PTR extract(HWND window) {
                       (LPARAM)stub_config.destination);
   stub_config.overwrite_all =
       SendDlgItemMessageA(window, CTL_OVERWRITE, BM_GETCHECK, 0, 0) != 0;
-  int result = extract_all(window);
-  // Failures tied to one output path were reported by the driver with that
-  // path; what comes back names the installer itself.
-  if (result < 0) report_error(window, result, nullptr, 0);
+  extract_and_report(window);
   return end_main_dialog(window);
 }
 
 }  // namespace
+
+void extract_and_report(HWND window) {
+  int result = extract_all(window);
+  // Failures tied to one output path were reported by the driver with that
+  // path; what comes back names the installer itself.
+  if (result < 0) report_error(window, result, nullptr, 0);
+  // A product that starts no program says where it now is (the driver left
+  // the folder in destination); unattended, no box shows.
+  if (installer_exit_code() == 0 && *stub_config.done_format) {
+    format_message(message_buffer, MESSAGE_BUFFER_SIZE, stub_config.done_format,
+                   stub_config.destination, nullptr);
+    ui_message_box(window, message_buffer, stub_config.title, BOX_INFORMATION);
+  }
+}
 
 INT_PTR CALLBACK main_dialog_proc(HWND window, UINT message, WPARAM wparam, LPARAM) {
   switch (message) {

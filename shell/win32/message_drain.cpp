@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include "shell/ui.h"
+#include "shell/win32/dialogs.h"
 
 void drain_message_queue() {
   MSG message;
@@ -17,8 +18,8 @@ void drain_message_queue() {
 
 // An empty drain costs a round trip to the window system (tens of
 // microseconds under Wine), and the decoders poll every few kilobytes, so the
-// queue is drained at most every PUMP_INTERVAL_MS: the dialog still repaints
-// and reacts well within a human's notice.
+// queue is drained, and the progress shown, at most every PUMP_INTERVAL_MS:
+// the dialog still repaints and reacts well within a human's notice.
 static const DWORD PUMP_INTERVAL_MS = 50;
 static DWORD last_pump;
 
@@ -26,5 +27,6 @@ void pump_messages() {
   const DWORD now = GetTickCount();
   if (now - last_pump < PUMP_INTERVAL_MS) return;
   last_pump = now;
+  show_progress();  // the bar moves inside a long member too, not for every file
   drain_message_queue();
 }

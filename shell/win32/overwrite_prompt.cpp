@@ -11,7 +11,6 @@
 INT_PTR CALLBACK overwrite_prompt_proc(HWND window, UINT message, WPARAM wparam, LPARAM) {
   switch (message) {
     case WM_INITDIALOG:
-      SetWindowTextA(window, stub_config.title);
       for (int id = CTL_QUESTION; id <= CTL_NO; id++)
         SendDlgItemMessageA(window, id, WM_SETFONT, (WPARAM)dialog_font, 0);
       // destination holds the full output path of the member in question.

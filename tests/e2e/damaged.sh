@@ -2,7 +2,7 @@
 # Damaged installers: one byte of the archive changed. The installer reports
 # the damaged-archive message or the error-check message (the file named in
 # it is not left behind), never anything else, never crashes, and ends with
-# exit code 0. Two places are changed:
+# exit code 1. Two places are changed:
 #   - a byte in the middle of the member streams (compressed data)
 #   - a byte of the directory block's magic ("QEVDE"), compared exactly
 set -eu
@@ -61,7 +61,7 @@ run_damaged() {
     fi
   done
   [ $seen -gt 0 ] || fail "$label: no message about the damage"
-  wait_installer_exit
+  wait_installer_exit 1
 }
 
 damaged_copy "$WORK/damaged-stream.exe" $((offset + 42 + (directory_pos - 42) / 2))

@@ -3,7 +3,8 @@
 # extracting: its texts (title, introduction naming the installer, preset
 # folder selected, check box ticked), Help (the help text in a box without
 # icon; the dialog stays), Escape (ignored), and the three ways out: Alt+F4,
-# the close box and Cancel. Nothing is extracted, no program started, no key written.
+# the close box and Cancel. Nothing is extracted, no program started, no key
+# written, and the installer's exit code is 1.
 set -eu
 source "$(dirname "$0")/lib.sh"
 e2e_begin dialog_keys
@@ -48,7 +49,7 @@ installer_running || fail "Escape ended the installer"
 # Alt+F4 ends the dialog like the close box.
 key alt+F4
 probe gone main 10000 >/dev/null || fail "Alt+F4 did not end the dialog"
-wait_installer_exit
+wait_installer_exit 1
 [ ! -e "$dest" ] || fail "something was extracted after Alt+F4"
 key_absent || fail "the uninstall key was written after Alt+F4"
 
@@ -59,7 +60,7 @@ xy=$(probe close-box main)
 # shellcheck disable=SC2086
 xdotool mousemove --sync $xy click 1
 probe gone main 10000 >/dev/null || fail "the close box did not end the dialog"
-wait_installer_exit
+wait_installer_exit 1
 [ ! -e "$dest" ] || fail "something was extracted after the close box"
 key_absent || fail "the uninstall key was written after the close box"
 
@@ -68,6 +69,6 @@ start_installer "$installer"
 wait_window main >/dev/null
 click main 104
 probe gone main 10000 >/dev/null || fail "Cancel did not end the dialog"
-wait_installer_exit
+wait_installer_exit 1
 [ ! -e "$dest" ] || fail "something was extracted after Cancel"
 key_absent || fail "the uninstall key was written after Cancel"

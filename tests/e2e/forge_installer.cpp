@@ -9,7 +9,8 @@
 // be anything the archive can hold: a device name, a name that climbs out, a
 // name too long for any destination. The archive is built from stored blocks
 // (tests/support/test_archive.h) and appended to the stub as the packer
-// appends it, with the stub's archive offset set.
+// appends it, after the packer's step for a stub (encode/stub_product.h:
+// Lumetra's settings, the dialogs' title, the icon, the archive offset).
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -21,6 +22,7 @@
 
 #include "archive/layout.h"
 #include "encode/stub_image.h"
+#include "encode/stub_product.h"
 #include "test_archive.h"
 
 namespace {
@@ -40,14 +42,14 @@ int main(int argc, char** argv) {
     return 2;
   }
   std::string stub;
-  size_t field = 0;
   if (!read_all(argv[1], &stub) ||
-      find_config_block((const uint8_t*)stub.data(), stub.size(), &field) != 1) {
+      find_config_block((const uint8_t*)stub.data(), stub.size(), nullptr) != 1) {
     fprintf(stderr, "forge_installer: %s is not a stub\n", argv[1]);
     return 1;
   }
   TestArchive archive;
   int stream = archive.add_stream();
+  uint64_t total = 0;
   for (int i = 3; i < argc; i++) {
     std::string entry = argv[i];
     size_t equals = entry.find('=');
@@ -63,9 +65,16 @@ int main(int argc, char** argv) {
       return 2;
     }
     archive.add_file(stream, entry.substr(0, equals), data, attributes);
+    total += data.size();
   }
   std::vector<uint8_t> image(stub.begin(), stub.end());
-  store_le32(image.data() + field, (uint32_t)image.size());
+  qev::ProductSettings lumetra;
+  bool usage = false;
+  std::string why = qev::apply_product(image, lumetra, {}, total, &usage);
+  if (!why.empty()) {
+    fprintf(stderr, "forge_installer: %s: %s\n", argv[1], why.c_str());
+    return 1;
+  }
   std::vector<uint8_t> bytes = archive.build();
   image.insert(image.end(), bytes.begin(), bytes.end());
   std::ofstream out(argv[2], std::ios::binary);

@@ -58,7 +58,7 @@ for want in "${expected[@]}"; do
   key Return
   probe gone message 10000 >/dev/null || fail "the message did not close"
 done
-wait_installer_exit
+wait_installer_exit 1
 
 [ "$(cat "$outside/victim.txt")" = precious ] || fail "the file outside was written through file.txt"
 [ -n "$(find "$outside/victim.txt" -perm -200)" ] || fail "the file outside was made read-only"

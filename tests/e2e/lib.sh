@@ -209,22 +209,26 @@ shot() {
   cp "$WORK/$1.png" "$QEV_EVIDENCE/$1.png"
 }
 
-# start_installer EXE: runs EXE under Wine in the background, from its folder.
+# start_installer EXE [ARGUMENT...]: runs EXE under Wine in the background,
+# from its folder. (Wine joins the arguments with spaces, quoting one that
+# holds a space.)
 INSTALLER_PID=
 start_installer() {
   rm -f "$WORK/installer.rc"
   (
     cd "$(dirname "$1")"
     set +e
-    wine "$1" >"$WORK/installer.log" 2>&1
+    wine "$@" >"$WORK/installer.log" 2>&1
     echo $? >"$WORK/installer.rc"
   ) &
   INSTALLER_PID=$!
 }
 
-# wait_installer_exit: waits for the installer to end; fails unless its exit
-# code is 0 (it is 0 on every path, failures included).
+# wait_installer_exit [CODE]: waits for the installer to end; fails unless its
+# exit code is CODE: 0 (the default) after a whole installation, 1 after a
+# failure, Cancel or the close box.
 wait_installer_exit() {
+  local want=${1:-0}
   local i
   for i in $(seq $((WAIT_EXIT_S * 10))); do
     [ -s "$WORK/installer.rc" ] && break
@@ -234,11 +238,47 @@ wait_installer_exit() {
   wait "$INSTALLER_PID" 2>/dev/null || true
   local rc
   rc=$(cat "$WORK/installer.rc")
-  [ "$rc" = 0 ] || fail "the installer's exit code is $rc, not 0 (log: $WORK/installer.log)"
+  [ "$rc" = "$want" ] || fail "the installer's exit code is $rc, not $want (log: $WORK/installer.log)"
 }
 
 # installer_running: true while the installer has not ended.
 installer_running() { [ ! -s "$WORK/installer.rc" ]; }
+
+# watch_progress SHOT [STATUS]: while the installer runs, reads the main
+# dialog's progress bar again and again, keeping screenshots SHOT-1.png ...
+# of the first positions between 0 and 100 (each status line must then
+# begin with STATUS, when given). Fails unless at least one such position
+# was seen (a busy machine may leave time for one look only) and the bar
+# never went back; PROGRESS_SEEN holds the positions.
+watch_progress() {
+  local line position status last=0
+  PROGRESS_SEEN=()
+  while installer_running; do
+    line=$(probe progress main 2>/dev/null) || break
+    position=${line%%$'\t'*}
+    status=${line#*$'\t'}
+    if [ "$position" -gt 0 ] && [ "$position" -lt 100 ] && [ "$position" != "$last" ]; then
+      [ "$position" -gt "$last" ] || fail "the bar went back: ${PROGRESS_SEEN[*]} $position"
+      last=$position
+      PROGRESS_SEEN+=("$position")
+      case $status in "${2:-}"*) ;; *) fail "status line \"$status\" at $position %" ;; esac
+      [ ${#PROGRESS_SEEN[@]} -le 3 ] && shot "$1-${#PROGRESS_SEEN[@]}"
+    fi
+    sleep 0.1
+  done
+  [ ${#PROGRESS_SEEN[@]} -ge 1 ] || fail "the bar did not move: nothing seen between 0 and 100"
+}
+
+# wait_for_file PATH: waits (10 s at most) until PATH exists and is not
+# empty, as the started program's note; fails otherwise.
+wait_for_file() {
+  local i
+  for i in $(seq 100); do
+    [ -s "$1" ] && return 0
+    sleep 0.1
+  done
+  fail "$1 did not appear"
+}
 
 # pack SRC OUT: an installer of SRC made with the host tool and the stub.
 pack() {
@@ -247,10 +287,16 @@ pack() {
 }
 
 # archive_offset EXE: where the archive begins in an installer: right behind
-# the stub, where the packer puts it; checked by the archive's first bytes.
+# its program image (the stub's, and the resource section that the packer
+# adds), where the packer puts it; checked by the archive's first bytes.
 archive_offset() {
-  local offset magic
-  offset=$(stat -c %s "$QEV_STUB")
+  local offset=0 magic index name size vma lma at
+  while read -r index name size vma lma at _; do
+    [[ $index =~ ^[0-9]+$ ]] || continue
+    # A section's file data fill whole 512-byte steps.
+    [ $((0x$at + (0x$size + 511) / 512 * 512)) -le "$offset" ] ||
+      offset=$((0x$at + (0x$size + 511) / 512 * 512))
+  done < <("$QEV_OBJDUMP" -h "$1")
   magic=$(dd if="$1" bs=1 skip="$offset" count=4 2>/dev/null | od -An -c | tr -d ' ')
   [ "$magic" = 'QEV\n' ] || fail "no archive header at offset $offset of $1"
   echo "$offset"
@@ -262,10 +308,12 @@ stage_product() {
     fail "staging the product failed"
 }
 
-# reg_value KEY NAME: the data of a registry value, as `wine reg query` shows it.
+# reg_value KEY NAME [TYPE]: the data of a registry value of TYPE (REG_SZ;
+# REG_DWORD data as 0x...), as `wine reg query` shows it.
 reg_value() {
   wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' |
-    awk -v name="$2" '$1 == name { sub(/^[ \t]*[^ \t]+[ \t]+REG_SZ[ \t]+/, ""); print; found=1 } END { exit !found }'
+    awk -v name="$2" -v type="${3:-REG_SZ}" '$1 == name && $2 == type {
+      sub(/^[ \t]*[^ \t]+[ \t]+[^ \t]+[ \t]+/, ""); print; found=1 } END { exit !found }'
 }
 UNINSTALL_KEY='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Lumetra'
 
@@ -416,7 +464,10 @@ check_dialog_font() {
 check_startup_calls() {
   traced_calls user32.GetSysColor | grep -qx 0000000f || fail "GetSysColor(COLOR_BTNFACE) was not called"
   local colour
-  colour=$(grep -a 'Ret  user32.GetSysColor() retval=' "$WORK/installer.log" | head -1 | sed -E 's/.*retval=([0-9a-f]+).*/\1/')
+  # The answer to that call (the common controls ask for other colours too).
+  colour=$(grep -a 'user32.GetSysColor(' "$WORK/installer.log" |
+    awk '/Call user32.GetSysColor\(0000000f\)/ { asked = 1; next }
+         asked && /Ret  user32.GetSysColor\(\) retval=/ { sub(/.*retval=/, ""); sub(/ .*/, ""); print; exit }')
   traced_calls gdi32.CreateSolidBrush | grep -qx "$colour" || fail "the brush is not of the button-face colour $colour"
   traced_calls user32.DialogBoxParamA | head -1 | grep -Eq '^[0-9a-f]+,00000001,00000000,[0-9a-f]+,00000000$' ||
     fail "dialog 1 not run as DialogBoxParamA(instance, 1, no owner, proc, 0): $(traced_calls user32.DialogBoxParamA | head -1)"

@@ -11,18 +11,26 @@
 //   probe gone KIND MS          wait until no window of KIND is up
 //   probe count KIND            how many windows of KIND are up
 //   probe controls KIND         one line per control: id, class, checked, text
+//   probe progress KIND         the progress bar's position, a tab, the status line
 //   probe where KIND ID         screen position of the control's centre: "x y"
 //   probe focus-point KIND      an empty spot of its client area: "x y"
 //   probe close-box KIND        the centre of its close box: "x y"
 //   probe geometry KIND         window and controls against the template
 //   probe resources EXE         the dialog templates and the icon of EXE
+//   probe manifest EXE          the manifest of EXE, its bytes unchanged
+//   probe icons EXE DIR         the images of its icon group, each into DIR
+//   probe version EXE           its version record
 //   probe file PATH             attributes and local times of PATH
+//   probe code-page -           the ANSI code page of a program without a manifest
 //
 // KIND is main (dialog 1), prompt (dialog 2) or message (a message box), all
-// captioned "Lumetra Installation". Exit status 0 when the check holds or
+// captioned "Lumetra Installation" (or QEV_PROBE_TITLE). Exit status 0 when the check holds or
 // the window was found, 1 otherwise, 2 for a wrong command line.
 #include <windows.h>
+#include <commctrl.h>
 
+#include <fcntl.h>
+#include <io.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -34,7 +42,12 @@
 
 namespace {
 
-const char kTitle[] = "Lumetra Installation";
+// The installer's title: Lumetra's, or the one in QEV_PROBE_TITLE (a
+// publisher's product).
+const char* title_wanted() {
+  const char* title = getenv("QEV_PROBE_TITLE");
+  return title && *title ? title : "Lumetra Installation";
+}
 
 enum Kind { KIND_MAIN, KIND_PROMPT, KIND_MESSAGE, KIND_NONE };
 
@@ -61,7 +74,8 @@ BOOL CALLBACK match_window(HWND window, LPARAM param) {
   Search* search = (Search*)param;
   char title[128];
   if (!IsWindowVisible(window)) return TRUE;
-  if (GetWindowTextA(window, title, sizeof title) <= 0 || strcmp(title, kTitle) != 0) return TRUE;
+  if (GetWindowTextA(window, title, sizeof title) <= 0 || strcmp(title, title_wanted()) != 0)
+    return TRUE;
   if (kind_of(window) != search->kind) return TRUE;
   if (!search->found) search->found = window;
   search->count++;
@@ -203,6 +217,26 @@ int cmd_controls(Kind kind) {
     print_escaped(text_of(child));
     printf("\n");
   }
+  return 0;
+}
+
+// The progress bar's position (control 111, PBM_GETPOS) and the status line.
+int cmd_progress(Kind kind) {
+  HWND window = require(kind);
+  if (!window) return 1;
+  HWND bar = GetDlgItem(window, 111);
+  if (!bar) {
+    printf("no progress bar\n");
+    return 1;
+  }
+  DWORD_PTR position = 0;
+  if (!SendMessageTimeoutA(bar, PBM_GETPOS, 0, 0, SMTO_ABORTIFHUNG, 2000, &position)) {
+    printf("no answer\n");
+    return 1;
+  }
+  printf("%d\t", (int)position);
+  print_escaped(text_of(GetDlgItem(window, 102)));
+  printf("\n");
   return 0;
 }
 
@@ -415,7 +449,10 @@ void check_template(HMODULE module, const ExpectedDialog& expected) {
   std::string text;
   check_value("no menu", in.sz_or_ord(&text), 0);
   check_value("default class", in.sz_or_ord(&text), 0);
-  check_value("empty caption", in.sz_or_ord(&text), 0);
+  // The caption: the title, which the packer writes into the template.
+  bool titled = in.sz_or_ord(&text) == -1 && text == title_wanted();
+  printf("%s caption \"%s\" expected \"%s\"\n", titled ? "ok" : "FAIL", text.c_str(), title_wanted());
+  fail_count += !titled;
   for (int i = 0; i < count && i < expected.count && !in.bad; i++) {
     const ExpectedControl& c = expected.controls[i];
     in.align4(base);
@@ -427,7 +464,16 @@ void check_template(HMODULE module, const ExpectedDialog& expected) {
     check_value("  cx", (SHORT)in.word(), c.cx);
     check_value("  cy", (SHORT)in.word(), c.cy);
     check_value("  id", (SHORT)in.word(), c.id);
-    check_value("  class atom", in.sz_or_ord(&text), c.class_atom);
+    if (c.class_atom == CLASS_BY_NAME) {
+      int by_name = in.sz_or_ord(&text);
+      // Class names are compared without regard to case (the resource
+      // compiler writes this one in capitals).
+      bool same = by_name == -1 && _stricmp(text.c_str(), "msctls_progress32") == 0;
+      printf("%s   class \"%s\" expected \"msctls_progress32\"\n", same ? "ok" : "FAIL", text.c_str());
+      fail_count += !same;
+    } else {
+      check_value("  class atom", in.sz_or_ord(&text), c.class_atom);
+    }
     int ordinal = in.sz_or_ord(&text);
     if (c.text_ordinal) {
       check_value("  text ordinal", ordinal, c.text_ordinal);
@@ -501,12 +547,13 @@ int cmd_resources(const char* path) {
   check_template(module, kMainDialog);
   check_template(module, kPromptDialog);
   check_icon(module);
-  // No menus, string tables, version records or anything else.
+  // No menus, string tables, version records or anything else beside the
+  // manifest (read by `probe manifest`).
   std::vector<long> types;
   EnumResourceTypesA(module, count_type, (LONG_PTR)&types);
   for (long type : types) {
     bool expected = type == (long)(ULONG_PTR)RT_DIALOG || type == (long)(ULONG_PTR)RT_ICON ||
-                    type == (long)(ULONG_PTR)RT_GROUP_ICON;
+                    type == (long)(ULONG_PTR)RT_GROUP_ICON || type == (long)(ULONG_PTR)RT_MANIFEST;
     printf("%s resource type %ld\n", expected ? "ok" : "FAIL", type);
     fail_count += !expected;
     int other_languages = 0;
@@ -521,6 +568,118 @@ int cmd_resources(const char* path) {
   FreeLibrary(module);
   printf("%d failures\n", fail_count);
   return fail_count ? 1 : 0;
+}
+
+// The manifest (type 24, id 1, language neutral) as FindResource and
+// LoadResource give it, written unchanged to stdout for the test to parse.
+int cmd_manifest(const char* path) {
+  HMODULE module = LoadLibraryExA(path, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  if (!module) {
+    fprintf(stderr, "cannot load %s as data (error %lu)\n", path, GetLastError());
+    return 1;
+  }
+  HRSRC info = FindResourceExA(module, (LPCSTR)RT_MANIFEST, MAKEINTRESOURCEA(1),
+                               MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL));
+  const void* bytes = info ? LockResource(LoadResource(module, info)) : nullptr;
+  if (!bytes) {
+    fprintf(stderr, "no manifest 1 in the neutral language\n");
+    return 1;
+  }
+  _setmode(_fileno(stdout), _O_BINARY);
+  fwrite(bytes, 1, SizeofResource(module, info), stdout);
+  return 0;
+}
+
+// The icon group 3 as Windows' calls read it: one line per image, "image I
+// WIDTH HEIGHT COLOURS PLANES BITS SIZE ID", its bytes (RT_ICON ID) written to
+// DIR\imageI.bin, and "made" when CreateIconFromResourceEx makes an icon of
+// them; then the image LookupIconIdFromDirectoryEx picks for 256 pixels.
+int cmd_icons(const char* path, const char* dir) {
+  HMODULE module = LoadLibraryExA(path, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  if (!module) {
+    printf("cannot load %s as data (error %lu)\n", path, GetLastError());
+    return 1;
+  }
+  HRSRC info = FindResourceA(module, MAKEINTRESOURCEA(3), (LPCSTR)RT_GROUP_ICON);
+  const BYTE* group = info ? (const BYTE*)LockResource(LoadResource(module, info)) : nullptr;
+  if (!group || SizeofResource(module, info) < 6) {
+    printf("no icon group 3\n");
+    return 1;
+  }
+  int count = group[4] | (group[5] << 8);
+  if (SizeofResource(module, info) < 6u + 14u * count) {
+    printf("the icon group is cut short\n");
+    return 1;
+  }
+  int failures = 0;
+  for (int i = 0; i < count; i++) {
+    const BYTE* e = group + 6 + 14 * i;
+    int id = e[12] | (e[13] << 8);
+    HRSRC image = FindResourceA(module, MAKEINTRESOURCEA(id), (LPCSTR)RT_ICON);
+    const BYTE* bytes = image ? (const BYTE*)LockResource(LoadResource(module, image)) : nullptr;
+    DWORD size = image ? SizeofResource(module, image) : 0;
+    printf("image %d %d %d %d %d %d %lu %d", i + 1, e[0], e[1], e[2], e[4] | (e[5] << 8),
+           e[6] | (e[7] << 8), size, id);
+    if (!bytes) {
+      printf(" missing\n");
+      failures++;
+      continue;
+    }
+    std::string out = std::string(dir) + "\\image" + std::to_string(i + 1) + ".bin";
+    if (FILE* f = fopen(out.c_str(), "wb")) {
+      fwrite(bytes, 1, size, f);
+      fclose(f);
+    }
+    int side = e[0] ? e[0] : 256;
+    HICON icon = CreateIconFromResourceEx((PBYTE)bytes, size, TRUE, 0x00030000, side, side, 0);
+    printf("%s\n", icon ? " made" : " not made");
+    if (icon) DestroyIcon(icon);
+    else failures++;
+  }
+  printf("for 256 pixels: %d\n", LookupIconIdFromDirectoryEx((PBYTE)group, TRUE, 256, 256, 0));
+  FreeLibrary(module);
+  return failures ? 1 : 0;
+}
+
+// The version record as Explorer reads it: "fixed FILE PRODUCT" (the numeric
+// versions), then "NAME=VALUE" for each text of the U.S. English table.
+int cmd_version(const char* path) {
+  wchar_t wide[MAX_PATH];
+  MultiByteToWideChar(CP_ACP, 0, path, -1, wide, MAX_PATH);
+  DWORD handle = 0;
+  DWORD size = GetFileVersionInfoSizeW(wide, &handle);
+  if (!size) {
+    printf("no version record (error %lu)\n", GetLastError());
+    return 1;
+  }
+  std::vector<BYTE> data(size);
+  if (!GetFileVersionInfoW(wide, 0, size, data.data())) {
+    printf("the version record cannot be read\n");
+    return 1;
+  }
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  UINT length = 0;
+  if (!VerQueryValueW(data.data(), L"\\", (void**)&fixed, &length) || !fixed ||
+      fixed->dwSignature != 0xFEEF04BD) {
+    printf("no fixed part\n");
+    return 1;
+  }
+  printf("fixed %lu.%lu.%lu.%lu %lu.%lu.%lu.%lu\n", fixed->dwFileVersionMS >> 16,
+         fixed->dwFileVersionMS & 0xFFFF, fixed->dwFileVersionLS >> 16, fixed->dwFileVersionLS & 0xFFFF,
+         fixed->dwProductVersionMS >> 16, fixed->dwProductVersionMS & 0xFFFF,
+         fixed->dwProductVersionLS >> 16, fixed->dwProductVersionLS & 0xFFFF);
+  for (const wchar_t* name : {L"ProductName", L"FileDescription", L"CompanyName", L"ProductVersion",
+                              L"FileVersion"}) {
+    std::wstring query = std::wstring(L"\\StringFileInfo\\040904B0\\") + name;
+    wchar_t* text = nullptr;
+    if (!VerQueryValueW(data.data(), query.c_str(), (void**)&text, &length) || !text) continue;
+    char utf8[512];
+    WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8, sizeof utf8, nullptr, nullptr);
+    char key[64];
+    WideCharToMultiByte(CP_UTF8, 0, name, -1, key, sizeof key, nullptr, nullptr);
+    printf("%s=%s\n", key, utf8);
+  }
+  return 0;
 }
 
 // --- files -------------------------------------------------------------
@@ -549,8 +708,8 @@ int cmd_file(const char* path) {
 
 int usage() {
   fprintf(stderr,
-          "usage: probe wait|gone KIND MS | count|controls|geometry|focus-point|close-box KIND |\n"
-          "       where KIND ID | resources EXE | file PATH\n");
+          "usage: probe wait|gone KIND MS | count|controls|progress|geometry|focus-point|close-box KIND |\n"
+          "       where KIND ID | resources|manifest|version EXE | icons EXE DIR | file PATH\n");
   return 2;
 }
 
@@ -561,6 +720,10 @@ int main(int argc, char** argv) {
   if (argc < 3) return usage();
   const char* command = argv[1];
   if (!strcmp(command, "resources")) return cmd_resources(argv[2]);
+  if (!strcmp(command, "code-page")) return printf("%u\n", GetACP()) < 0;
+  if (!strcmp(command, "manifest")) return cmd_manifest(argv[2]);
+  if (!strcmp(command, "version")) return cmd_version(argv[2]);
+  if (!strcmp(command, "icons") && argc == 4) return cmd_icons(argv[2], argv[3]);
   if (!strcmp(command, "file")) return cmd_file(argv[2]);
   Kind kind = parse_kind(argv[2]);
   if (kind == KIND_NONE) return usage();
@@ -568,6 +731,7 @@ int main(int argc, char** argv) {
   if (!strcmp(command, "gone") && argc == 4) return cmd_gone(kind, (DWORD)atol(argv[3]));
   if (!strcmp(command, "count")) return printf("%d\n", count_windows(kind)) < 0;
   if (!strcmp(command, "controls")) return cmd_controls(kind);
+  if (!strcmp(command, "progress")) return cmd_progress(kind);
   if (!strcmp(command, "where") && argc == 4) return cmd_where(kind, atoi(argv[3]));
   if (!strcmp(command, "focus-point")) return cmd_focus_point(kind);
   if (!strcmp(command, "close-box")) return cmd_close_box(kind);

@@ -66,7 +66,7 @@ case $(control_text prompt 107) in *README.txt*) ;; *) fail "unexpected question
 click main 104   # Cancel in the main dialog, while the question is up
 click prompt 109 # Yes
 probe gone main "$WAIT_WINDOW_MS" >/dev/null || fail "the dialog did not end after Cancel"
-wait_installer_exit
+wait_installer_exit 1
 [ "$(cat "$dest/README.txt")" = "an older readme" ] || fail "README.txt was replaced after Cancel"
 # Nothing that the archive holds after README.txt was extracted (the order is
 # the packer's, read from the listing).
@@ -96,7 +96,7 @@ wait_message
 [ "$MSG_TEXT" = "File \"$win_dest\\marker.txt\" fails error check" ] || fail "message: $MSG_TEXT"
 focus message
 key Return
-wait_installer_exit
+wait_installer_exit 1
 [ "$(cat "$dest/marker.txt")" = "old marker" ] || fail "marker.txt was lost to its damaged replacement"
 cmp -s "$src/big.bin" "$dest/big.bin" || fail "big.bin, after the damaged member, did not arrive"
 note "a damaged member left the file it was to replace as it was"
@@ -121,7 +121,7 @@ case $MSG_TEXT in "Cannot write $win_dest\\big.bin"*) ;; *) fail "message: $MSG_
 expect_box OK yes
 focus message
 key Return
-wait_installer_exit
+wait_installer_exit 1
 [ "$(cat "$dest/big.bin")" = "old big" ] || fail "big.bin was lost when the disk took no more"
 [ ! -e "$dest/big.bi0" ] || fail "the temporary file was left behind"
 note "a write that failed (\"${MSG_TEXT//\\n/ }\") left big.bin as it was"

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Start-up failures under Wine: each shows its message box, captioned with the
-# title, and the installer ends with exit code 0 without showing the dialog.
+# title, and the installer ends with exit code 1 without showing the dialog.
 #   - an archive without members: "Archive contains no files", a notice
 #     without icon
 #   - an installer cut inside its archive header: "Cannot read <name>", with
@@ -13,7 +13,7 @@ installer="$QEV_E2E_WORK/installer/lumetra-setup.exe"
 
 # expect_startup_message EXE TEXT ICON SHOT: runs EXE, expects exactly TEXT in
 # an OK box with or without the warning icon, answers it and expects exit
-# code 0.
+# code 1.
 expect_startup_message() {
   local exe=$1 want=$2 got
   start_installer "$exe"
@@ -25,8 +25,8 @@ expect_startup_message() {
   [ "$(probe count main)" = 0 ] || fail "$(basename "$exe"): the dialog appeared"
   focus message
   key Return
-  wait_installer_exit
-  note "$(basename "$exe"): \"$got\", exit code 0"
+  wait_installer_exit 1
+  note "$(basename "$exe"): \"$got\", exit code 1"
 }
 
 # The demo installer with its archive replaced by a bare 42-byte header whose

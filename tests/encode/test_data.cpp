@@ -1,6 +1,9 @@
 #include "test_data.h"
 
+#include <stddef.h>
 #include <string.h>
+
+#include "shell/stub_config.h"
 
 namespace testdata {
 namespace {
@@ -98,6 +101,71 @@ std::vector<uint8_t> mixed(size_t n, uint32_t seed) {
   }
   v.resize(n);
   return v;
+}
+
+}  // namespace testdata
+
+namespace testdata {
+
+std::vector<uint8_t> stub_image() {
+  stub_config_reset();
+  const size_t block_size = sizeof(StubConfig);
+  std::vector<uint8_t> block((const uint8_t*)&stub_config, (const uint8_t*)&stub_config + block_size);
+  // Pointers into the block move to its address in the image; the others
+  // (the destination buffer, the read-only texts) to the code section.
+  const uintptr_t host = (uintptr_t)&stub_config;
+  const size_t pointers[] = {
+      offsetof(StubConfig, title),           offsetof(StubConfig, alternative_destination),
+      offsetof(StubConfig, destination),     offsetof(StubConfig, help_text),
+      offsetof(StubConfig, intro_format),    offsetof(StubConfig, prompt_format),
+      offsetof(StubConfig, program_name),    offsetof(StubConfig, uninstall_key),
+      offsetof(StubConfig, registry_values), offsetof(StubConfig, preset_destination),
+      offsetof(StubConfig, done_format)};
+  for (size_t at : pointers) {
+    uint64_t v;
+    memcpy(&v, &block[at], 8);
+    v = v >= host && v < host + block_size ? STUB_BLOCK_ADDRESS + (v - host) : STUB_IMAGE_BASE + 0x1000;
+    memcpy(&block[at], &v, 8);
+  }
+  size_t used = block_size;
+  while (used && !block[used - 1]) used--;
+  const uint32_t data_raw = (uint32_t)((used + 0x1FF) & ~0x1FFu);
+  const uint32_t data_virtual = (uint32_t)block_size + 0x1000;
+
+  std::vector<uint8_t> image(0x400 + data_raw, 0);
+  auto put16 = [&](size_t at, uint16_t v) { image[at] = (uint8_t)v; image[at + 1] = (uint8_t)(v >> 8); };
+  auto put32 = [&](size_t at, uint32_t v) { for (int i = 0; i < 4; i++) image[at + i] = (uint8_t)(v >> (8 * i)); };
+  image[0] = 'M';
+  image[1] = 'Z';
+  put32(60, 0x40);
+  memcpy(&image[0x40], "PE\0\0", 4);
+  put16(0x44, 0x8664);  // x86-64
+  put16(0x46, 2);       // sections
+  put16(0x54, 240);     // optional header
+  const size_t opt = 0x58;
+  put16(opt, 0x20B);
+  put32(opt + 24, (uint32_t)STUB_IMAGE_BASE);
+  put32(opt + 28, (uint32_t)(STUB_IMAGE_BASE >> 32));
+  put32(opt + 32, 0x1000);  // section alignment
+  put32(opt + 36, 0x200);   // file alignment
+  put32(opt + 56, 0x2000 + ((data_virtual + 0xFFF) & ~0xFFFu));
+  put32(opt + 60, 0x200);   // headers
+  put32(opt + 108, 16);     // data directory entries
+  const size_t sections = opt + 240;
+  memcpy(&image[sections], ".text", 5);
+  put32(sections + 8, 0x100);
+  put32(sections + 12, 0x1000);
+  put32(sections + 16, 0x200);
+  put32(sections + 20, 0x200);
+  put32(sections + 36, 0x60000020);
+  memcpy(&image[sections + 40], ".data", 5);
+  put32(sections + 48, data_virtual);
+  put32(sections + 52, 0x2000);
+  put32(sections + 56, data_raw);
+  put32(sections + 60, 0x400);
+  put32(sections + 76, 0xC0000040);
+  memcpy(&image[0x400], block.data(), used);
+  return image;
 }
 
 }  // namespace testdata

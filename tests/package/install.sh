@@ -41,7 +41,10 @@ printf 'MZ program\n' >"$work/product/lumetra.exe"
   fail "qev pack --installer failed: $(cat "$work/pack.log")"
 grep -qF "stub: $root/usr/share/qev/qevstub.exe" "$work/pack.log" ||
   fail "the installer was not made with the installed stub: $(cat "$work/pack.log")"
-stub_size=$(stat -c %s "$QEV_STUB")
+# The stub as packed: its image with the resource section the packer adds.
+stub_size=$(sed -n 's/.* with the \([0-9,]*\)-byte stub$/\1/p' "$work/pack.log" | tr -d ,)
+[ -n "$stub_size" ] && [ "$stub_size" -ge "$(stat -c %s "$QEV_STUB")" ] ||
+  fail "no stub size in the summary: $(cat "$work/pack.log")"
 [ "$(tail -c +$((stub_size + 1)) "$work/setup.exe" | head -c 4 | od -An -c | tr -d ' ')" = 'QEV\n' ] ||
   fail "no archive right behind the stub in setup.exe"
 "$qev" test "$work/setup.exe" >"$work/test.log" 2>&1 || fail "qev test: $(cat "$work/test.log")"

@@ -129,30 +129,6 @@ TEST_F(PosixLayer, LinksAreNeverFollowedAsTheLastComponent) {
   EXPECT_FALSE(fs::exists(fs::symlink_status(scratch.native("dangling"))));
 }
 
-// What Windows will not replace, file_rename refuses too: a FIFO or a device
-// (which no Windows folder holds), and the archive being read, by any name.
-TEST_F(PosixLayer, RenameRefusesSpecialFilesAndTheArchiveInUse) {
-  ASSERT_EQ(mkfifo(scratch.native("fifo").c_str(), 0600), 0);
-  scratch.write_file("pkg.qev", "archive");
-  ASSERT_EQ(link(scratch.native("pkg.qev").c_str(), scratch.native("hard link").c_str()), 0);
-  scratch.write_file("new", "member");
-  EXPECT_EQ(file_rename(scratch.path("new").c_str(), scratch.path("fifo").c_str()), 0);
-  EXPECT_EQ(last_os_error, OS_ACCESS_DENIED);
-  EXPECT_TRUE(fs::is_fifo(scratch.native("fifo")));
-
-  FileHandle saved = archive_file;
-  archive_file = file_open(scratch.path("pkg.qev").c_str(), ACCESS_READ);
-  ASSERT_NE(archive_file, INVALID_FILE);
-  for (const char* target : {"pkg.qev", "hard link"}) {
-    EXPECT_EQ(file_rename(scratch.path("new").c_str(), scratch.path(target).c_str()), 0) << target;
-    EXPECT_EQ(last_os_error, OS_ACCESS_DENIED) << target;
-    EXPECT_EQ(contents(target), "archive");
-  }
-  file_close(archive_file);
-  archive_file = saved;
-  EXPECT_EQ(file_rename(scratch.path("new").c_str(), scratch.path("pkg.qev").c_str()), 1);
-}
-
 TEST_F(PosixLayer, FifoWithoutWriterDoesNotHang) {
   ASSERT_EQ(mkfifo(scratch.native("fifo").c_str(), 0600), 0);
   FileHandle h = file_open(scratch.path("fifo").c_str(), ACCESS_READ);

@@ -104,7 +104,69 @@ TEST_F(Driver, ClosingActionsStartTheQuotedProgramAndRegisterIt) {
   EXPECT_EQ(fake_ui.registry[2].size, command.size() + 1);
   EXPECT_EQ(fake_ui.registry[2].data, command + std::string(1, '\0'));
   EXPECT_EQ(fake_ui.registry[3].op, "close");
-  EXPECT_STREQ(stub_config.destination, (program).c_str());
+  // The destination is left holding the folder, without its separator.
+  EXPECT_STREQ(stub_config.destination, scratch.win("Program Files\\Lumetra").c_str());
+  EXPECT_EQ(installer_exit_code(), 0);
+}
+
+// A publisher's product: the uninstall values by their kinds, the program's
+// path in the destination limit, and a product without a program.
+TEST_F(Driver, AProductsUninstallValuesAndAProductWithoutAProgram) {
+  static const char values[] =
+      "DisplayName\0sAcme Tool\0UninstallString\0p /uninstall\0DisplayIcon\0p\0"
+      "InstallLocation\0f\0EstimatedSize\0d4294967295\0NoModify\0d1\0";
+  stub_config.program_name = "bin\\acme.exe";
+  stub_config.uninstall_key = "Acme Key";
+  stub_config.registry_values = values;
+  TestArchive a;
+  a.add_file(a.add_stream(), "bin\\acme.exe", "MZ");
+  EXPECT_EQ(extract(a, "Acme Tool\\"), 0);
+  const std::string folder = scratch.win("Acme Tool");
+  const std::string quoted = "\"" + folder + "\\bin\\acme.exe\"";
+  EXPECT_EQ(fake_ui.program_starts, std::vector<std::string>{quoted});
+  struct Value {
+    const char* name;
+    uint32_t type;
+    std::string data;
+  };
+  const uint32_t number = 0xFFFFFFFFu, one = 1;
+  const Value expect[] = {
+      {"DisplayName", REGISTRY_TEXT, std::string("Acme Tool\0", 10)},
+      {"UninstallString", REGISTRY_TEXT, quoted + " /uninstall" + '\0'},
+      {"DisplayIcon", REGISTRY_TEXT, quoted + '\0'},
+      {"InstallLocation", REGISTRY_TEXT, folder + '\0'},
+      {"EstimatedSize", REGISTRY_NUMBER, std::string((const char*)&number, 4)},
+      {"NoModify", REGISTRY_NUMBER, std::string((const char*)&one, 4)},
+  };
+  ASSERT_EQ(fake_ui.registry.size(), 2 + std::size(expect));
+  EXPECT_EQ(fake_ui.registry[0].name, "Acme Key");
+  for (size_t i = 0; i < std::size(expect); i++) {
+    const FakeRegistryCall& call = fake_ui.registry[i + 1];
+    EXPECT_EQ(call.name, expect[i].name);
+    EXPECT_EQ(call.type, expect[i].type) << call.name;
+    EXPECT_EQ(call.data, expect[i].data) << call.name;
+    EXPECT_EQ(call.size, expect[i].data.size()) << call.name;
+  }
+  EXPECT_EQ(installer_exit_code(), 0);
+
+  // The packer's limit for the destination, from the program's length.
+  fake_ui_reset();
+  stub_config.destination_max = 8;
+  set_destination("C:\\Acme\\x");
+  EXPECT_EQ(extract_all(&window), 0);
+  EXPECT_EQ(fake_ui.boxes.at(0).text, "Cannot create folder C:\\Acme\\x\nInvalid path");
+
+  // No program: nothing started, no key, and the folder left for the
+  // dialog's closing box.
+  fake_ui_reset();
+  stub_config.destination_max = DEFAULT_DESTINATION_MAX;
+  stub_config.program_name = "";
+  set_destination(scratch.win("Acme Docs\\"));
+  EXPECT_EQ(extract_all(&window), 0);
+  EXPECT_TRUE(fake_ui.program_starts.empty());
+  EXPECT_TRUE(fake_ui.registry.empty());
+  EXPECT_STREQ(stub_config.destination, scratch.win("Acme Docs").c_str());
+  EXPECT_EQ(read_file(scratch.host("Acme Docs/bin/acme.exe")), "MZ");
 }
 
 TEST_F(Driver, AFailedUninstallKeyWritesNoValues) {
@@ -260,6 +322,7 @@ TEST_F(Driver, WrongCrcDeletesTheFileAndOkGoesOn) {
   EXPECT_EQ(fake_ui.boxes[0].style, 0x31u);
   EXPECT_EQ(fake_ui.boxes[0].owner, &window);
   EXPECT_TRUE(closing_actions_ran());
+  EXPECT_EQ(installer_exit_code(), 1) << "a member is missing";
 }
 
 TEST_F(Driver, WrongCrcWithCancelStopsWithoutClosingActions) {
@@ -296,6 +359,7 @@ TEST_F(Driver, DirectoryDamagedAfterTwoMembers) {
   report_error(&window, result, nullptr, 0);
   EXPECT_EQ(fake_ui.boxes.at(0).text,
             "Archive data is damaged, probably caused by\na corrupt disk or download error");
+  EXPECT_EQ(installer_exit_code(), 1);
 }
 
 // Each way a directory can run short ends the loop with ERR_DAMAGED after the
@@ -472,6 +536,7 @@ TEST_F(Driver, CancelBetweenMembersEndsTheLoop) {
   EXPECT_TRUE(path_exists(out("a")));
   EXPECT_FALSE(path_exists(out("b")));
   EXPECT_FALSE(closing_actions_ran());
+  EXPECT_EQ(installer_exit_code(), 1);
 }
 
 TEST_F(Driver, OverwritePromptNoSkipsAndYesToAllReplacesEveryLaterFile) {
@@ -823,7 +888,7 @@ TEST_F(Driver, DestinationLengthLimits) {
 
   // An unterminated destination is refused the same way, never read past.
   fake_ui_reset();
-  for (char& c : stub_config.destination) c = 'x';
+  for (uint32_t i = 0; i < DESTINATION_SIZE; i++) stub_config.destination[i] = 'x';
   EXPECT_EQ(extract_all(&window), 0);
   EXPECT_EQ(fake_ui.boxes.at(0).text, "Cannot create folder " + std::string(260, 'x') +
                                           "\nInvalid path");

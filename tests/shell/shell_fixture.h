@@ -13,6 +13,7 @@
 #include "platform/platform.h"
 #include "scratch.h"
 #include "shell/names.h"
+#include "shell/shell_state.h"
 #include "shell/startup.h"
 #include "shell/stub_config.h"
 
@@ -24,6 +25,8 @@ class ShellFixture : public ::testing::Test {
     fault_reset();
     last_os_error = 0;
     archive_file = INVALID_FILE;
+    extraction_completed = 0;
+    failures_reported = 0;
     char cwd[4096];
     saved_cwd_ = getcwd(cwd, sizeof(cwd)) ? cwd : "/";
   }

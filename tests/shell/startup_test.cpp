@@ -1,11 +1,13 @@
 // Start-up: the base name, the failure messages, the empty-archive notice, the
-// header, and the default destination; and the layout's worked entry example.
+// header, the default destination and the command line's switches; and the
+// layout's worked entry example.
 #include <string.h>
 #include <sys/stat.h>
 
 #include "archive/layout.h"
 #include "base/result_codes.h"
 #include "shell/shell_state.h"
+#include "shell/switches.h"
 #include "shell/ui.h"
 #include "shell_fixture.h"
 #include "test_archive.h"
@@ -126,6 +128,39 @@ TEST_F(Startup, DefaultDestination) {
   write_file(scratch.host("C:/Lumetra"), std::string("a file counts as existing"));
   choose_default_destination();
   EXPECT_STREQ(stub_config.destination, "C:\\Lumetra");
+}
+
+TEST_F(Startup, SwitchesOfTheCommandLine) {
+  struct Case {
+    const char* line;
+    int result;         // 1 well formed, 0 wrong
+    uint8_t unattended;
+    const char* destination;  // after /D=
+  };
+  const std::string too_long = "setup.exe /D=C:\\" + std::string(DESTINATION_SIZE, 'x');
+  const Case cases[] = {
+      {"setup.exe", 1, 0, nullptr},
+      {"\"C:\\My Files\\setup.exe\"", 1, 0, nullptr},
+      {"\"C:\\My Files\\setup.exe\"/S", 1, 1, nullptr},
+      {"setup.exe  /S ", 1, 1, nullptr},
+      {"setup.exe /S\t", 0, 0, nullptr},
+      {"setup.exe /S /D=C:\\Other Place", 1, 1, "C:\\Other Place"},
+      {"\"C:\\a b\\setup.exe\" /D=C:\\Other Place\\ with /S inside ", 1, 0,
+       "C:\\Other Place\\ with /S inside "},
+      {"setup.exe /D=", 0, 0, nullptr},
+      {"setup.exe /s", 0, 0, nullptr},
+      {"setup.exe /SILENT", 0, 0, nullptr},
+      {"setup.exe -S", 0, 0, nullptr},
+      {"setup.exe \"/D=C:\\x\"", 0, 0, nullptr},
+      {too_long.c_str(), 0, 0, nullptr},
+  };
+  for (const Case& c : cases) {
+    uint8_t unattended = 0;
+    set_destination("C:\\Preset");
+    EXPECT_EQ(read_switches(c.line, &unattended), c.result) << c.line;
+    EXPECT_EQ(unattended, c.unattended) << c.line;
+    EXPECT_STREQ(stub_config.destination, c.destination ? c.destination : "C:\\Preset") << c.line;
+  }
 }
 
 TEST(Layout, WorkedDirectoryEntryExample) {

@@ -64,9 +64,9 @@ int ui_registry_create(const char* subkey, void** key) {
   return 1;
 }
 
-void ui_registry_set_string(void* key, const char* name, const char* data, uint32_t size) {
-  std::string value = key == &fake_key ? std::string(data, size) : "<bad key>";
-  fake_ui.registry.push_back({"set", name, value, size});
+void ui_registry_set(void* key, const char* name, uint32_t type, const void* data, uint32_t size) {
+  std::string value = key == &fake_key ? std::string((const char*)data, size) : "<bad key>";
+  fake_ui.registry.push_back({"set", name, value, size, type});
 }
 
 void ui_registry_close(void* key) {

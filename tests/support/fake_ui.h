@@ -23,6 +23,7 @@ struct FakeRegistryCall {
   std::string name;   // subkey (create) or value name (set)
   std::string data;   // set: exactly `size` bytes from the caller's data
   uint32_t size = 0;
+  uint32_t type = 0;  // set: REGISTRY_TEXT or REGISTRY_NUMBER
 };
 
 struct FakeUi {
