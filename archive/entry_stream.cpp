@@ -27,6 +27,10 @@ constexpr uint32_t WINDOW_SLACK = 512;
 constexpr uint32_t MAX_HISTORY = 524288;
 constexpr uint32_t METHOD_COMPRESSED = 1;
 
+// The head of the member record being read (its fixed fields), collected
+// across blocks before the member's bytes begin.
+uint8_t record_head[MEMBER_RECORD_SIZE];
+
 // Grows the window to hold `need` bytes (the block may move, its contents
 // kept). On failure the old window stays allocated.
 int ensure_capacity(uint32_t need) {
@@ -177,7 +181,7 @@ int decode_member(FileHandle file, uint32_t stream_pos, uint32_t stream_offset, 
   uint32_t skipped = 0;
   decoder.carry_len = 0;
   decoder.filter_mode = (flags & FLAG_E8_16) ? 2 : (flags & FLAG_E8_32) ? 4 : 0;
-  uint8_t* const record = decoder.record_scratch;
+  uint8_t* const record = record_head;
 
   const uint32_t target = decoder.archive_base + stream_pos + MAGIC_SIZE;
   if (target != decoder.current_stream || want < decoder.window_start) {

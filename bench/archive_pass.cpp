@@ -18,7 +18,7 @@ ArchivePass archive_pass(FileHandle archive, FileHandle sink, uint8_t* buffer) {
   }
   ArchivePass pass = {0, 0, -1};
   stub_config_reset();
-  stub_config.archive_base = 0;
+  decoder.archive_base = 0;
   connect_decoder_to_config();
   archive_file = archive;
   uint8_t header[ARCHIVE_HEADER_SIZE];

@@ -101,7 +101,7 @@ bool ArchiveSession::set_destination() {
   // The driver asks about every existing file, and the host UI answers for
   // the overwrite mode: so each replaced or kept file is counted there.
   stub_config.overwrite_all = 0;
-  stub_config.cancel_requested = 0;
+  decoder.cancel_requested = 0;
   return true;
 }
 
@@ -139,7 +139,7 @@ bool ArchiveSession::declared_bytes(uint64_t* total) {
 
 std::string ArchiveSession::layout_problem() {
   const ArchiveHeader& h = header_copy;
-  const uint32_t base = stub_config.archive_base;
+  const uint32_t base = decoder.archive_base;
   if (!header_sizes_agree(h)) {
     return "the header's sizes disagree with each other (directory at " + with_commas(h.directory_pos) +
            ", " + with_commas(h.stream_data_size) + " bytes of streams, " + with_commas(h.archive_size) +

@@ -20,5 +20,5 @@ int refill_reader(const uint8_t*& pos, uint32_t& bit_offset) {
 
 int poll_cancel() {
   if (decoder.drain_hook != nullptr) decoder.drain_hook();
-  return *decoder.cancel_requested;
+  return decoder.cancel_requested;
 }

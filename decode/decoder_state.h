@@ -66,23 +66,22 @@ struct DecoderState {
   // the dialog repaints and its Cancel and close box get through while a long
   // member is decoded, not only between members.
   void (*drain_hook)();
-  // What the decoders take from the program that runs them, set before the
-  // first archive is read (the installer's shell points them into its
-  // configuration block, connect_decoder_to_config): where the archive
-  // begins in its file (stream and directory positions count from there),
-  // the flag that cancels, the history kept for each window selector, room
-  // for a member record's head, and the magic every directory block begins
-  // with.
+  // Set by the program that runs the decoders before the first archive is
+  // read: where the archive begins in its file (stream and directory
+  // positions count from there), and the history kept for each window
+  // selector (the installer points it into its configuration block, whose
+  // table the packer finds the block by: connect_decoder_to_config).
   uint32_t archive_base;
-  const uint8_t* cancel_requested;
   const uint32_t (*window_sizes)[8];  // [row][column] of the selector
-  uint8_t* record_scratch;            // MEMBER_RECORD_SIZE bytes
-  const uint8_t* dir_magic;           // MAGIC_SIZE bytes
+  // Set by whoever ends the run (the dialog's Cancel and close box, the host
+  // tool's signal handler); the decoders and the driver stop at their next
+  // poll. Cleared by the host tool before each run.
+  uint8_t cancel_requested;
 };
 
 extern DecoderState decoder;
 
-// The decoders' poll of *decoder.cancel_requested (before each block, at
+// The decoders' poll of decoder.cancel_requested (before each block, at
 // every refill and stored copy, once per table set, after every filter
 // stretch): runs drain_hook first when one is set. Nonzero when cancelled.
 int poll_cancel();

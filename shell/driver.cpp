@@ -133,7 +133,7 @@ MemberOutcome extract_file(void* window, const DirectoryEntry& entry, char* name
       }
       // Cancel pressed while the question was up: the loop ends at its head,
       // the file untouched.
-      if (stub_config.cancel_requested) return MEMBER_DONE;
+      if (decoder.cancel_requested) return MEMBER_DONE;
     }
   }
   if (!create_folder_path(path, name_start, 0)) return asked(window, ERR_CREATE, path);
@@ -311,7 +311,7 @@ int extract_all(void* window) {
   // A file shorter than its archive is cut (an interrupted download): refused
   // before anything is made. Where the header's sizes disagree with each
   // other, only the header's own length counts.
-  const uint32_t length = archive_end - stub_config.archive_base;
+  const uint32_t length = archive_end - decoder.archive_base;
   if (length < ARCHIVE_HEADER_SIZE || (header_sizes_agree(header_copy) && length < header_copy.archive_size)) {
     return ERR_DAMAGED;
   }
@@ -356,7 +356,7 @@ int extract_all(void* window) {
   int stopped = 0;
   uint32_t count = result == 0 ? header_copy.member_count : 0;
   for (uint32_t i = 0; i < count; i++) {
-    if (stub_config.cancel_requested) break;
+    if (decoder.cancel_requested) break;
     DirectoryEntry entry;
     const uint8_t* name;
     int walked = directory_walk_next(dir_buffer, &entry, &name);
@@ -377,7 +377,7 @@ int extract_all(void* window) {
   }
 
   // C: not after Cancel, nor after a member failure that ended the extraction.
-  if (!stopped && !stub_config.cancel_requested) {
+  if (!stopped && !decoder.cancel_requested) {
     closing_actions(folder);
     extraction_completed = 1;
   }

@@ -56,12 +56,9 @@ void stub_config_reset() {
   uint8_t* dst = (uint8_t*)&stub_config;
   for (size_t i = 0; i < sizeof(StubConfig); i++) dst[i] = src[i];
   str_copy(destination_buffer, DESTINATION_SIZE, stub_config.preset_destination);
+  decoder.cancel_requested = 0;
 }
 
 void connect_decoder_to_config() {
-  decoder.archive_base = stub_config.archive_base;
-  decoder.cancel_requested = &stub_config.cancel_requested;
   decoder.window_sizes = stub_config.window_size_table;
-  decoder.record_scratch = stub_config.local_record_scratch;
-  decoder.dir_magic = stub_config.dir_magic;
 }

@@ -36,8 +36,8 @@ void reset_decoder() {
   decoder.current_stream = 0xFFFFFFFF;
   build_crc_table();
   stub_config_reset();
-  stub_config.archive_base = 0;
-  stub_config.cancel_requested = 0;
+  decoder.archive_base = 0;
+  decoder.cancel_requested = 0;
   connect_decoder_to_config();
 }
 

@@ -13,7 +13,7 @@
 std::string stub_decode_file(const std::string& path, uint32_t base, bool keep_data,
                              std::vector<StubMember>* members, uint64_t* bytes_out) {
   build_crc_table();
-  stub_config.archive_base = base;
+  decoder.archive_base = base;
   connect_decoder_to_config();
   archive_file = file_open(path.c_str(), ACCESS_READ);
   if (archive_file == INVALID_FILE) return "cannot open " + path;

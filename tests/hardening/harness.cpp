@@ -185,7 +185,7 @@ Observation run_extraction(const std::vector<uint8_t>& archive, const RunOptions
       obs.outside.push_back(name);
     }
   }
-  stub_config.cancel_requested = 0;
+  decoder.cancel_requested = 0;
   return obs;
 }
 

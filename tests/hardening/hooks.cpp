@@ -14,6 +14,7 @@
 #include "decode/block_decoder.h"
 #include "decode/call_filter.h"
 #include "archive/entry_stream.h"
+#include "decode/decoder_state.h"
 #include "decode/input.h"
 #include "decode/reference_decoder.h"
 #include "platform/platform.h"
@@ -73,8 +74,8 @@ State& state() {
 
 void request_cancel() {
   State& s = state();
-  if (!stub_config.cancel_requested) s.record.cancel_injected = true;
-  stub_config.cancel_requested = 1;
+  if (!decoder.cancel_requested) s.record.cancel_injected = true;
+  decoder.cancel_requested = 1;
 }
 
 // Counts one file-layer call (after it returned) and fires the call trigger.

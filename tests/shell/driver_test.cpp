@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "shell/driver.h"
+#include "decode/decoder_state.h"
 #include "shell/report_error.h"
 #include "base/result_codes.h"
 #include "shell/ui.h"
@@ -509,7 +510,7 @@ TEST_F(Driver, AnExistingFileSurvivesAFailedReplacement) {
     set_destination(scratch.win("out"));
     fault_reset();
     if (failure == DISK_FULL) fault_arm(FAULT_SHORT_WRITE, 1);
-    if (failure == CANCEL_AT_THE_QUESTION) fake_ui.on_prompt = [] { stub_config.cancel_requested = 1; };
+    if (failure == CANCEL_AT_THE_QUESTION) fake_ui.on_prompt = [] { decoder.cancel_requested = 1; };
     EXPECT_EQ(extract_all(&window), 0);
 
     EXPECT_EQ(read_file(out("keep.txt")), "old");

@@ -6,6 +6,7 @@
 
 #include "archive/layout.h"
 #include "base/result_codes.h"
+#include "decode/decoder_state.h"
 #include "shell/shell_state.h"
 #include "shell/switches.h"
 #include "shell/ui.h"
@@ -26,7 +27,7 @@ TEST_F(Startup, OpensTheArchiveAndReadsTheHeader) {
   std::vector<uint8_t> bytes = one_file_archive();
   ASSERT_EQ(open_archive(bytes, 700), 1);
   EXPECT_STREQ(exe_name, "setup.exe");
-  EXPECT_EQ(stub_config.archive_base, 700u);
+  EXPECT_EQ(decoder.archive_base, 700u);
   EXPECT_NE(archive_file, INVALID_FILE);
   EXPECT_EQ(header_copy.member_count, 1u);
   EXPECT_EQ(header_copy.directory_pos, load_le32(bytes.data() + 4));
