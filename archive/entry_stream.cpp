@@ -17,14 +17,13 @@
 #include "decode/call_filter.h"
 #include "decode/crc32.h"
 #include "decode/decoder_state.h"
+#include "decode/format.h"
 #include "decode/input.h"
 #include "base/result_codes.h"
 
 namespace {
 
 constexpr uint32_t NO_STREAM = 0xFFFFFFFF;
-constexpr uint32_t WINDOW_SLACK = 512;
-constexpr uint32_t MAX_HISTORY = 524288;
 constexpr uint32_t METHOD_COMPRESSED = 1;
 
 // The head of the member record being read (its fixed fields), collected
