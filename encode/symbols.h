@@ -18,6 +18,7 @@
 #include <stdint.h>
 
 #include "decode/format.h"
+#include "decode/frame_header.h"
 #include "decode/length_sets.h"
 
 namespace qev {
@@ -38,11 +39,10 @@ constexpr int MAX_SET_COUNT = (int)::MAX_SET_COUNT;
 constexpr int MAX_CODE_LENGTH = (int)::MAX_CODE_LENGTH;
 constexpr uint32_t TABLE1_MAX_DISTANCE = 64;
 constexpr uint32_t TABLE2_MAX_DISTANCE = SMALL_WINDOW;
-constexpr uint32_t MAX_BLOCK_SIZE = 0xFFFFF;   // 20-bit block size field
-constexpr uint32_t MAX_FRAME_LENGTH = 0xFFFFF; // 20-bit block_length field
-constexpr uint32_t FRAME_HEADER_BITS = 45;
-// The biggest stored block whose frame (6 header bytes + data) fits the field.
-constexpr uint32_t MAX_STORED_BLOCK = MAX_FRAME_LENGTH - 6;
+constexpr uint32_t MAX_BLOCK_SIZE = FRAME_FIELD_MAX;    // the frame's size field
+constexpr uint32_t MAX_FRAME_LENGTH = FRAME_FIELD_MAX;  // the frame's length field
+// The biggest stored block whose frame (header bytes + data) fits the field.
+constexpr uint32_t MAX_STORED_BLOCK = MAX_FRAME_LENGTH - FRAME_HEADER_BYTES;
 // The most history the reader keeps in front of a block.
 constexpr uint32_t WINDOW_SIZE = MAX_HISTORY;
 // The farthest a match may reach: distance symbol 41 ends at 2^20. The reader
