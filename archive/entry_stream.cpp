@@ -205,8 +205,8 @@ int decode_member(FileHandle file, uint32_t stream_pos, uint32_t stream_offset, 
         if (k > avail) k = avail;
         mem_copy_forward(record + collected, bytes, k);
         collected += k;
-      } else if (skipped < load_le16(record + 4)) {
-        k = load_le16(record + 4) - skipped;
+      } else if (skipped < member_record_name_len(record)) {
+        k = member_record_name_len(record) - skipped;
         if (k > avail) k = avail;
         skipped += k;
       } else {
