@@ -94,6 +94,7 @@
 
 #include "archive/directory_reader.h"
 #include "archive_pass.h"
+#include "base/result_codes.h"
 #include "decode/decoder_state.h"
 #include "encode/archive_writer.h"
 #include "encode/pack_plan.h"
@@ -316,7 +317,7 @@ class ArchiveDecoder {
     ArchivePass p = pass(fd_, sink_, buffer_.data());
     if (p.result != 0) {
       die(std::string(who) + ": entry " + std::to_string(p.failed_entry) +
-          (p.result == 1 ? std::string(": CRC-32 differs") : ": result " + std::to_string(p.result)));
+          (p.result == ERR_CRC ? std::string(": fails its check") : ": result " + std::to_string(p.result)));
     }
     return p.bytes;
   }
