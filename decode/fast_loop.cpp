@@ -50,7 +50,14 @@ namespace {
 // at a time: some 200 bytes less code for a loop that still decodes the
 // common items in one lookup.
 constexpr bool COMPACT = QEV_COMPACT;
+// The room the fast loop keeps behind a match before it copies it. copy_match
+// stores whole words: its first three words reach 3 * 8 bytes from the
+// match's start, 22 bytes past the shortest match (2 bytes); its later word
+// pairs and its short-period stores reach less far past the end (under 16
+// and 8 bytes). So 23 would do; 40 leaves the copy room to change, and the
+// careful step finishes whatever the fast loop leaves near a block's end.
 constexpr uint32_t COPY_OVERRUN = 40;
+static_assert(COPY_OVERRUN >= 3 * 8 - 2 + 1, "copy_match's widest overrun fits in the room");
 // Bits a distance symbol with its extra bits may take: 16 + 18.
 constexpr uint32_t MAX_DISTANCE_BITS = 34;
 constexpr uint32_t LITLEN_MASK = (1u << FAST_LITLEN_BITS) - 1;
