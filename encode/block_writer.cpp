@@ -95,7 +95,10 @@ void histogram(const Token* t, size_t n, Histogram& h) {
 
 double entropy_bits(const Histogram& h) {
   double bits = 0;
-  const int ranges[4][2] = {{0, 288}, {288, 330}, {330, 344}, {344, 372}};
+  const int ranges[4][2] = {{0, LITLEN_SYMBOLS},
+                            {DIST_STARTS[0], DIST_STARTS[0] + DIST_SYMBOLS[0]},
+                            {DIST_STARTS[1], DIST_STARTS[1] + DIST_SYMBOLS[1]},
+                            {DIST_STARTS[2], DIST_STARTS[2] + DIST_SYMBOLS[2]}};
   for (auto& r : ranges) {
     uint64_t total = 0;
     double s = 0;

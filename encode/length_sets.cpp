@@ -56,16 +56,16 @@ void tokenize_length_sets(const uint8_t* t, int set_size, int set_count,
 
 void plan_length_sets(const uint8_t* lengths, int set_size, int set_count, LengthSetCoding& out) {
   tokenize_length_sets(lengths, set_size, set_count, out.tokens);
-  uint32_t freq[21] = {0};
+  uint32_t freq[PRECODE_SYMBOLS] = {0};
   for (uint8_t s : out.tokens) freq[s]++;
-  build_code_lengths(freq, 21, MAX_CODE_LENGTH, out.precode_lengths);
-  build_canonical_codes(out.precode_lengths, 21, out.precode_codes);
+  build_code_lengths(freq, PRECODE_SYMBOLS, MAX_CODE_LENGTH, out.precode_lengths);
+  build_canonical_codes(out.precode_lengths, PRECODE_SYMBOLS, out.precode_codes);
   uint64_t bits = 0;
   // Pre-code fields: a length costs one field, a run of zeros one per digit.
-  for (int i = 0; i < 21;) {
+  for (int i = 0; i < PRECODE_SYMBOLS;) {
     if (out.precode_lengths[i]) { bits += 5; i++; continue; }
     int z = 0;
-    while (i + z < 21 && out.precode_lengths[i + z] == 0) z++;
+    while (i + z < PRECODE_SYMBOLS && out.precode_lengths[i + z] == 0) z++;
     for (uint32_t r = (uint32_t)z; r > 0;) { uint32_t d = (r & 1) ? 1 : 2; r = (r - d) >> 1; bits += 5; }
     i += z;
   }
@@ -74,10 +74,10 @@ void plan_length_sets(const uint8_t* lengths, int set_size, int set_count, Lengt
 }
 
 void write_length_sets(BitWriter& w, const LengthSetCoding& c) {
-  for (int i = 0; i < 21;) {
+  for (int i = 0; i < PRECODE_SYMBOLS;) {
     if (c.precode_lengths[i]) { w.put(c.precode_lengths[i] + 1u, 5); i++; continue; }
     int z = 0;
-    while (i + z < 21 && c.precode_lengths[i + z] == 0) z++;
+    while (i + z < PRECODE_SYMBOLS && c.precode_lengths[i + z] == 0) z++;
     for (uint32_t r = (uint32_t)z; r > 0;) {
       uint32_t d = (r & 1) ? 1 : 2;
       w.put(d - 1, 5);

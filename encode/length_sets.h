@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "encode/bit_writer.h"
+#include "encode/symbols.h"
 
 namespace qev {
 
@@ -31,8 +32,8 @@ void tokenize_length_sets(const uint8_t* lengths, int set_size, int set_count,
 // The coded form of a block's length sets: pre-code lengths and symbols.
 struct LengthSetCoding {
   std::vector<uint8_t> tokens;
-  uint8_t precode_lengths[21];
-  uint16_t precode_codes[21];
+  uint8_t precode_lengths[PRECODE_SYMBOLS];
+  uint16_t precode_codes[PRECODE_SYMBOLS];
   uint64_t bits;  // exact size when written
 };
 void plan_length_sets(const uint8_t* lengths, int set_size, int set_count, LengthSetCoding& out);

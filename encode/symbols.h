@@ -26,6 +26,7 @@ namespace qev {
 // The format's numbers (decode/format.h) as the writer's signed counts.
 constexpr int LITLEN_SYMBOLS = (int)::LITLEN_SYMBOLS;
 constexpr int END_OF_SET = (int)::END_OF_SET;
+constexpr int PRECODE_SYMBOLS = (int)::PRECODE_SYMBOLS;
 constexpr int LONG_LENGTH_SYMBOL = 286;
 constexpr uint32_t MIN_MATCH = 2;
 constexpr uint32_t MAX_MATCH = 259 + 0x7FFF;  // 33026
