@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <functional>
 #include <map>
 #include <string>
 
@@ -31,6 +32,23 @@ bool digest_of(const PackEntry& e, Digest& out) {
 
 uint64_t size_of(const PackEntry& e) { return e.source.empty() ? e.data.size() : e.size; }
 
+// The source a compiled Python module is made from: D\__pycache__\NAME.TAG.pyc
+// comes from D\NAME.py (module names hold no dot). Empty when the name is not
+// such a file.
+std::string source_of_compiled(const std::string& name) {
+  static const std::string cache = "__pycache__\\";
+  const size_t slash = name.rfind('\\');
+  if (slash == std::string::npos || slash + 1 < cache.size() || name.size() < slash + 6 ||
+      name.compare(name.size() - 4, 4, ".pyc") != 0)
+    return std::string();
+  const size_t folder = slash + 1 - cache.size();
+  if (name.compare(folder, cache.size(), cache) != 0 || (folder > 0 && name[folder - 1] != '\\'))
+    return std::string();
+  const size_t dot = name.find('.', slash + 1);
+  if (dot == slash + 1) return std::string();
+  return name.substr(0, folder) + name.substr(slash + 1, dot - slash - 1) + ".py";
+}
+
 }  // namespace
 
 PlanResult plan_pack(std::vector<PackEntry>& entries) {
@@ -55,14 +73,27 @@ PlanResult plan_pack(std::vector<PackEntry>& entries) {
       first[i] = seen.emplace(std::vector<uint8_t>(d.bytes, d.bytes + 32), i).first->second;
     }
   }
-  std::map<std::string, size_t> folder_at;
+  std::map<std::string, size_t> folder_at, file_at;
   for (size_t i = 0; i < entries.size(); i++)
-    if (entries[i].folder) folder_at.emplace(entries[i].name, i);
+    (entries[i].folder ? folder_at : file_at).emplace(entries[i].name, i);
 
-  auto moves = [&](size_t i) { return first[i] != i && size_of(entries[i]) > 0; };
+  // Where a file moves: a repeat right after its first copy; a compiled
+  // Python module right after its source, whose strings and names it holds
+  // (in the tree's order the two lie a whole folder of sources apart, mostly
+  // farther than the window reaches). A source that moves itself keeps its
+  // module where it is, so every chain of moves ends at a file that stays;
+  // empty modules stay too, since empty files repeat the first one in place.
+  std::vector<size_t> anchor(entries.size(), NOT_A_REPEAT);
+  for (size_t i = 0; i < entries.size(); i++)
+    if (first[i] != i && size_of(entries[i]) > 0) anchor[i] = first[i];
+  for (size_t i = 0; i < entries.size(); i++) {
+    if (entries[i].folder || anchor[i] != NOT_A_REPEAT || size_of(entries[i]) == 0) continue;
+    auto src = file_at.find(source_of_compiled(entries[i].name));
+    if (src != file_at.end() && anchor[src->second] == NOT_A_REPEAT) anchor[i] = src->second;
+  }
   std::vector<std::vector<size_t>> after(entries.size());
   for (size_t i = 0; i < entries.size(); i++)
-    if (moves(i)) after[first[i]].push_back(i);
+    if (anchor[i] != NOT_A_REPEAT) after[anchor[i]].push_back(i);
   std::vector<size_t> planned;
   std::vector<bool> listed(entries.size(), false);
   auto list = [&](size_t i) {
@@ -70,19 +101,21 @@ PlanResult plan_pack(std::vector<PackEntry>& entries) {
     listed[i] = true;
     planned.push_back(i);
   };
-  for (size_t i = 0; i < entries.size(); i++) {
-    if (moves(i)) continue;
+  // A file, then those that move after it (and theirs: the repeats of a
+  // compiled module follow it), each after its folders.
+  std::function<void(size_t)> place = [&](size_t i) {
     list(i);
     for (size_t r : after[i]) {
-      // Its folders first, from the top.
       const std::string& name = entries[r].name;
       for (size_t cut = name.find('\\'); cut != std::string::npos; cut = name.find('\\', cut + 1)) {
         auto f = folder_at.find(name.substr(0, cut));
         if (f != folder_at.end()) list(f->second);
       }
-      list(r);
+      place(r);
     }
-  }
+  };
+  for (size_t i = 0; i < entries.size(); i++)
+    if (anchor[i] == NOT_A_REPEAT) place(i);
 
   std::vector<size_t> at(entries.size());
   for (size_t k = 0; k < planned.size(); k++) at[planned[k]] = k;

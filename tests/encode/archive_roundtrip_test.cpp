@@ -357,6 +357,38 @@ TEST(Repeats, AClaimTheBytesDoNotBearOutIsStoredWhole) {
   EXPECT_EQ(res.repeats, 0u);
 }
 
+TEST(Repeats, CompiledModulesFollowTheirSourcesAndRepeatsTheirFirstCopy) {
+  // In a scan's order. c.py repeats a.py, so it moves and its module stays;
+  // x's module repeats a.py's module and follows it, folders and all; an
+  // orphan module, one beside its source and one in a folder that only ends
+  // in __pycache__ stay where they are.
+  const auto a = testdata::text(9000, 1), pa = testdata::mixed(7000, 2);
+  const std::vector<qev::PackEntry> tree = {
+      member("__pycache__\\", {}), member("__pycache__\\a.cpython-311.pyc", pa),
+      member("__pycache__\\b.cpython-311.opt-1.pyc", testdata::mixed(5000, 3)),
+      member("__pycache__\\c.cpython-311.pyc", testdata::mixed(5000, 4)),
+      member("__pycache__\\orphan.cpython-311.pyc", testdata::mixed(300, 5)), member("a.py", a),
+      member("b.py", testdata::text(4000, 6)), member("c.py", a), member("m.py", testdata::text(800, 7)),
+      member("m.pyc", testdata::mixed(900, 8)), member("x\\", {}), member("x\\__pycache__\\", {}),
+      member("x\\__pycache__\\k.cpython-311.pyc", pa), member("x\\k.py", testdata::text(700, 9)),
+      member("y__pycache__\\", {}), member("y__pycache__\\m.cpython-311.pyc", testdata::mixed(600, 10))};
+  std::vector<qev::PackEntry> planned = tree;
+  qev::PlanResult plan = qev::plan_pack(planned);
+  EXPECT_EQ(plan.repeats, 2u);
+  const char* order[] = {"__pycache__", "__pycache__\\c.cpython-311.pyc", "__pycache__\\orphan.cpython-311.pyc",
+                         "a.py", "__pycache__\\a.cpython-311.pyc", "x", "x\\__pycache__",
+                         "x\\__pycache__\\k.cpython-311.pyc", "c.py", "b.py",
+                         "__pycache__\\b.cpython-311.opt-1.pyc", "m.py", "m.pyc", "x\\k.py", "y__pycache__",
+                         "y__pycache__\\m.cpython-311.pyc"};
+  ASSERT_EQ(planned.size(), std::size(order));
+  for (size_t i = 0; i < planned.size(); i++) EXPECT_EQ(planned[i].name, order[i]);
+  EXPECT_EQ(planned[7].same_as, 4u);
+  EXPECT_EQ(planned[8].same_as, 3u);
+  qev::PackResult res;
+  check(planned, qev::PackOptions(), &res);
+  EXPECT_EQ(res.repeats, 2u);
+}
+
 TEST(Pipeline, SegmentsAndStreamsGiveTheSameBytesForEveryThreadCount) {
   // Streams of several segments, a member longer than a segment, and a
   // stream limit that splits the input in two.
