@@ -19,7 +19,7 @@ namespace {
 // Options of one nonzero group exclude each other.
 enum OptionGroup { NO_GROUP, TALK_GROUP, OVERWRITE_GROUP };
 
-struct OptionSpec {
+struct OptionDef {
   char short_name;         // 'o' for -o; 0 when there is none
   const char* long_name;   // "output" for --output; null when there is none
   const char* value_name;  // what the value is called in the help ("OUT"); null for a flag
@@ -31,12 +31,12 @@ struct OptionSpec {
 
 }  // namespace
 
-struct CommandSpec {
+struct CommandDef {
   const char* name;
   const char* operands;     // as the synopsis shows them: "SRC_DIR -o OUT"
   const char* summary;      // one line in `qev help`
   const char* description;  // lines for `qev COMMAND --help` and the manual page
-  std::vector<OptionSpec> options;
+  std::vector<OptionDef> options;
   CommonOptions& (*common)(Invocation& into);  // the family's common options
   std::string (*operand)(Invocation& into, const char* argument);
   // After the last argument: what is missing or contradictory, or "".
@@ -49,7 +49,7 @@ namespace {
 constexpr const char* TOOL_OPERANDS = "COMMAND [OPERAND | OPTION]...";
 
 // -q, -v and -h, which every command takes. -h is handled by the parser.
-const std::vector<OptionSpec> COMMON_OPTIONS = {
+const std::vector<OptionDef> COMMON_OPTIONS = {
     {'q', "quiet", nullptr, "only failures and warnings: no summary, no progress", TALK_GROUP,
      nullptr},
     {'v', "verbose", nullptr, "also each entry as it is handled and the choices made", TALK_GROUP,
@@ -69,7 +69,7 @@ std::string need_archive(Invocation& into, const Environment&) {
 
 CommonOptions& archive_common(Invocation& into) { return into.archive.common; }
 
-const std::vector<CommandSpec> COMMANDS = {
+const std::vector<CommandDef> COMMANDS = {
     {"pack", "SRC_DIR -o OUT", "pack a folder into an archive or an installer",
      "Packs the files and folders inside SRC_DIR into the archive OUT, or into an\n"
      "installer when OUT ends in .exe or --installer or --stub is given (the\n"
@@ -261,15 +261,15 @@ const std::vector<CommandSpec> COMMANDS = {
      [](const Invocation& invocation) { return run_extract(invocation.archive); }},
 };
 
-const CommandSpec* find_command(const char* name) {
-  for (const CommandSpec& c : COMMANDS) {
+const CommandDef* find_command(const char* name) {
+  for (const CommandDef& c : COMMANDS) {
     if (strcmp(c.name, name) == 0) return &c;
   }
   return nullptr;
 }
 
 // "-o, --output", "--stub", "-q, --quiet": how the help names an option.
-std::string option_names(const OptionSpec& o) {
+std::string option_names(const OptionDef& o) {
   std::string s;
   if (o.short_name) s = std::string("-") + o.short_name;
   if (o.long_name) s += (s.empty() ? "--" : ", --") + std::string(o.long_name);
@@ -277,14 +277,14 @@ std::string option_names(const OptionSpec& o) {
 }
 
 // The first name the user would type, for messages: "-o" or "--stub".
-std::string option_label(const OptionSpec& o) {
+std::string option_label(const OptionDef& o) {
   return o.long_name ? "--" + std::string(o.long_name) : std::string("-") + o.short_name;
 }
 
-std::string group_members(const CommandSpec& command, OptionGroup group) {
+std::string group_members(const CommandDef& command, OptionGroup group) {
   std::string names;
-  for (const std::vector<OptionSpec>* table : {&command.options, &COMMON_OPTIONS}) {
-    for (const OptionSpec& o : *table) {
+  for (const std::vector<OptionDef>* table : {&command.options, &COMMON_OPTIONS}) {
+    for (const OptionDef& o : *table) {
       if (o.group != group) continue;
       names += (names.empty() ? "" : ", ") + option_label(o);
     }
@@ -292,18 +292,18 @@ std::string group_members(const CommandSpec& command, OptionGroup group) {
   return names;
 }
 
-const OptionSpec* find_long(const CommandSpec& command, const std::string& name) {
-  for (const std::vector<OptionSpec>* table : {&command.options, &COMMON_OPTIONS}) {
-    for (const OptionSpec& o : *table) {
+const OptionDef* find_long(const CommandDef& command, const std::string& name) {
+  for (const std::vector<OptionDef>* table : {&command.options, &COMMON_OPTIONS}) {
+    for (const OptionDef& o : *table) {
       if (o.long_name && name == o.long_name) return &o;
     }
   }
   return nullptr;
 }
 
-const OptionSpec* find_short(const CommandSpec& command, char name) {
-  for (const std::vector<OptionSpec>* table : {&command.options, &COMMON_OPTIONS}) {
-    for (const OptionSpec& o : *table) {
+const OptionDef* find_short(const CommandDef& command, char name) {
+  for (const std::vector<OptionDef>* table : {&command.options, &COMMON_OPTIONS}) {
+    for (const OptionDef& o : *table) {
       if (o.short_name == name) return &o;
     }
   }
@@ -316,7 +316,7 @@ Invocation usage_error(Invocation inv, const std::string& problem) {
   return inv;
 }
 
-std::string option_line(const OptionSpec& o) {
+std::string option_line(const OptionDef& o) {
   std::string left = "  " + std::string(o.short_name ? "" : "    ") + option_names(o);
   if (o.value_name) left += std::string(" ") + o.value_name;
   constexpr size_t COLUMN = 26;
@@ -324,7 +324,7 @@ std::string option_line(const OptionSpec& o) {
   return left + std::string(COLUMN - left.size(), ' ') + o.help + "\n";
 }
 
-std::string synopsis(const CommandSpec& c) {
+std::string synopsis(const CommandDef& c) {
   return std::string("qev ") + c.name + " " + c.operands + " [OPTION]...";
 }
 
@@ -342,7 +342,7 @@ std::string roff(const std::string& text) {
   return out;
 }
 
-std::string roff_option(const OptionSpec& o) {
+std::string roff_option(const OptionDef& o) {
   std::string s = ".TP\n";
   if (o.short_name) s += std::string("\\fB\\-") + o.short_name + "\\fR";
   if (o.short_name && o.long_name) s += ", ";
@@ -372,14 +372,14 @@ Invocation parse_command_line(int argc, const char* const* argv, const Environme
   }
   inv.command = find_command(argv[1]);
   if (!inv.command) return usage_error(inv, "unknown command '" + first + "'");
-  const CommandSpec& command = *inv.command;
+  const CommandDef& command = *inv.command;
 
-  const OptionSpec* chosen[3] = {nullptr, nullptr, nullptr};  // by group
+  const OptionDef* chosen[3] = {nullptr, nullptr, nullptr};  // by group
   bool help = false;
   // Stores one option; `typed` is how the user wrote its name.
-  auto take = [&](const OptionSpec& o, const std::string& typed, const char* value) -> std::string {
+  auto take = [&](const OptionDef& o, const std::string& typed, const char* value) -> std::string {
     if (o.group != NO_GROUP) {
-      const OptionSpec*& earlier = chosen[o.group];
+      const OptionDef*& earlier = chosen[o.group];
       if (earlier && earlier != &o) return "choose one of " + group_members(command, o.group);
       earlier = &o;
     }
@@ -403,7 +403,7 @@ Invocation parse_command_line(int argc, const char* const* argv, const Environme
       // --name, --name=value, --name value
       size_t eq = argument.find('=');
       std::string typed = argument.substr(0, eq);
-      const OptionSpec* o = find_long(command, typed.substr(2));
+      const OptionDef* o = find_long(command, typed.substr(2));
       if (!o) return usage_error(inv, "unknown option '" + typed + "'");
       std::string value;
       if (eq != std::string::npos) {
@@ -418,7 +418,7 @@ Invocation parse_command_line(int argc, const char* const* argv, const Environme
       // -q, -qv (flags together), -C DIR, -CDIR
       for (size_t k = 1; k < argument.size() && problem.empty(); k++) {
         std::string typed = std::string("-") + argument[k];
-        const OptionSpec* o = find_short(command, argument[k]);
+        const OptionDef* o = find_short(command, argument[k]);
         if (!o) return usage_error(inv, "unknown option '" + typed + "'");
         if (!o->value_name) {
           problem = take(*o, typed, "");
@@ -467,37 +467,37 @@ int run_invocation(const Invocation& inv) {
   return EXIT_USAGE;
 }
 
-const char* command_name(const CommandSpec* command) { return command ? command->name : nullptr; }
+const char* command_name(const CommandDef* command) { return command ? command->name : nullptr; }
 
-std::string usage_text(const CommandSpec* command) {
+std::string usage_text(const CommandDef* command) {
   if (command) {
     return "usage: " + synopsis(*command) + "\nTry 'qev " + command->name +
            " --help' for more information.\n";
   }
   std::string s;
-  for (const CommandSpec& c : COMMANDS) s += (s.empty() ? "usage: " : "       ") + synopsis(c) + "\n";
+  for (const CommandDef& c : COMMANDS) s += (s.empty() ? "usage: " : "       ") + synopsis(c) + "\n";
   return s + "Try 'qev help' for more information.\n";
 }
 
-std::string help_text(const CommandSpec* command) {
+std::string help_text(const CommandDef* command) {
   std::string s;
   if (command) {
     s = "usage: " + synopsis(*command) + "\n\n" + command->description + "\n\nOptions:\n";
-    for (const OptionSpec& o : command->options) s += option_line(o);
-    for (const OptionSpec& o : COMMON_OPTIONS) s += option_line(o);
+    for (const OptionDef& o : command->options) s += option_line(o);
+    for (const OptionDef& o : COMMON_OPTIONS) s += option_line(o);
     return s;
   }
   s = std::string("usage: qev ") + TOOL_OPERANDS + "\n";
-  for (const CommandSpec& c : COMMANDS) s += "       " + synopsis(c) + "\n";
+  for (const CommandDef& c : COMMANDS) s += "       " + synopsis(c) + "\n";
   s += "       qev help [COMMAND]\n       qev --version\n\n"
        "Builds QEV archives and self-extracting installers, and lists, tests and\n"
        "extracts them.\n\nCommands:\n";
-  for (const CommandSpec& c : COMMANDS) {
+  for (const CommandDef& c : COMMANDS) {
     std::string name = std::string("  ") + c.name;
     s += name + std::string(12 - name.size(), ' ') + c.summary + "\n";
   }
   s += "\nOptions of every command:\n";
-  for (const OptionSpec& o : COMMON_OPTIONS) s += option_line(o);
+  for (const OptionDef& o : COMMON_OPTIONS) s += option_line(o);
   s += "\n'qev COMMAND --help' shows a command's options.\n"
        "Exit status: 0 success, 1 failure, 2 wrong command line.\n";
   return s;
@@ -526,19 +526,19 @@ std::string roff_synopsis(const std::string& line) {
 
 std::string manual_synopsis() {
   std::string s;
-  for (const CommandSpec& c : COMMANDS) s += roff_synopsis(synopsis(c));
+  for (const CommandDef& c : COMMANDS) s += roff_synopsis(synopsis(c));
   return s + roff_synopsis("qev help [COMMAND]") + roff_synopsis("qev --version");
 }
 
 std::string manual_commands() {
   std::string s;
-  for (const CommandSpec& c : COMMANDS) {
+  for (const CommandDef& c : COMMANDS) {
     s += std::string(".SS \"qev ") + c.name + " " + roff(c.operands) + "\"\n" + roff(c.description) +
          "\n";
-    for (const OptionSpec& o : c.options) s += roff_option(o);
+    for (const OptionDef& o : c.options) s += roff_option(o);
   }
   s += ".SS \"Options of every command\"\n";
-  for (const OptionSpec& o : COMMON_OPTIONS) s += roff_option(o);
+  for (const OptionDef& o : COMMON_OPTIONS) s += roff_option(o);
   return s;
 }
 

@@ -16,7 +16,7 @@
 
 #include "cli/commands.h"
 
-struct CommandSpec;
+struct CommandDef;
 
 // What the command line is judged against besides its words.
 struct Environment {
@@ -36,7 +36,7 @@ struct Invocation {
     USAGE_ERROR   // `problem` says what is wrong; `command` when one was named
   };
   Action action = RUN;
-  const CommandSpec* command = nullptr;
+  const CommandDef* command = nullptr;
   std::string problem;
   PackCommandOptions pack;        // filled for pack
   ArchiveCommandOptions archive;  // filled for list, test and extract
@@ -50,12 +50,12 @@ Invocation parse_command_line(int argc, const char* const* argv, const Environme
 int run_invocation(const Invocation& invocation);
 
 // "pack", ...; null for the tool itself.
-const char* command_name(const CommandSpec* command);
+const char* command_name(const CommandDef* command);
 
 // The help that `qev help [COMMAND]` and `qev COMMAND --help` show.
-std::string help_text(const CommandSpec* command);
+std::string help_text(const CommandDef* command);
 // The usage lines shown after a usage error.
-std::string usage_text(const CommandSpec* command);
+std::string usage_text(const CommandDef* command);
 
 // The manual page's generated parts, in roff: the synopsis (one line per
 // command), and per command its description and options.
