@@ -15,8 +15,7 @@
 #include "decode/decoder_state.h"
 #include "decode/input.h"
 #include "platform/platform.h"
-#include "shell/result_codes.h"
-#include "shell/stub_config.h"
+#include "base/result_codes.h"
 
 namespace {
 
@@ -44,7 +43,7 @@ int read_directory_block(uint8_t* dir_buffer) {
   if (got < 0) return got;
   if ((uint32_t)got < MAGIC_SIZE) return ERR_DAMAGED;
   for (uint32_t i = 0; i < MAGIC_SIZE; i++) {
-    if (buf[i] != stub_config.dir_magic[i]) return ERR_DAMAGED;
+    if (buf[i] != DIR_BLOCK_MAGIC[i]) return ERR_DAMAGED;
   }
   got = read_archive(buf, DIR_READ_MAX);
   if (got < 0) return got;

@@ -23,49 +23,49 @@ void parse_header(const uint8_t* b, ArchiveHeader* h) { __builtin_memcpy(h, b, A
 
 void write_header(const ArchiveHeader& h, uint8_t* b) {
   for (int i = 0; i < 4; i++) b[i] = h.archive_magic[i];
-  store_u32(b + 4, h.directory_pos);
-  store_u32(b + 8, h.member_count);
-  store_u32(b + 12, h.reserved12);
-  store_u32(b + 16, h.reserved16);
-  store_u32(b + 20, h.archive_size);
-  store_u32(b + 24, h.stream_data_size);
-  for (int i = 0; i < 3; i++) store_u32(b + 28 + 4 * i, h.reserved28[i]);
-  store_u16(b + 40, h.reserved40);
+  store_le32(b + 4, h.directory_pos);
+  store_le32(b + 8, h.member_count);
+  store_le32(b + 12, h.reserved12);
+  store_le32(b + 16, h.reserved16);
+  store_le32(b + 20, h.archive_size);
+  store_le32(b + 24, h.stream_data_size);
+  for (int i = 0; i < 3; i++) store_le32(b + 28 + 4 * i, h.reserved28[i]);
+  store_le16(b + 40, h.reserved40);
 }
 
 void parse_entry(const uint8_t* b, DirectoryEntry* e) { __builtin_memcpy(e, b, DIR_ENTRY_FIXED_SIZE); }
 
 void write_entry(const DirectoryEntry& e, uint8_t* b) {
-  store_u32(b + 0, e.reserved0);
-  store_u32(b + 4, e.stream_pos);
+  store_le32(b + 0, e.reserved0);
+  store_le32(b + 4, e.stream_pos);
   b[8] = e.attributes;
   b[9] = e.reserved9;
   b[10] = e.extra_len;
   b[11] = e.flags;
-  store_u32(b + 12, e.stream_offset);
-  store_u32(b + 16, e.size);
-  store_u32(b + 20, e.crc32);
-  store_u16(b + 24, e.extra2_len);
-  store_u16(b + 26, e.name_len);
-  store_u16(b + 28, e.create_time);
-  store_u16(b + 30, e.create_date);
-  store_u16(b + 32, e.write_time);
-  store_u16(b + 34, e.write_date);
-  store_u16(b + 36, e.reserved36);
+  store_le32(b + 12, e.stream_offset);
+  store_le32(b + 16, e.size);
+  store_le32(b + 20, e.crc32);
+  store_le16(b + 24, e.extra2_len);
+  store_le16(b + 26, e.name_len);
+  store_le16(b + 28, e.create_time);
+  store_le16(b + 30, e.create_date);
+  store_le16(b + 32, e.write_time);
+  store_le16(b + 34, e.write_date);
+  store_le16(b + 36, e.reserved36);
 }
 
 void parse_member_record(const uint8_t* b, MemberRecord* r) {
-  r->local_size = load_u32(b);
-  r->local_name_len = load_u16(b + 4);
-  r->reserved6 = load_u16(b + 6);
-  r->reserved8 = load_u16(b + 8);
+  r->local_size = load_le32(b);
+  r->local_name_len = load_le16(b + 4);
+  r->reserved6 = load_le16(b + 6);
+  r->reserved8 = load_le16(b + 8);
   r->local_flags = b[10];
 }
 
 void write_member_record(const MemberRecord& r, uint8_t* b) {
-  store_u32(b, r.local_size);
-  store_u16(b + 4, r.local_name_len);
-  store_u16(b + 6, r.reserved6);
-  store_u16(b + 8, r.reserved8);
+  store_le32(b, r.local_size);
+  store_le16(b + 4, r.local_name_len);
+  store_le16(b + 6, r.reserved6);
+  store_le16(b + 8, r.reserved8);
   b[10] = r.local_flags;
 }

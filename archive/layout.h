@@ -13,6 +13,8 @@
 // entry never spans two directory blocks.
 #include <stdint.h>
 
+#include "base/bytes.h"
+
 constexpr uint32_t ARCHIVE_HEADER_SIZE = 42;
 constexpr uint32_t DIR_ENTRY_FIXED_SIZE = 38;
 constexpr uint32_t MEMBER_RECORD_SIZE = 11;
@@ -29,15 +31,6 @@ constexpr uint8_t DIR_BLOCK_MAGIC[6] = {0x51, 0x45, 0x56, 0x44, 0x45, 0x00};
 constexpr uint8_t FLAG_FOLDER = 1;
 constexpr uint8_t FLAG_E8_16 = 2;
 constexpr uint8_t FLAG_E8_32 = 4;
-
-inline uint16_t load_u16(const uint8_t* p) { return (uint16_t)(p[0] | (p[1] << 8)); }
-inline uint32_t load_u32(const uint8_t* p) {
-  return (uint32_t)p[0] | ((uint32_t)p[1] << 8) | ((uint32_t)p[2] << 16) | ((uint32_t)p[3] << 24);
-}
-inline void store_u16(uint8_t* p, uint16_t v) { p[0] = (uint8_t)v; p[1] = (uint8_t)(v >> 8); }
-inline void store_u32(uint8_t* p, uint32_t v) {
-  p[0] = (uint8_t)v; p[1] = (uint8_t)(v >> 8); p[2] = (uint8_t)(v >> 16); p[3] = (uint8_t)(v >> 24);
-}
 
 // ArchiveHeader (42 bytes). The reader uses directory_pos and member_count only.
 struct ArchiveHeader {

@@ -1,12 +1,12 @@
 #include "archive_pass.h"
 
 #include "archive/directory_reader.h"
-#include "shell/result_codes.h"
+#include "base/result_codes.h"
 #include "archive/layout.h"
 #include "decode/crc32.h"
 #include "decode/decoder_state.h"
-#include "decode/entry_stream.h"
-#include "shell/directory_walk.h"
+#include "archive/entry_stream.h"
+#include "archive/directory_walk.h"
 #include "shell/shell_state.h"
 #include "shell/stub_config.h"
 
@@ -18,7 +18,8 @@ ArchivePass archive_pass(FileHandle archive, FileHandle sink, uint8_t* buffer) {
   }
   ArchivePass pass = {0, 0, -1};
   stub_config_reset();
-  stub_config.archive_base = 0;
+  decoder.archive_base = 0;
+  connect_decoder_to_config();
   archive_file = archive;
   uint8_t header[ARCHIVE_HEADER_SIZE];
   file_pos = 0;
@@ -34,7 +35,7 @@ ArchivePass archive_pass(FileHandle archive, FileHandle sink, uint8_t* buffer) {
   decoder.in.input_buffer = buffer;
   uint8_t* dir_buffer = buffer + INPUT_BUFFER_ALLOC;
   reset_stream_state();
-  pass.result = directory_walk_begin(dir_buffer);
+  pass.result = directory_walk_begin(dir_buffer, header_copy.directory_pos);
   for (uint32_t i = 0; pass.result == 0 && i < header_copy.member_count; i++) {
     DirectoryEntry entry;
     const uint8_t* name;

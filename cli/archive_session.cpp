@@ -8,15 +8,15 @@
 #include "cli/counts.h"
 #include "cli/host_ui.h"
 #include "decode/decoder_state.h"
-#include "decode/entry_stream.h"
+#include "archive/entry_stream.h"
 #include "decode/input.h"
 #include "encode/stub_image.h"
 #include "platform/cp1252.h"
 #include "platform/platform.h"
-#include "shell/directory_walk.h"
+#include "archive/directory_walk.h"
 #include "shell/report_error.h"
 #include "shell/names.h"
-#include "shell/result_codes.h"
+#include "base/result_codes.h"
 #include "shell/shell_state.h"
 #include "shell/startup.h"
 #include "shell/stub_config.h"
@@ -101,7 +101,7 @@ bool ArchiveSession::set_destination() {
   // The driver asks about every existing file, and the host UI answers for
   // the overwrite mode: so each replaced or kept file is counted there.
   stub_config.overwrite_all = 0;
-  stub_config.cancel_requested = 0;
+  decoder.cancel_requested = 0;
   return true;
 }
 
@@ -127,7 +127,7 @@ void ArchiveSession::finish_reading() {
 
 bool ArchiveSession::declared_bytes(uint64_t* total) {
   *total = 0;
-  if (directory_walk_begin(dir_buffer()) != 0) return false;
+  if (directory_walk_begin(dir_buffer(), header_copy.directory_pos) != 0) return false;
   for (uint32_t i = 0; i < header_copy.member_count; i++) {
     DirectoryEntry entry;
     const uint8_t* name;
@@ -139,7 +139,7 @@ bool ArchiveSession::declared_bytes(uint64_t* total) {
 
 std::string ArchiveSession::layout_problem() {
   const ArchiveHeader& h = header_copy;
-  const uint32_t base = stub_config.archive_base;
+  const uint32_t base = decoder.archive_base;
   if (!header_sizes_agree(h)) {
     return "the header's sizes disagree with each other (directory at " + with_commas(h.directory_pos) +
            ", " + with_commas(h.stream_data_size) + " bytes of streams, " + with_commas(h.archive_size) +

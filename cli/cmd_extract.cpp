@@ -17,6 +17,7 @@
 #include "cli/commands.h"
 #include "cli/counts.h"
 #include "cli/host_ui.h"
+#include "decode/decoder_state.h"
 #include "platform/interrupt.h"
 #include "shell/driver.h"
 #include "shell/report_error.h"
@@ -42,7 +43,7 @@ uint64_t free_space_at(std::string folder) {
 }
 
 void on_interrupt(int) {
-  stub_config.cancel_requested = 1;
+  decoder.cancel_requested = 1;
   file_interrupted = 1;
 }
 
@@ -80,7 +81,7 @@ int run_extract(const ArchiveCommandOptions& options) {
   if (result < 0 && !report_error(nullptr, result, nullptr, 0)) {
     host_ui_fail("%s: the archive cannot be read", options.archive.c_str());
   }
-  if (stub_config.cancel_requested) {
+  if (decoder.cancel_requested) {
     host_ui_fail("interrupted");
     return EXIT_FAILED;
   }

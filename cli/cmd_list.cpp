@@ -16,8 +16,8 @@
 #include "cli/commands.h"
 #include "cli/counts.h"
 #include "cli/host_ui.h"
+#include "archive/directory_walk.h"
 #include "encode/stub_product.h"
-#include "shell/directory_walk.h"
 #include "shell/report_error.h"
 #include "shell/safe_name.h"
 #include "shell/shell_state.h"
@@ -56,7 +56,7 @@ int run_list(const ArchiveCommandOptions& options) {
   bool refused = false;
   uint32_t files = 0, folders = 0;
   uint64_t bytes = 0;
-  int result = directory_walk_begin(session.dir_buffer());
+  int result = directory_walk_begin(session.dir_buffer(), header_copy.directory_pos);
   for (uint32_t i = 0; result == 0 && i < header_copy.member_count; i++) {
     DirectoryEntry entry;
     const uint8_t* name;

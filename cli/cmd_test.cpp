@@ -21,14 +21,14 @@
 #include "cli/counts.h"
 #include "cli/host_ui.h"
 #include "decode/decoder_state.h"
-#include "decode/entry_stream.h"
+#include "archive/entry_stream.h"
 #include "encode/name_rules.h"
 #include "platform/platform.h"
-#include "shell/directory_walk.h"
+#include "archive/directory_walk.h"
 #include "shell/driver.h"
 #include "shell/format.h"
 #include "shell/report_error.h"
-#include "shell/result_codes.h"
+#include "base/result_codes.h"
 #include "shell/safe_name.h"
 #include "shell/shell_state.h"
 #include "shell/stub_config.h"
@@ -50,7 +50,7 @@ int run_test(const ArchiveCommandOptions& options) {
   bool damaged = false;
   // Names as Windows compares them, each with the first entry that had it.
   std::map<std::string, std::string> names;
-  int result = directory_walk_begin(session.dir_buffer());
+  int result = directory_walk_begin(session.dir_buffer(), header_copy.directory_pos);
   for (uint32_t i = 0; result == 0 && i < header_copy.member_count; i++) {
     DirectoryEntry entry;
     const uint8_t* raw_name;

@@ -11,13 +11,12 @@ else()
   set(QEV_STUB_CODE_FLAGS -Os)
 endif()
 
-# qev_stub_library_sources(OUT): the sources of the archive logic and of the
-# file layer, as absolute paths (qev_core's are added from archive/, decode/
-# and shell/, qev_platform's are relative to platform/; both must be read
-# already).
+# qev_stub_library_sources(OUT): the sources of the archive logic's layers
+# (QEV_LAYERS, the file layer among them), as absolute paths; the layers must
+# be read already.
 function(qev_stub_library_sources out)
   set(list "")
-  foreach(library qev_core qev_platform)
+  foreach(library ${QEV_LAYERS})
     get_target_property(sources ${library} SOURCES)
     get_target_property(dir ${library} SOURCE_DIR)
     foreach(source IN LISTS sources)
@@ -35,6 +34,6 @@ endfunction()
 # loops, which run for every byte, stay at -Os.
 function(qev_stub_cold_sources)
   set(cold ${ARGN})
-  list(FILTER cold EXCLUDE REGEX "/decode/(fast_loop|block_decoder|crc32|call_filter|entry_stream|mem_routines)\\.cpp$")
+  list(FILTER cold EXCLUDE REGEX "/(decode/(fast_loop|block_decoder|crc32|call_filter)|archive/entry_stream|base/memory)\\.cpp$")
   set_source_files_properties(${cold} PROPERTIES COMPILE_OPTIONS "-Oz")
 endfunction()

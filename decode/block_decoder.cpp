@@ -3,14 +3,14 @@
 #include "decode/block_decoder.h"
 
 #include "decode/block_context.h"
-#include "decode/compact.h"
+#include "base/compact.h"
 #include "decode/decoder_state.h"
 #include "decode/fast_tables.h"
 #include "decode/huffman.h"
 #include "decode/input.h"
 #include "decode/length_sets.h"
 #include "platform/platform.h"
-#include "shell/result_codes.h"
+#include "base/result_codes.h"
 
 namespace {
 

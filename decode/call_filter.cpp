@@ -1,10 +1,10 @@
 #include "decode/call_filter.h"
 
-#include "decode/compact.h"
+#include "base/compact.h"
 #include "decode/crc32.h"
 #include "decode/decoder_state.h"
 #include "decode/input.h"
-#include "shell/result_codes.h"
+#include "base/result_codes.h"
 
 #include <immintrin.h>
 

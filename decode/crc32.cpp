@@ -12,7 +12,7 @@
 // table 0 alone.
 #include "decode/crc32.h"
 
-#include "decode/compact.h"
+#include "base/compact.h"
 #include "decode/decoder_state.h"
 #include "decode/input.h"
 

@@ -1,7 +1,6 @@
 #include "decode/decoder_state.h"
 
 #include "decode/input.h"
-#include "shell/stub_config.h"
 
 // Zero-initialised at load (plain data, no constructor): no stream held, no
 // window, an empty carry. The driver sets current_stream to -1 before use.
@@ -21,5 +20,5 @@ int refill_reader(const uint8_t*& pos, uint32_t& bit_offset) {
 
 int poll_cancel() {
   if (decoder.drain_hook != nullptr) decoder.drain_hook();
-  return stub_config.cancel_requested;
+  return decoder.cancel_requested;
 }

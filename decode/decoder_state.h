@@ -66,11 +66,22 @@ struct DecoderState {
   // the dialog repaints and its Cancel and close box get through while a long
   // member is decoded, not only between members.
   void (*drain_hook)();
+  // Set by the program that runs the decoders before the first archive is
+  // read: where the archive begins in its file (stream and directory
+  // positions count from there), and the history kept for each window
+  // selector (the installer points it into its configuration block, whose
+  // table the packer finds the block by: connect_decoder_to_config).
+  uint32_t archive_base;
+  const uint32_t (*window_sizes)[8];  // [row][column] of the selector
+  // Set by whoever ends the run (the dialog's Cancel and close box, the host
+  // tool's signal handler); the decoders and the driver stop at their next
+  // poll. Cleared by the host tool before each run.
+  uint8_t cancel_requested;
 };
 
 extern DecoderState decoder;
 
-// The decoders' poll of stub_config.cancel_requested (before each block, at
+// The decoders' poll of decoder.cancel_requested (before each block, at
 // every refill and stored copy, once per table set, after every filter
 // stretch): runs drain_hook first when one is set. Nonzero when cancelled.
 int poll_cancel();

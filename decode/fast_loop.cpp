@@ -34,7 +34,7 @@
 // match length takes at most 16 + 15 bits; unless 45 bits are left after it,
 // a refill makes room for the distance's 16 + 18 and the next lookup's 11.
 #include "decode/block_context.h"
-#include "decode/compact.h"
+#include "base/compact.h"
 #include "decode/decoder_state.h"
 #include "decode/fast_tables.h"
 #include "decode/input.h"

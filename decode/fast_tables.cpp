@@ -1,6 +1,6 @@
 #include "decode/fast_tables.h"
 
-#include "decode/compact.h"
+#include "base/compact.h"
 #include "decode/huffman.h"
 #include "decode/input.h"
 #include "decode/length_sets.h"

@@ -2,7 +2,7 @@
 
 #include "decode/input.h"
 #include "decode/length_sets.h"
-#include "shell/result_codes.h"
+#include "base/result_codes.h"
 
 uint32_t canonical_order(const uint8_t* lengths, uint32_t n, uint32_t* count, uint16_t* sorted) {
   for (uint32_t l = 0; l <= MAX_CODE_LENGTH; l++) count[l] = 0;

@@ -4,7 +4,7 @@
 
 #include "decode/decoder_state.h"
 #include "platform/platform.h"
-#include "shell/result_codes.h"
+#include "base/result_codes.h"
 
 namespace {
 

@@ -13,8 +13,8 @@
 #include <stddef.h>
 #include <stdint.h>
 
-static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__,
-              "the bit reader loads little-endian words directly");
+#include "base/bytes.h"
+#include "base/memory.h"
 
 // Starts the next block frame of the stream: seeks back to resume_pos when the
 // directory reader has moved the file (stream_continued set), reads the frame's
@@ -40,23 +40,6 @@ int32_t copy_stored(uint8_t* dest, uint32_t n);
 // Moves the reader to the next byte boundary.
 void align_to_byte();
 
-// Unaligned little-endian loads; each compiles to a single move.
-inline uint16_t load_le16(const uint8_t* p) {
-  uint16_t v;
-  __builtin_memcpy(&v, p, 2);
-  return v;
-}
-inline uint32_t load_le32(const uint8_t* p) {
-  uint32_t v;
-  __builtin_memcpy(&v, p, 4);
-  return v;
-}
-inline uint64_t load_le64(const uint8_t* p) {
-  uint64_t v;
-  __builtin_memcpy(&v, p, 8);
-  return v;
-}
-
 // The next bits at (pos, bit_offset), first bit in bit 0: at least 25 valid
 // bits. Reads the 4 bytes at pos, so pos + 4 must lie inside the buffer's
 // allocation (the input buffer's spare bytes see to that).
@@ -68,11 +51,3 @@ inline void consume_bits(const uint8_t*& pos, uint32_t& bit_offset, uint32_t n) 
   pos += bit_offset >> 3;
   bit_offset &= 7;
 }
-
-// Forward copy (the stub's moves bytes at ascending addresses, the host's is
-// the C library's move): only where dst lies below src or the areas do not
-// overlap.
-void mem_copy_forward(void* dst, const void* src, size_t n);
-void mem_fill(void* dst, uint8_t value, size_t n);
-// n 32-bit words of `value` (the tables' empty entries).
-void mem_fill32(uint32_t* dst, uint32_t value, size_t n);

@@ -1,10 +1,10 @@
 #include "decode/length_sets.h"
 
-#include "decode/compact.h"
+#include "base/compact.h"
 #include "decode/decoder_state.h"
 #include "decode/huffman.h"
 #include "decode/input.h"
-#include "shell/result_codes.h"
+#include "base/result_codes.h"
 
 namespace {
 

@@ -249,7 +249,7 @@ bool Writer::pack_file(size_t i) {
     if (stored == 0) break;
   }
   d.crc32 = crc;
-  store_u32(cutter_.grow(4), crc);
+  store_le32(cutter_.grow(4), crc);
   if (!cut_ready(cutter_.size())) return false;
   std::string changed = src.finish();
   if (!changed.empty()) res_.warnings.push_back(changed);

@@ -19,7 +19,7 @@ struct Reader {
       bad = true;
       return 0;
     }
-    uint16_t v = load_u16(&in[at]);
+    uint16_t v = load_le16(&in[at]);
     at += 2;
     return v;
   }
@@ -57,10 +57,10 @@ void align(std::vector<uint8_t>& out) {
 std::string set_dialog_texts(std::vector<uint8_t>& dialog, const std::u16string& caption,
                              uint16_t control_id, const std::u16string* text) {
   if (dialog.size() < HEADER_SIZE) return "the dialog template is cut short";
-  if (load_u16(&dialog[0]) == 1 && load_u16(&dialog[2]) == 0xFFFF)
+  if (load_le16(&dialog[0]) == 1 && load_le16(&dialog[2]) == 0xFFFF)
     return "the dialog template is of the extended form";
-  const uint32_t style = load_u32(&dialog[0]);
-  const uint16_t count = load_u16(&dialog[8]);
+  const uint32_t style = load_le32(&dialog[0]);
+  const uint16_t count = load_le16(&dialog[8]);
   Reader in{dialog, HEADER_SIZE};
   std::vector<uint8_t> out(dialog.begin(), dialog.begin() + HEADER_SIZE);
   std::vector<uint8_t> menu = in.name(), window_class = in.name();
@@ -78,7 +78,7 @@ std::string set_dialog_texts(std::vector<uint8_t>& dialog, const std::u16string&
     in.align();
     align(out);
     if (in.at + ITEM_SIZE > dialog.size()) return "the dialog template is cut short";
-    const uint16_t id = load_u16(&dialog[in.at + 16]);
+    const uint16_t id = load_le16(&dialog[in.at + 16]);
     out.insert(out.end(), dialog.begin() + in.at, dialog.begin() + in.at + ITEM_SIZE);
     in.at += ITEM_SIZE;
     std::vector<uint8_t> item_class = in.name(), item_text = in.name();

@@ -43,7 +43,7 @@ bool prepare_stub_image(std::vector<uint8_t>& image, std::string& error) {
     error = "its configuration block lies inside its DOS header";
     return false;
   }
-  const uint32_t recorded = load_u32(image.data() + field);
+  const uint32_t recorded = load_le32(image.data() + field);
   if (recorded < image.size() && image.size() - recorded >= 4 &&
       memcmp(image.data() + recorded, ARCHIVE_MAGIC, 4) == 0) {
     error = "it is an installer (its archive begins at byte " + std::to_string(recorded) +
@@ -66,7 +66,7 @@ bool prepare_stub_image(std::vector<uint8_t>& image, std::string& error) {
     error = "it is too large for a stub";
     return false;
   }
-  store_u32(image.data() + field, (uint32_t)image.size());
+  store_le32(image.data() + field, (uint32_t)image.size());
   return true;
 }
 

@@ -29,8 +29,8 @@ bool power_of_two(uint32_t v) { return v && !(v & (v - 1)); }
 
 }  // namespace
 
-uint32_t PeImage::get32(size_t at) const { return load_u32(&bytes_[at]); }
-void PeImage::put32(size_t at, uint32_t v) { store_u32(&bytes_[at], v); }
+uint32_t PeImage::get32(size_t at) const { return load_le32(&bytes_[at]); }
+void PeImage::put32(size_t at, uint32_t v) { store_le32(&bytes_[at], v); }
 
 std::string PeImage::parse(const std::vector<uint8_t>& bytes) {
   *this = PeImage();
@@ -41,12 +41,12 @@ std::string PeImage::parse(const std::vector<uint8_t>& bytes) {
   if (pe_at_ > n || n - pe_at_ < 4 + COFF_SIZE || memcmp(&bytes_[pe_at_], "PE\0\0", 4) != 0)
     return "not a Windows program (no PE header)";
   const size_t coff = pe_at_ + 4;
-  const uint16_t section_count = load_u16(&bytes_[coff + 2]);
-  const uint16_t optional_size = load_u16(&bytes_[coff + 16]);
+  const uint16_t section_count = load_le16(&bytes_[coff + 2]);
+  const uint16_t optional_size = load_le16(&bytes_[coff + 16]);
   optional_at_ = coff + COFF_SIZE;
   if (optional_size < OPT_DIRECTORIES || n - optional_at_ < optional_size)
     return "the optional header is cut short";
-  if (load_u16(&bytes_[optional_at_]) != PE32_PLUS) return "not a 64-bit Windows program";
+  if (load_le16(&bytes_[optional_at_]) != PE32_PLUS) return "not a 64-bit Windows program";
   image_base_ = (uint64_t)get32(optional_at_ + OPT_IMAGE_BASE) |
                 ((uint64_t)get32(optional_at_ + OPT_IMAGE_BASE + 4) << 32);
   section_alignment_ = get32(optional_at_ + OPT_SECTION_ALIGNMENT);
@@ -163,7 +163,7 @@ uint32_t PeImage::add_section(const char* name, const std::vector<uint8_t>& data
   put32(header + 20, s.raw_pointer);
   put32(header + 36, characteristics);
   sections_.push_back(s);
-  store_u16(&bytes_[pe_at_ + 4 + 2], (uint16_t)sections_.size());
+  store_le16(&bytes_[pe_at_ + 4 + 2], (uint16_t)sections_.size());
   put32(optional_at_ + OPT_SIZE_OF_IMAGE,
         (uint32_t)round_up((uint64_t)s.rva + s.virtual_size, section_alignment_));
   put32(optional_at_ + OPT_SIZE_OF_INITIALIZED_DATA,

@@ -23,15 +23,15 @@ std::string entries_at(const PeImage& image, uint64_t root_address, uint32_t off
   const std::vector<uint8_t>& bytes = image.bytes();
   const size_t at = image.offset_of(root_address + offset, DIRECTORY_SIZE);
   if (at == SIZE_MAX) return "a resource directory lies outside the image";
-  const uint32_t named = load_u16(&bytes[at + 12]), numbered = load_u16(&bytes[at + 14]);
+  const uint32_t named = load_le16(&bytes[at + 12]), numbered = load_le16(&bytes[at + 14]);
   if (named) return "the resources have names, not only numbers";
   if (numbered > MAX_ENTRIES) return "a resource directory has too many entries";
   const size_t list = image.offset_of(root_address + offset + DIRECTORY_SIZE, ENTRY_SIZE * numbered);
   if (list == SIZE_MAX) return "a resource directory lies outside the image";
   for (uint32_t i = 0; i < numbered; i++) {
-    const uint32_t id = load_u32(&bytes[list + ENTRY_SIZE * i]);
+    const uint32_t id = load_le32(&bytes[list + ENTRY_SIZE * i]);
     if (id & HIGH_BIT) return "the resources have names, not only numbers";
-    out.emplace_back(id, load_u32(&bytes[list + ENTRY_SIZE * i + 4]));
+    out.emplace_back(id, load_le32(&bytes[list + ENTRY_SIZE * i + 4]));
   }
   return "";
 }
@@ -61,8 +61,8 @@ std::string read_resources(const PeImage& image, std::vector<Resource>& out) {
         r.type = type.first;
         r.id = id.first;
         r.language = language.first;
-        r.rva = load_u32(&image.bytes()[entry]);
-        r.size = load_u32(&image.bytes()[entry + 4]);
+        r.rva = load_le32(&image.bytes()[entry]);
+        r.size = load_le32(&image.bytes()[entry + 4]);
         if (image.offset_of(image.image_base() + r.rva, r.size) == SIZE_MAX)
           return "a resource's bytes lie outside the image";
         out.push_back(std::move(r));
@@ -120,10 +120,10 @@ std::vector<uint8_t> write_resources(const std::vector<Resource>& resources, uin
   *directory_size = size;
 
   std::vector<uint8_t> out(size, 0);
-  auto put_directory = [&](uint32_t at, size_t count) { store_u16(&out[at + 14], (uint16_t)count); };
+  auto put_directory = [&](uint32_t at, size_t count) { store_le16(&out[at + 14], (uint16_t)count); };
   auto put_entry = [&](uint32_t directory, size_t i, uint32_t id, uint32_t target) {
-    store_u32(&out[directory + DIRECTORY_SIZE + ENTRY_SIZE * i], id);
-    store_u32(&out[directory + DIRECTORY_SIZE + ENTRY_SIZE * i + 4], target);
+    store_le32(&out[directory + DIRECTORY_SIZE + ENTRY_SIZE * i], id);
+    store_le32(&out[directory + DIRECTORY_SIZE + ENTRY_SIZE * i + 4], target);
   };
   put_directory(0, tree.size());
   size_t t = 0, data_entry = 0;
@@ -146,8 +146,8 @@ std::vector<uint8_t> write_resources(const std::vector<Resource>& resources, uin
           rva = section_rva + (uint32_t)out.size();
           out.insert(out.end(), r.data.begin(), r.data.end());
         }
-        store_u32(&out[entry], rva);
-        store_u32(&out[entry + 4], r.size);
+        store_le32(&out[entry], rva);
+        store_le32(&out[entry + 4], r.size);
       }
     }
   }

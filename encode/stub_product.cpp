@@ -29,11 +29,11 @@ const size_t kTextFields[] = {
 };
 constexpr size_t TEXT_COUNT = sizeof(kTextFields) / sizeof(kTextFields[0]);
 
-uint64_t load_u64(const uint8_t* p) { return load_u32(p) | ((uint64_t)load_u32(p + 4) << 32); }
+uint64_t load_u64(const uint8_t* p) { return load_le32(p) | ((uint64_t)load_le32(p + 4) << 32); }
 
 void store_u64(uint8_t* p, uint64_t v) {
-  store_u32(p, (uint32_t)v);
-  store_u32(p + 4, (uint32_t)(v >> 32));
+  store_le32(p, (uint32_t)v);
+  store_le32(p + 4, (uint32_t)(v >> 32));
 }
 
 // Texts as the installer stores them, from Windows-1252: UTF-8, the stub's
@@ -265,7 +265,7 @@ std::string write_product(StubBlock& stub, const ProductSettings& settings, uint
   // characters; without a program, one whose path leaves a name room.
   const size_t command_extra =
       t.program.empty() ? 1 : 2 + 1 + t.program.size() + strlen(QEV_UNINSTALL_SWITCH);
-  store_u16(max, (uint16_t)(259 - command_extra));
+  store_le16(max, (uint16_t)(259 - command_extra));
   put(offsetof(StubConfig, destination_max), max, 2);
   return "";
 }
@@ -284,7 +284,7 @@ std::string apply_product(std::vector<uint8_t>& image, ProductSettings& settings
     image = stub.image.bytes();
     if (!(why = write_resources_section(image, settings)).empty()) return why;
   }
-  store_u32(&image[stub.at + offsetof(StubConfig, archive_offset)], (uint32_t)image.size());
+  store_le32(&image[stub.at + offsetof(StubConfig, archive_offset)], (uint32_t)image.size());
   return "";
 }
 

@@ -44,7 +44,7 @@ std::vector<uint8_t> block(const std::string& key, uint16_t type, const std::vec
   b.insert(b.end(), value.begin(), value.end());
   if (!children.empty()) pad4(b);
   b.insert(b.end(), children.begin(), children.end());
-  store_u16(&b[0], (uint16_t)b.size());
+  store_le16(&b[0], (uint16_t)b.size());
   return b;
 }
 

@@ -51,6 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static bool ready = false;
   if (!ready) {
     build_crc_table();
+    connect_decoder_to_config();
     ready = true;
   }
   const uint32_t history = (data[0] | data[1] << 8) & 0xFFF;

@@ -19,6 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static uint8_t* dir_buffer = nullptr;
   if (input == nullptr) {
     build_crc_table();
+    connect_decoder_to_config();
     input = (uint8_t*)mem_alloc(INPUT_BUFFER_ALLOC);
     dir_buffer = (uint8_t*)malloc(DIR_BUFFER_SIZE);
   }

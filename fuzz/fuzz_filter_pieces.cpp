@@ -22,6 +22,7 @@
 #include "decode/crc32.h"
 #include "decode/decoder_state.h"
 #include "encode/call_filter.h"
+#include "shell/stub_config.h"
 #include "platform/platform.h"
 
 namespace {
@@ -72,6 +73,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static bool ready = false;
   if (!ready) {
     build_crc_table();
+    connect_decoder_to_config();
     ready = true;
   }
   if (size < 2) return 0;

@@ -50,14 +50,14 @@
 #include "archive/directory_reader.h"
 #include "archive/layout.h"
 #include "decode/decoder_state.h"
-#include "decode/entry_stream.h"
+#include "archive/entry_stream.h"
 #include "decode/input.h"
 #include "platform/platform.h"
-#include "shell/directory_walk.h"
+#include "archive/directory_walk.h"
 #include "shell/format.h"
 #include "shell/names.h"
 #include "shell/report_error.h"
-#include "shell/result_codes.h"
+#include "base/result_codes.h"
 #include "shell/safe_name.h"
 #include "shell/shell_state.h"
 #include "shell/stub_config.h"
@@ -113,11 +113,13 @@ FileHandle create_temporary(char* temp, const char* path) {
   }
 }
 
-// B.9-B.12 for a file member whose path is in destination, its name from
-// name_start on. The member is written under a temporary name in its own
-// folder and put in place only once it has passed its check, so a failure
-// (a damaged member, Cancel, a full disk, a killed process) leaves an earlier
-// file of that name as it was, and never a partial file under the final name.
+// Extracts a file member whose path is in destination, its name from
+// name_start on: asks about an existing file, makes the member's folders,
+// decodes it and sets its time and attributes. The member is written under a
+// temporary name in its own folder and put in place only once it has passed
+// its check, so a failure (a damaged member, Cancel, a full disk, a killed
+// process) leaves an earlier file of that name as it was, and never a partial
+// file under the final name.
 MemberOutcome extract_file(void* window, const DirectoryEntry& entry, char* name_start) {
   char* path = stub_config.destination;
   if (!stub_config.overwrite_all) {
@@ -134,14 +136,14 @@ MemberOutcome extract_file(void* window, const DirectoryEntry& entry, char* name
       }
       // Cancel pressed while the question was up: the loop ends at its head,
       // the file untouched.
-      if (stub_config.cancel_requested) return MEMBER_DONE;
+      if (decoder.cancel_requested) return MEMBER_DONE;
     }
   }
   // Showing the status drains the queue now and then: a Cancel found there
   // ends the loop at its head before anything of this member is made.
   format_message(message_buffer, MESSAGE_BUFFER_SIZE, stub_config.status_format, name_start, 0);
   ui_set_status(window, message_buffer);
-  if (stub_config.cancel_requested) return MEMBER_DONE;
+  if (decoder.cancel_requested) return MEMBER_DONE;
   if (!create_folder_path(path, name_start, 0)) return asked(window, ERR_CREATE, path);
 
   char temp[PATH_BUFFER_SIZE];
@@ -193,7 +195,9 @@ struct Folder {
   uint32_t short_len;  // characters of its 8.3 form, where a shortened name begins
 };
 
-// B.5-B.12 for one entry.
+// One directory entry: refuses a name that would leave the destination or
+// open a device, builds the member's path within 259 characters, then makes
+// a folder or extracts a file.
 MemberOutcome extract_member(void* window, const DirectoryEntry& entry, const uint8_t* name,
                              const Folder& folder) {
   const uint32_t folder_len = folder.len;
@@ -223,7 +227,7 @@ MemberOutcome extract_member(void* window, const DirectoryEntry& entry, const ui
   return extract_file(window, entry, name_start);
 }
 
-// A.2: short_names from the volume of the destination's drive. The
+// short_names from the volume of the destination's drive. The
 // destination is absolute: a path without a drive letter is a network path,
 // whose share keeps long names.
 void choose_name_form(const char* destination) {
@@ -236,9 +240,10 @@ void choose_name_form(const char* destination) {
   stub_config.short_names = max_component < LONG_NAME_LENGTH ? 1 : 0;
 }
 
-// C: start the program and register its uninstall command. The destination
-// is left holding the folder as typed, without its separator: the value of
-// InstallLocation, and what the dialog names when no program is started.
+// The closing actions: start the program and register its uninstall command.
+// The destination is left holding the folder as typed, without its separator:
+// the value of InstallLocation, and what the dialog names when no program is
+// started.
 void closing_actions(const Folder& folder) {
   char* location = stub_config.destination;
   str_copy(location, DESTINATION_SIZE, folder.text);
@@ -307,18 +312,16 @@ int extract_all(void* window) {
   char* text = folder.text;
   uint32_t len = file_full_path(destination, text, DESTINATION_SIZE);
 
-  // A.1: one trailing backslash goes, but a drive's root keeps it: "C:\" is
+  // One trailing backslash goes, but a drive's root keeps it: "C:\" is
   // the root, where "C:" would be the drive's current folder.
   if (len >= 2 && text[len - 1] == '\\' && text[len - 2] != ':') text[--len] = 0;
-  // A.2
   choose_name_form(text);
-  // A.3
   uint32_t archive_end = file_seek(archive_file, 0, SEEK_FROM_END);
   if (archive_end == SEEK_FAILED) return ERR_SEEK;
   // A file shorter than its archive is cut (an interrupted download): refused
   // before anything is made. Where the header's sizes disagree with each
   // other, only the header's own length counts.
-  const uint32_t length = archive_end - stub_config.archive_base;
+  const uint32_t length = archive_end - decoder.archive_base;
   if (length < ARCHIVE_HEADER_SIZE || (header_sizes_agree(header_copy) && length < header_copy.archive_size)) {
     return ERR_DAMAGED;
   }
@@ -327,13 +330,13 @@ int extract_all(void* window) {
     report_error(window, ERR_MKDIR, destination, 0);
     return 0;
   }
-  // A.4: a root names no folder to make, and takes no separator.
+  // A root names no folder to make, and takes no separator.
   int names_folder = text[len - 1] != '\\';
   if (names_folder && !create_folder_path(text, 0, FOLDER_LAST | FOLDER_THROUGH_LINKS)) {
     report_error(window, ERR_MKDIR, text, 0);
     return 0;
   }
-  // A.5, A.6
+  // The input buffer and, behind it, the directory buffer, for this run.
   decoder.in.input_buffer = (uint8_t*)mem_alloc(INPUT_BUFFER_ALLOC + DIR_BUFFER_SIZE);
   if (!decoder.in.input_buffer) return ERR_NOMEM;
   // The decoders load whole words at the read position, so near the end of a
@@ -345,7 +348,7 @@ int extract_all(void* window) {
   uint8_t* dir_buffer = decoder.in.input_buffer + INPUT_BUFFER_ALLOC;
   reset_stream_state();
   decoder.drain_hook = pump_messages;
-  // A.7
+  // The destination as members' paths begin: with one separator at its end.
   if (names_folder) {
     text[len++] = '\\';
     text[len] = 0;
@@ -358,12 +361,12 @@ int extract_all(void* window) {
   // destination itself may be another name than the one made above.
   if (stub_config.short_names) create_folder_path(destination, 0, FOLDER_LAST | FOLDER_THROUGH_LINKS);
 
-  // A.8, B
-  int result = directory_walk_begin(dir_buffer);
+  // Every entry in directory order, until Cancel or a failure that ends the run.
+  int result = directory_walk_begin(dir_buffer, header_copy.directory_pos);
   int stopped = 0;
   uint32_t count = result == 0 ? header_copy.member_count : 0;
   for (uint32_t i = 0; i < count; i++) {
-    if (stub_config.cancel_requested) break;
+    if (decoder.cancel_requested) break;
     DirectoryEntry entry;
     const uint8_t* name;
     int walked = directory_walk_next(dir_buffer, &entry, &name);
@@ -382,13 +385,14 @@ int extract_all(void* window) {
     if (outcome == MEMBER_REFUSED) result = ERR_DAMAGED;
   }
 
-  // C: not after Cancel, nor after a member failure that ended the extraction.
-  if (!stopped && !stub_config.cancel_requested) {
+  // The closing actions (start the program, register the uninstall entry):
+  // not after Cancel, nor after a member failure that ended the extraction.
+  if (!stopped && !decoder.cancel_requested) {
     closing_actions(folder);
     extraction_completed = 1;
   }
 
-  // D
+  // The decoders let go of the dialog, the window and the buffers.
   decoder.drain_hook = nullptr;
   reset_stream_state();
   mem_free(decoder.in.input_buffer);

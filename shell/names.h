@@ -1,9 +1,10 @@
 #pragma once
-// Destination names: 8.3 shortening, folder creation, and the byte-string
-// primitives. Paths are ANSI byte strings with backslash separators, below 260
-// characters.
+// Destination names: 8.3 shortening and folder creation. Paths are ANSI byte
+// strings with backslash separators, below 260 characters.
 #include <stddef.h>
 #include <stdint.h>
+
+#include "base/text.h"
 
 constexpr uint32_t PATH_BUFFER_SIZE = 260;
 
@@ -26,17 +27,3 @@ char* shorten_component(char* out, const char* start, const char* end);
 constexpr int FOLDER_LAST = 1;
 constexpr int FOLDER_THROUGH_LINKS = 2;
 int create_folder_path(char* path, char* from, int mode);
-
-// First occurrence of c (c == 0: the terminator), or null.
-const char* str_find(const char* s, char c);
-// Last occurrence of c (c == 0: the terminator), or null.
-const char* str_find_last(const char* s, char c);
-// First byte equal to b within count bytes, or null.
-const uint8_t* mem_find(const uint8_t* block, uint8_t b, size_t count);
-// 0 when equal (or count 0); otherwise -1 or 1 by the first differing byte, unsigned.
-int mem_compare(const uint8_t* a, const uint8_t* b, size_t count);
-// Bytes before the terminator.
-size_t str_length(const char* s);
-// Copies src with its terminator into dst of `capacity` bytes: 1, or 0 with
-// dst unchanged when it does not fit.
-int str_copy(char* dst, size_t capacity, const char* src);

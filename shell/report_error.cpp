@@ -3,7 +3,7 @@
 #include "platform/platform.h"
 #include "shell/format.h"
 #include "shell/names.h"
-#include "shell/result_codes.h"
+#include "base/result_codes.h"
 #include "shell/shell_state.h"
 #include "shell/stub_config.h"
 #include "shell/ui.h"

@@ -2,10 +2,11 @@
 
 #include "archive/layout.h"
 #include "decode/crc32.h"
+#include "decode/decoder_state.h"
 #include "platform/platform.h"
 #include "shell/names.h"
 #include "shell/report_error.h"
-#include "shell/result_codes.h"
+#include "base/result_codes.h"
 #include "shell/shell_state.h"
 #include "shell/stub_config.h"
 #include "shell/ui.h"
@@ -23,10 +24,15 @@ int fail(int code) {
 
 int startup_open_archive(const char* exe_path) {
   // The base name follows the last backslash, else the last colon, else it is
-  // the whole path. A name longer than exe_name can hold is cut.
-  const char* base = str_find_last(exe_path, '\\');
-  if (!base) base = str_find_last(exe_path, ':');
-  base = base ? base + 1 : exe_path;
+  // the whole path (one pass finds both). A name longer than exe_name can hold
+  // is cut.
+  const char* after_backslash = 0;
+  const char* after_colon = exe_path;
+  for (const char* p = exe_path; *p; p++) {
+    if (*p == '\\') after_backslash = p + 1;
+    if (*p == ':') after_colon = p + 1;
+  }
+  const char* base = after_backslash ? after_backslash : after_colon;
   uint32_t n = 0;
   while (base[n] && n < EXE_NAME_SIZE - 1) {
     exe_name[n] = base[n];
@@ -37,10 +43,11 @@ int startup_open_archive(const char* exe_path) {
   archive_file = file_open(exe_path, ACCESS_READ);
   if (archive_file == INVALID_FILE) return fail(ERR_OPEN);
   build_crc_table();
-  stub_config.archive_base = stub_config.archive_offset;
+  decoder.archive_base = stub_config.archive_offset;
+  connect_decoder_to_config();
   if (file_seek(archive_file, 0, SEEK_FROM_END) == SEEK_FAILED) return fail(ERR_SEEK);
   // Not tested: a base past the end shows up as a short header read below.
-  file_seek(archive_file, stub_config.archive_base, SEEK_FROM_START);
+  file_seek(archive_file, decoder.archive_base, SEEK_FROM_START);
   uint8_t raw[ARCHIVE_HEADER_SIZE];
   if (file_read(archive_file, raw, ARCHIVE_HEADER_SIZE) != (int32_t)ARCHIVE_HEADER_SIZE) {
     return fail(ERR_READ);

@@ -1,5 +1,6 @@
 #include "shell/stub_config.h"
 
+#include "decode/decoder_state.h"
 #include "shell/names.h"
 
 // The destination buffer: zero-initialised, so its room takes no file space.
@@ -55,4 +56,9 @@ void stub_config_reset() {
   uint8_t* dst = (uint8_t*)&stub_config;
   for (size_t i = 0; i < sizeof(StubConfig); i++) dst[i] = src[i];
   str_copy(destination_buffer, DESTINATION_SIZE, stub_config.preset_destination);
+  decoder.cancel_requested = 0;
+}
+
+void connect_decoder_to_config() {
+  decoder.window_sizes = stub_config.window_size_table;
 }

@@ -1,8 +1,10 @@
 #pragma once
 // StubConfig: the installer's configuration block. It sits in the stub's
 // initialised data; its values are the product settings of this build. At run
-// time only local_record_scratch, cancel_requested, overwrite_all, short_names,
-// archive_base and the text in the destination buffer change.
+// time only overwrite_all, short_names and the text in the destination buffer
+// change. Three fields keep their place only for the layout that stubs and the
+// packer share, and are not used: the member record's head, the cancel flag
+// and archive_base now belong to the decoders (entry_stream.cpp, DecoderState).
 //
 // The packer finds the block inside a built stub by its constant run from
 // distance_sizes to window_size_table (CONFIG_SIGNATURE_*), which occurs exactly
@@ -106,12 +108,12 @@ constexpr uint32_t PRODUCT_DONE_FORMAT_AT = PRODUCT_PROGRAM_AT + sizeof(QEV_PROG
 constexpr uint32_t PRODUCT_VALUES_AT = PRODUCT_DONE_FORMAT_AT + sizeof(QEV_DONE_FORMAT);
 
 struct StubConfig {
-  uint8_t local_record_scratch[LOCAL_RECORD_SIZE];  // member's local record
+  uint8_t local_record_scratch[LOCAL_RECORD_SIZE];  // not used (layout only)
   uint32_t archive_offset;      // where the archive begins in the executable
-  uint8_t cancel_requested;     // set when the dialog is told to end
+  uint8_t cancel_requested;     // not used (layout only)
   uint8_t overwrite_all;        // replace existing files without asking
   uint8_t short_names;          // destination volume lacks long names
-  uint32_t archive_base;        // archive_offset, copied at start-up
+  uint32_t archive_base;        // not used (layout only)
   int32_t distance_sizes[3];    // symbols of distance tables 0, 1, 2
   int32_t distance_starts[3];   // their first code length within a set
   uint8_t dir_magic[8];         // "QEVDE" and three zeros; 6 bytes compared
@@ -184,6 +186,11 @@ constexpr ptrdiff_t CONFIG_ARCHIVE_OFFSET_FROM_SIGNATURE =
 // Writes the signature bytes (CONFIG_SIGNATURE_SIZE) into out, as the initial
 // block holds them.
 void config_signature(uint8_t* out);
-// Restores every field to its initial value, and the destination buffer to the
-// preset (tests, and the host tool between runs).
+// Points the decoders at this block's window-size table (see DecoderState):
+// start-up calls it, and so does whatever drives the decoders without
+// start-up (tests, the benchmark, the host tool).
+void connect_decoder_to_config();
+// Restores every field to its initial value, the destination buffer to the
+// preset, and clears the decoders' cancel flag (tests, and the host tool
+// between runs).
 void stub_config_reset();

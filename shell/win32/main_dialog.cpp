@@ -2,6 +2,7 @@
 // the status line. The extraction runs inside the Extract handler; the driver
 // drains the message queue between members, so this procedure is re-entered
 // while it runs and Cancel or the close box can set cancel_requested.
+#include "decode/decoder_state.h"
 #include "resources/dialog_ids.h"
 #include "shell/driver.h"
 #include "shell/format.h"
@@ -23,7 +24,7 @@ namespace {
 bool extraction_started;
 
 INT_PTR end_main_dialog(HWND window) {
-  stub_config.cancel_requested = 1;
+  decoder.cancel_requested = 1;
   EndDialog(window, 0);
   return TRUE;
 }

@@ -218,7 +218,7 @@ TEST_F(Cli, TestReportsWhatThePackerNeverWrites) {
     if (variant == 1) a.add_file(s, "docs/\xE9T\xC9.TXT. ", "one file on Windows");
     if (variant == 2) a.member_count = 2;
     std::vector<uint8_t> bytes = a.build();
-    if (variant == 3) store_u32(bytes.data() + 24, 1);  // stream_data_size
+    if (variant == 3) store_le32(bytes.data() + 24, 1);  // stream_data_size
     if (variant == 4) bytes.insert(bytes.end(), 100, 0x5A);
     return bytes;
   };
@@ -489,7 +489,7 @@ std::vector<uint8_t> installer(const std::vector<uint8_t>& archive) {
   std::vector<uint8_t> signature(CONFIG_SIGNATURE_SIZE);
   config_signature(signature.data());
   std::copy(signature.begin(), signature.end(), image.begin() + block_at + CONFIG_SIGNATURE_OFFSET);
-  store_u32(image.data() + block_at + offsetof(StubConfig, archive_offset), (uint32_t)image.size());
+  store_le32(image.data() + block_at + offsetof(StubConfig, archive_offset), (uint32_t)image.size());
   image.insert(image.end(), archive.begin(), archive.end());
   return image;
 }

@@ -15,7 +15,7 @@
 #include "decode/decoder_state.h"
 #include "decode_fixture.h"
 #include "fault_support.h"
-#include "shell/result_codes.h"
+#include "base/result_codes.h"
 #include "shell/stub_config.h"
 #include "stream_writer.h"
 
@@ -346,9 +346,9 @@ TEST(BlockDecoder, CancelAndMemory) {
   REQUIRE_FAULTS();
   Bytes example = {0x02, 0x82, 0xDF, 0x08};
   dectest::reset_decoder();
-  stub_config.cancel_requested = 1;
+  decoder.cancel_requested = 1;
   EXPECT_EQ(dectest::decode_once(example, {}, 5, false).result, ERR_CANCELLED);
-  stub_config.cancel_requested = 0;
+  decoder.cancel_requested = 0;
   fault_reset();
   fault_arm(FAULT_ALLOC, 1);
   EXPECT_EQ(dectest::decode_once(example, {}, 5, false).result, ERR_NOMEM);

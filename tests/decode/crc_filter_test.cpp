@@ -13,7 +13,7 @@
 #include "archive_builder.h"
 #include "decode_fixture.h"
 #include "fault_support.h"
-#include "shell/result_codes.h"
+#include "base/result_codes.h"
 #include "shell/stub_config.h"
 
 namespace {
@@ -185,11 +185,11 @@ TEST(CallFilter, StretchesOfTheStageLimitAndFailures) {
   }
   fault_reset();
   // Cancel is seen at the end of a stretch; its bytes are not written.
-  stub_config.cancel_requested = 1;
+  decoder.cancel_requested = 1;
   w = filter_in_pieces(m, 2, {size});
   EXPECT_EQ(w.result, ERR_CANCELLED);
   EXPECT_EQ(w.file.size(), 0u);
-  stub_config.cancel_requested = 0;
+  decoder.cancel_requested = 0;
 }
 
 }  // namespace

@@ -10,7 +10,7 @@
 
 #include "decode/crc32.h"
 #include "decode/decoder_state.h"
-#include "decode/entry_stream.h"
+#include "archive/entry_stream.h"
 #include "shell/stub_config.h"
 
 namespace dectest {
@@ -18,6 +18,7 @@ namespace dectest {
 MemoryInput::MemoryInput(const std::vector<uint8_t>& bytes, uint32_t bit_offset) {
   buffer_.assign(bytes.size() + INPUT_BUFFER_SPARE + FRAME_MARGIN, 0);
   if (!bytes.empty()) memcpy(buffer_.data(), bytes.data(), bytes.size());
+  connect_decoder_to_config();
   InputState& in = decoder.in;
   in.input_buffer = buffer_.data();
   in.pos = buffer_.data();
@@ -35,8 +36,9 @@ void reset_decoder() {
   decoder.current_stream = 0xFFFFFFFF;
   build_crc_table();
   stub_config_reset();
-  stub_config.archive_base = 0;
-  stub_config.cancel_requested = 0;
+  decoder.archive_base = 0;
+  decoder.cancel_requested = 0;
+  connect_decoder_to_config();
 }
 
 std::string temp_path(const char* tag) {

@@ -10,10 +10,10 @@
 #include "archive/layout.h"
 #include "archive_builder.h"
 #include "decode/decoder_state.h"
-#include "decode/entry_stream.h"
+#include "archive/entry_stream.h"
 #include "decode_fixture.h"
 #include "fault_support.h"
-#include "shell/result_codes.h"
+#include "base/result_codes.h"
 #include "stream_writer.h"
 
 namespace {

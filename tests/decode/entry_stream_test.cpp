@@ -16,10 +16,10 @@
 #include "decode/reference_decoder.h"
 #include "decode/call_filter.h"
 #include "decode/decoder_state.h"
-#include "decode/entry_stream.h"
+#include "archive/entry_stream.h"
 #include "decode_fixture.h"
 #include "fault_support.h"
-#include "shell/result_codes.h"
+#include "base/result_codes.h"
 #include "shell/stub_config.h"
 #include "stream_writer.h"
 
@@ -303,7 +303,7 @@ namespace drain_count {
 uint32_t calls;
 uint32_t cancel_at;
 void hook() {
-  if (++calls == cancel_at) stub_config.cancel_requested = 1;
+  if (++calls == cancel_at) decoder.cancel_requested = 1;
 }
 }  // namespace drain_count
 
@@ -336,7 +336,7 @@ TEST(DecodeMember, TheDrainHookRunsInsideABlockAndACancelStopsThere) {
       EXPECT_EQ(drain_count::calls, cancel_at) << "polled on after the cancel";
       EXPECT_LT(e.file.size(), l.data[0].size());
     }
-    stub_config.cancel_requested = 0;
+    decoder.cancel_requested = 0;
   }
 }
 
@@ -401,9 +401,9 @@ TEST(DecodeMember, Failures) {
   }
   {
     ArchiveFile a(with_header(stream));
-    stub_config.cancel_requested = 1;
+    decoder.cancel_requested = 1;
     EXPECT_EQ(extract(l.offsets[0], 5000).result, ERR_CANCELLED);
-    stub_config.cancel_requested = 0;
+    decoder.cancel_requested = 0;
   }
   {
     // Method 2: damaged.

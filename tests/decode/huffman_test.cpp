@@ -13,7 +13,7 @@
 #include "decode/huffman.h"
 #include "decode_fixture.h"
 #include "stream_writer.h"
-#include "shell/result_codes.h"
+#include "base/result_codes.h"
 
 namespace {
 

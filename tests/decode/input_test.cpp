@@ -12,7 +12,7 @@
 #include "decode/input.h"
 #include "decode_fixture.h"
 #include "fault_support.h"
-#include "shell/result_codes.h"
+#include "base/result_codes.h"
 #include "shell/stub_config.h"
 #include "stream_writer.h"
 
@@ -248,10 +248,10 @@ TEST(CopyStored, ShortFramesCancelAndFailures) {
   ASSERT_EQ(start_block(), 0);
   decoder.in.pos = decoder.in.input_buffer + 6;
   dest.assign(100000, 0);
-  stub_config.cancel_requested = 1;
+  decoder.cancel_requested = 1;
   EXPECT_EQ(copy_stored(dest.data(), 99994), ERR_CANCELLED);
   EXPECT_EQ(dest[0], frame_byte(6));  // the bytes copied stay
-  stub_config.cancel_requested = 0;
+  decoder.cancel_requested = 0;
   ArchiveFile c(frame_of(100000));
   ASSERT_EQ(start_block(), 0);
   decoder.in.pos = decoder.in.input_buffer + 6;
@@ -266,10 +266,10 @@ TEST(Refill, CancelAndFailure) {
   ArchiveFile a(frame_of(100000));
   ASSERT_EQ(start_block(), 0);
   decoder.in.pos = decoder.in.limit;
-  stub_config.cancel_requested = 1;
+  decoder.cancel_requested = 1;
   EXPECT_EQ(refill_input(), ERR_CANCELLED);
   EXPECT_EQ(decoder.in.chunk_remaining, 100000u - 61432u);  // nothing changed
-  stub_config.cancel_requested = 0;
+  decoder.cancel_requested = 0;
   fault_reset();
   fault_arm(FAULT_READ, 1);
   EXPECT_EQ(refill_input(), -1);

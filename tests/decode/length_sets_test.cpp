@@ -11,7 +11,7 @@
 #include "decode/decoder_state.h"
 #include "decode/length_sets.h"
 #include "decode_fixture.h"
-#include "shell/result_codes.h"
+#include "base/result_codes.h"
 #include "stream_writer.h"
 
 namespace {

@@ -22,8 +22,8 @@ void stub_unfilter(std::vector<uint8_t>& d, int m) {
   for (uint32_t i = 0; i + 1 + m <= n;) {
     if (d[i] != 0xE8) { i++; continue; }
     uint32_t p = i + 1;
-    if (m == 4) store_u32(&d[p], stub_32(load_u32(&d[p]), p, n));
-    else store_u16(&d[p], (uint16_t)(load_u16(&d[p]) - p));
+    if (m == 4) store_le32(&d[p], stub_32(load_le32(&d[p]), p, n));
+    else store_le16(&d[p], (uint16_t)(load_le16(&d[p]) - p));
     i = p + m;
   }
 }
@@ -34,9 +34,9 @@ TEST(CallFilter, WorkedExamples32) {
   auto filtered = [&](uint32_t o) {
     std::fill(d.begin(), d.end(), 0);
     d[p - 1] = 0xE8;
-    store_u32(&d[p], o);
+    store_le32(&d[p], o);
     qev::filter_e8_32(d.data(), d.size());
-    return load_u32(&d[p]);
+    return load_le32(&d[p]);
   };
   // Stored values of the stub's examples map back to these originals.
   EXPECT_EQ(filtered(0x800), 0x1000u);                 // o + p < N: o + p
@@ -49,9 +49,9 @@ TEST(CallFilter, WorkedExamples32) {
 TEST(CallFilter, WorkedExample16) {
   std::vector<uint8_t> d(0x200, 0);
   d[0xFF] = 0xE8;
-  store_u16(&d[0x100], 0x1134);
+  store_le16(&d[0x100], 0x1134);
   qev::filter_e8_16(d.data(), d.size());
-  EXPECT_EQ(load_u16(&d[0x100]), 0x1234);
+  EXPECT_EQ(load_le16(&d[0x100]), 0x1234);
 }
 
 TEST(CallFilter, OperandsAtTheEndAndInsideOperands) {
@@ -87,7 +87,7 @@ TEST(CallFilter, RandomRoundTrips) {
       d[p - 1] = 0xE8;
       uint32_t n = (uint32_t)d.size();
       uint32_t vals[] = {n - p, n - p - 1, n, 0u - p, 0u - p - 1, 0x7FFFFFFF, 0x80000000u, 0};
-      store_u32(&d[p], vals[k % 8]);
+      store_le32(&d[p], vals[k % 8]);
     }
     for (int m : {2, 4}) {
       std::vector<uint8_t> f = d;

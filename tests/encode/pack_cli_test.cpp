@@ -54,17 +54,17 @@ std::string fake_stub(int signatures) {
   uint8_t* p = (uint8_t*)&s[0];
   p[0] = 'M';
   p[1] = 'Z';
-  store_u32(p + 60, 64);         // e_lfanew
+  store_le32(p + 60, 64);         // e_lfanew
   memcpy(p + 64, "PE\0\0", 4);
-  store_u16(p + 64 + 4, 0x8664);  // machine
-  store_u16(p + 64 + 6, 1);       // one section, no optional header
-  store_u32(p + 88 + 16, 2488);   // its raw size and position: bytes 512-2999
-  store_u32(p + 88 + 20, 512);
+  store_le16(p + 64 + 4, 0x8664);  // machine
+  store_le16(p + 64 + 6, 1);       // one section, no optional header
+  store_le32(p + 88 + 16, 2488);   // its raw size and position: bytes 512-2999
+  store_le32(p + 88 + 20, 512);
   uint8_t sig[CONFIG_SIGNATURE_SIZE];
   config_signature(sig);
   for (int i = 0; i < signatures; i++) {
     size_t at = 1000 + 800 * (size_t)i;
-    store_u32((uint8_t*)&s[at + CONFIG_ARCHIVE_OFFSET_FROM_SIGNATURE], DEFAULT_ARCHIVE_OFFSET);
+    store_le32((uint8_t*)&s[at + CONFIG_ARCHIVE_OFFSET_FROM_SIGNATURE], DEFAULT_ARCHIVE_OFFSET);
     memcpy(&s[at], sig, CONFIG_SIGNATURE_SIZE);
   }
   return s;
@@ -282,9 +282,9 @@ TEST_F(PackCli, InstallerFromAStub) {
   // Only archive_offset changed, to the stub's size.
   size_t field = 0;
   ASSERT_EQ(find_config_block((const uint8_t*)stub.data(), stub.size(), &field), 1);
-  EXPECT_EQ(load_u32((const uint8_t*)&out[field]), stub.size());
+  EXPECT_EQ(load_le32((const uint8_t*)&out[field]), stub.size());
   std::string expect = stub;
-  store_u32((uint8_t*)&expect[field], (uint32_t)stub.size());
+  store_le32((uint8_t*)&expect[field], (uint32_t)stub.size());
   EXPECT_EQ(out.substr(0, stub.size()), expect);
   EXPECT_EQ(locate_archive((const uint8_t*)out.data(), out.size()), (int64_t)stub.size());
   refread::Archive a;

@@ -18,7 +18,7 @@ namespace {
 
 using qev::ProductOptions;
 
-uint64_t load_u64(const uint8_t* p) { return load_u32(p) | ((uint64_t)load_u32(p + 4) << 32); }
+uint64_t load_u64(const uint8_t* p) { return load_le32(p) | ((uint64_t)load_le32(p + 4) << 32); }
 using qev::ProductSettings;
 
 std::string check(const ProductOptions& options, ProductSettings* out = nullptr) {
@@ -159,7 +159,7 @@ TEST(ProductSettings, WrittenIntoAStubAndReadBack) {
   ProductSettings plain;
   ASSERT_EQ(qev::write_product(stub, plain, 123456789), "");
   std::vector<uint8_t> expect = original;
-  store_u32(&expect[0x400 + offsetof(StubConfig, total_size)], 123456789);
+  store_le32(&expect[0x400 + offsetof(StubConfig, total_size)], 123456789);
   EXPECT_EQ(stub.image.bytes(), expect);
   qev::InstallerProduct read;
   ASSERT_TRUE(qev::read_product(stub.image.bytes(), read));
@@ -201,9 +201,9 @@ TEST(ProductSettings, WrittenIntoAStubAndReadBack) {
   EXPECT_TRUE(read.silent_switches);
   // The longest folder: the uninstall command adds quotes, a separator, the
   // program (12) and " /uninstall".
-  EXPECT_EQ(load_u16(&image[0x400 + offsetof(StubConfig, destination_max)]), 259 - (2 + 1 + 12 + 11));
+  EXPECT_EQ(load_le16(&image[0x400 + offsetof(StubConfig, destination_max)]), 259 - (2 + 1 + 12 + 11));
   // The first text begins the room; the rest follow back to back.
-  EXPECT_EQ(load_u32(&image[0x400 + offsetof(StubConfig, title)]),
+  EXPECT_EQ(load_le32(&image[0x400 + offsetof(StubConfig, title)]),
             (uint32_t)(testdata::STUB_BLOCK_ADDRESS + offsetof(StubConfig, product_texts)));
 
   // Without a program, a folder of its own and a % in the name: the preset
@@ -219,7 +219,7 @@ TEST(ProductSettings, WrittenIntoAStubAndReadBack) {
   EXPECT_EQ(load_u64(&stub.image.bytes()[0x400 + offsetof(StubConfig, preset_destination)]),
             load_u64(&stub.image.bytes()[0x400 + offsetof(StubConfig, alternative_destination)]));
   EXPECT_EQ(read.done_format, "Acme 100%% Tool has been installed in %s.");
-  EXPECT_EQ(load_u16(&stub.image.bytes()[0x400 + offsetof(StubConfig, destination_max)]), 258);
+  EXPECT_EQ(load_le16(&stub.image.bytes()[0x400 + offsetof(StubConfig, destination_max)]), 258);
 }
 
 TEST(ProductSettings, AStubOfTheEarlierLayoutTakesNone) {
@@ -238,7 +238,7 @@ TEST(ProductSettings, AStubOfTheEarlierLayoutTakesNone) {
   EXPECT_FALSE(qev::read_product(old, read));
   // Nor do texts that point outside the block's room.
   std::vector<uint8_t> bad = testdata::stub_image();
-  store_u32(&bad[0x400 + offsetof(StubConfig, done_format)], (uint32_t)testdata::STUB_IMAGE_BASE + 0x1000);
+  store_le32(&bad[0x400 + offsetof(StubConfig, done_format)], (uint32_t)testdata::STUB_IMAGE_BASE + 0x1000);
   EXPECT_FALSE(qev::read_product(bad, read));
 }
 

@@ -24,18 +24,18 @@ namespace {
 // An icon file with a 40-byte bitmap image of 32 pixels and a PNG of 256.
 std::vector<uint8_t> icon_file() {
   std::vector<uint8_t> bitmap(40 + 8, 0x11), png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 1, 2, 3};
-  store_u32(bitmap.data(), 40);
+  store_le32(bitmap.data(), 40);
   std::vector<uint8_t> f(6 + 32, 0);
-  store_u16(&f[2], 1);
-  store_u16(&f[4], 2);
+  store_le16(&f[2], 1);
+  store_le16(&f[4], 2);
   const uint8_t first[16] = {32, 32, 16, 0, 1, 0, 4, 0};
   memcpy(&f[6], first, 8);
-  store_u32(&f[6 + 8], (uint32_t)bitmap.size());
-  store_u32(&f[6 + 12], 38);
+  store_le32(&f[6 + 8], (uint32_t)bitmap.size());
+  store_le32(&f[6 + 12], 38);
   f[22 + 4] = 1;
   f[22 + 6] = 32;
-  store_u32(&f[22 + 8], (uint32_t)png.size());
-  store_u32(&f[22 + 12], (uint32_t)(38 + bitmap.size()));
+  store_le32(&f[22 + 8], (uint32_t)png.size());
+  store_le32(&f[22 + 12], (uint32_t)(38 + bitmap.size()));
   f.insert(f.end(), bitmap.begin(), bitmap.end());
   f.insert(f.end(), png.begin(), png.end());
   return f;
@@ -89,7 +89,7 @@ TEST(Resources, VersionRecordLaidOutByHand) {
   // (UTF-16 with its terminator), padded to 4 bytes, then its value and its
   // children, each child on a 4-byte boundary.
   ASSERT_EQ(r.size(), 260u);
-  auto u16 = [&](size_t at) { return load_u16(&r[at]); };
+  auto u16 = [&](size_t at) { return load_le16(&r[at]); };
   auto key = [&](size_t at, const char* text) {
     for (size_t i = 0; text[i]; i++)
       if (u16(at + 2 * i) != (uint8_t)text[i]) return false;
@@ -99,12 +99,12 @@ TEST(Resources, VersionRecordLaidOutByHand) {
   EXPECT_EQ(u16(2), 52);
   EXPECT_EQ(u16(4), 0);
   EXPECT_TRUE(key(6, "VS_VERSION_INFO"));
-  EXPECT_EQ(load_u32(&r[40]), 0xFEEF04BDu);
-  EXPECT_EQ(load_u32(&r[48]), 0x00010002u);  // file version 1.2
-  EXPECT_EQ(load_u32(&r[52]), 0x00030004u);  // .3.4
-  EXPECT_EQ(load_u32(&r[56]), 0x00010002u);  // product version
-  EXPECT_EQ(load_u32(&r[72]), 0x00040004u);  // Windows NT, 32-bit Windows
-  EXPECT_EQ(load_u32(&r[76]), 1u);           // an application
+  EXPECT_EQ(load_le32(&r[40]), 0xFEEF04BDu);
+  EXPECT_EQ(load_le32(&r[48]), 0x00010002u);  // file version 1.2
+  EXPECT_EQ(load_le32(&r[52]), 0x00030004u);  // .3.4
+  EXPECT_EQ(load_le32(&r[56]), 0x00010002u);  // product version
+  EXPECT_EQ(load_le32(&r[72]), 0x00040004u);  // Windows NT, 32-bit Windows
+  EXPECT_EQ(load_le32(&r[76]), 1u);           // an application
   EXPECT_EQ(u16(92), 98);                    // StringFileInfo
   EXPECT_EQ(u16(96), 1);
   EXPECT_TRUE(key(98, "StringFileInfo"));
@@ -122,7 +122,7 @@ TEST(Resources, VersionRecordLaidOutByHand) {
   EXPECT_EQ(u16(224), 36);                   // Translation
   EXPECT_EQ(u16(226), 4);
   EXPECT_TRUE(key(230, "Translation"));
-  EXPECT_EQ(load_u32(&r[256]), 0x04B00409u);
+  EXPECT_EQ(load_le32(&r[256]), 0x04B00409u);
 
   uint32_t high, low;
   qev::version_numbers("2.1", &high, &low);
@@ -217,7 +217,7 @@ TEST(Resources, APackedStubGetsASectionOfItsOwn) {
     EXPECT_GE(rsrc.raw_pointer, stub_size);
     EXPECT_EQ(image.size(), (size_t)rsrc.raw_pointer + rsrc.raw_size);
     // The archive begins right behind it.
-    EXPECT_EQ(load_u32(&image[0x400 + offsetof(StubConfig, archive_offset)]), image.size());
+    EXPECT_EQ(load_le32(&image[0x400 + offsetof(StubConfig, archive_offset)]), image.size());
     std::vector<qev::Resource> resources;
     ASSERT_EQ(qev::read_resources(pe, resources), "");
     size_t icons = 0, groups = 0, versions = 0;
@@ -230,11 +230,11 @@ TEST(Resources, APackedStubGetsASectionOfItsOwn) {
       if (r.type == qev::RESOURCE_GROUP_ICON) {
         groups++;
         EXPECT_EQ(r.id, 3u);
-        EXPECT_EQ(load_u16(&bytes[4]), run.icons);
+        EXPECT_EQ(load_le16(&bytes[4]), run.icons);
       }
       if (r.type == qev::RESOURCE_VERSION) {
         versions++;
-        EXPECT_EQ(load_u32(&bytes[48]), 0x00030002u);
+        EXPECT_EQ(load_le32(&bytes[48]), 0x00030002u);
       }
       if (r.type == qev::RESOURCE_ICON && run.product && r.id == 2)
         EXPECT_EQ(bytes, std::vector<uint8_t>(file.begin() + 86, file.end()));

@@ -6,14 +6,15 @@
 #include "archive/directory_reader.h"
 #include "decode/crc32.h"
 #include "decode/decoder_state.h"
-#include "decode/entry_stream.h"
+#include "archive/entry_stream.h"
 #include "platform/platform.h"
 #include "shell/stub_config.h"
 
 std::string stub_decode_file(const std::string& path, uint32_t base, bool keep_data,
                              std::vector<StubMember>* members, uint64_t* bytes_out) {
   build_crc_table();
-  stub_config.archive_base = base;
+  decoder.archive_base = base;
+  connect_decoder_to_config();
   archive_file = file_open(path.c_str(), ACCESS_READ);
   if (archive_file == INVALID_FILE) return "cannot open " + path;
   std::string error;

@@ -6,7 +6,7 @@
 #include <sstream>
 
 #include "platform/dos_time.h"
-#include "shell/result_codes.h"
+#include "base/result_codes.h"
 #include "shell/stub_config.h"
 
 namespace {

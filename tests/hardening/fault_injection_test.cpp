@@ -25,7 +25,7 @@
 #include "platform/fault.h"
 #include "samples.h"
 #include "scratch.h"
-#include "shell/result_codes.h"
+#include "base/result_codes.h"
 #include "shell/ui.h"
 
 namespace {

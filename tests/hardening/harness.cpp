@@ -17,7 +17,7 @@
 #include "shell/driver.h"
 #include "shell/names.h"
 #include "shell/report_error.h"
-#include "shell/result_codes.h"
+#include "base/result_codes.h"
 #include "shell/startup.h"
 #include "shell/stub_config.h"
 #include "shell/ui.h"
@@ -185,7 +185,7 @@ Observation run_extraction(const std::vector<uint8_t>& archive, const RunOptions
       obs.outside.push_back(name);
     }
   }
-  stub_config.cancel_requested = 0;
+  decoder.cancel_requested = 0;
   return obs;
 }
 

@@ -13,14 +13,15 @@
 #include "archive/directory_reader.h"
 #include "decode/block_decoder.h"
 #include "decode/call_filter.h"
-#include "decode/entry_stream.h"
+#include "archive/entry_stream.h"
+#include "decode/decoder_state.h"
 #include "decode/input.h"
 #include "decode/reference_decoder.h"
 #include "platform/platform.h"
-#include "shell/directory_walk.h"
+#include "archive/directory_walk.h"
 #include "shell/names.h"
 #include "shell/report_error.h"
-#include "shell/result_codes.h"
+#include "base/result_codes.h"
 #include "shell/stub_config.h"
 
 static_assert(std::is_same_v<decltype(&mem_alloc), void* (*)(uint32_t)>);
@@ -42,7 +43,7 @@ static_assert(std::is_same_v<decltype(&folder_create), int (*)(const char*)>);
 static_assert(std::is_same_v<decltype(&file_rename), int (*)(FileHandle, const char*, const char*)>);
 static_assert(std::is_same_v<decltype(&decode_member),
                              int (*)(FileHandle, uint32_t, uint32_t, uint32_t, uint8_t)>);
-static_assert(std::is_same_v<decltype(&directory_walk_begin), int (*)(uint8_t*)>);
+static_assert(std::is_same_v<decltype(&directory_walk_begin), int (*)(uint8_t*, uint32_t)>);
 static_assert(std::is_same_v<decltype(&directory_walk_next),
                              int (*)(uint8_t*, DirectoryEntry*, const uint8_t**)>);
 static_assert(std::is_same_v<decltype(&create_folder_path), int (*)(char*, char*, int)>);
@@ -73,8 +74,8 @@ State& state() {
 
 void request_cancel() {
   State& s = state();
-  if (!stub_config.cancel_requested) s.record.cancel_injected = true;
-  stub_config.cancel_requested = 1;
+  if (!decoder.cancel_requested) s.record.cancel_injected = true;
+  decoder.cancel_requested = 1;
 }
 
 // Counts one file-layer call (after it returned) and fires the call trigger.
@@ -302,10 +303,10 @@ int __wrap__Z13decode_memberljjjh(FileHandle file, uint32_t stream_pos, uint32_t
   return result;
 }
 
-int __real__Z20directory_walk_beginPh(uint8_t*);
-int __wrap__Z20directory_walk_beginPh(uint8_t* dir_buffer) {
+int __real__Z20directory_walk_beginPhj(uint8_t*, uint32_t);
+int __wrap__Z20directory_walk_beginPhj(uint8_t* dir_buffer, uint32_t directory_pos) {
   InContext in(CTX_DIRECTORY);
-  return __real__Z20directory_walk_beginPh(dir_buffer);
+  return __real__Z20directory_walk_beginPhj(dir_buffer, directory_pos);
 }
 
 int __real__Z19directory_walk_nextPhP14DirectoryEntryPPKh(uint8_t*, DirectoryEntry*,

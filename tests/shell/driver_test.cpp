@@ -8,8 +8,9 @@
 #include <unistd.h>
 
 #include "shell/driver.h"
+#include "decode/decoder_state.h"
 #include "shell/report_error.h"
-#include "shell/result_codes.h"
+#include "base/result_codes.h"
 #include "shell/ui.h"
 #include "shell_fixture.h"
 #include "test_archive.h"
@@ -511,7 +512,7 @@ TEST_F(Driver, AnExistingFileSurvivesAFailedReplacement) {
     set_destination(scratch.win("out"));
     fault_reset();
     if (failure == DISK_FULL) fault_arm(FAULT_SHORT_WRITE, 1);
-    if (failure == CANCEL_AT_THE_QUESTION) fake_ui.on_prompt = [] { stub_config.cancel_requested = 1; };
+    if (failure == CANCEL_AT_THE_QUESTION) fake_ui.on_prompt = [] { decoder.cancel_requested = 1; };
     EXPECT_EQ(extract_all(&window), 0);
 
     EXPECT_EQ(read_file(out("keep.txt")), "old");
@@ -921,7 +922,7 @@ TEST_F(Driver, ACutArchiveIsRefusedBeforeAnythingIsMade) {
     a.add_file(s, "first", "read before the cut");
     a.add_file(a.add_stream(), "second", pattern(5000, 3));
     bytes = a.build();
-    if (!sizes_agree) store_u32(bytes.data() + 24, 0);  // stream_data_size
+    if (!sizes_agree) store_le32(bytes.data() + 24, 0);  // stream_data_size
     bytes.resize(bytes.size() - 1);
     ASSERT_EQ(open_archive(bytes, 300), 1);
     set_destination(scratch.win("out"));

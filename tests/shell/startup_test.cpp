@@ -5,7 +5,8 @@
 #include <sys/stat.h>
 
 #include "archive/layout.h"
-#include "shell/result_codes.h"
+#include "base/result_codes.h"
+#include "decode/decoder_state.h"
 #include "shell/shell_state.h"
 #include "shell/switches.h"
 #include "shell/ui.h"
@@ -26,10 +27,10 @@ TEST_F(Startup, OpensTheArchiveAndReadsTheHeader) {
   std::vector<uint8_t> bytes = one_file_archive();
   ASSERT_EQ(open_archive(bytes, 700), 1);
   EXPECT_STREQ(exe_name, "setup.exe");
-  EXPECT_EQ(stub_config.archive_base, 700u);
+  EXPECT_EQ(decoder.archive_base, 700u);
   EXPECT_NE(archive_file, INVALID_FILE);
   EXPECT_EQ(header_copy.member_count, 1u);
-  EXPECT_EQ(header_copy.directory_pos, load_u32(bytes.data() + 4));
+  EXPECT_EQ(header_copy.directory_pos, load_le32(bytes.data() + 4));
   EXPECT_EQ(decoder.crc_table[1], 0x77073096u) << "the CRC table is built";
   EXPECT_TRUE(fake_ui.boxes.empty());
 }

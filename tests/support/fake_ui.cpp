@@ -1,5 +1,6 @@
 #include "fake_ui.h"
 
+#include "decode/decoder_state.h"
 #include "shell/stub_config.h"
 #include "shell/ui.h"
 
@@ -38,13 +39,13 @@ void ui_set_status(void*, const char* text) {
 
 void drain_message_queue() {
   uint32_t n = ++fake_ui.drains;
-  if (fake_ui.cancel_at_drain == n) stub_config.cancel_requested = 1;
+  if (fake_ui.cancel_at_drain == n) decoder.cancel_requested = 1;
   if (fake_ui.on_drain) fake_ui.on_drain(n);
 }
 
 void pump_messages() {
   uint32_t n = ++fake_ui.pumps;
-  if (fake_ui.cancel_at_pump == n) stub_config.cancel_requested = 1;
+  if (fake_ui.cancel_at_pump == n) decoder.cancel_requested = 1;
   if (fake_ui.on_pump) fake_ui.on_pump(n);
 }
 

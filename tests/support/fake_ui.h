@@ -41,7 +41,7 @@ struct FakeUi {
   std::vector<FakeRegistryCall> registry;
   std::vector<std::string> volume_roots;
   uint32_t drains = 0;
-  // Sets stub_config.cancel_requested at this drain (1-based); 0 never.
+  // Sets decoder.cancel_requested at this drain (1-based); 0 never.
   uint32_t cancel_at_drain = 0;
   // Called at every drain with its number, after the cancel hook.
   std::function<void(uint32_t)> on_drain;

@@ -83,7 +83,7 @@ size_t TestArchive::add_file(int s, const std::string& name, const std::string& 
   append(d, name.data(), name.size());
   append(d, data.data(), data.size());
   uint8_t crc[4];
-  store_u32(crc, reference_crc32(data.data(), data.size()));
+  store_le32(crc, reference_crc32(data.data(), data.size()));
   append(d, crc, 4);
   entries.push_back(t);
   return entries.size() - 1;

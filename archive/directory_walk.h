@@ -11,9 +11,9 @@
 
 #include "archive/layout.h"
 
-// Positions the reader at the first directory block (archive_base +
-// header_copy.directory_pos) with an empty buffer. 0, or ERR_SEEK.
-int directory_walk_begin(uint8_t* dir_buffer);
+// Positions the reader at the first directory block (decoder.archive_base +
+// directory_pos, the header's) with an empty buffer. 0, or ERR_SEEK.
+int directory_walk_begin(uint8_t* dir_buffer, uint32_t directory_pos);
 
 // The next entry: fetches a block when fewer than 38 bytes are left, copies
 // the fixed part into *entry, points *name at its name_len bytes (valid until

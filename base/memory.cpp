@@ -1,8 +1,8 @@
 // The memory routines of the decoder. The stub has no C library; these are
 // what the decoder uses to move bytes (the compiler may still turn the fill
 // into a memset call, which the stub provides).
-#include "decode/compact.h"
-#include "decode/input.h"
+#include "base/compact.h"
+#include "base/memory.h"
 
 void mem_copy_forward(void* dst, const void* src, size_t n) {
   uint8_t* d = (uint8_t*)dst;

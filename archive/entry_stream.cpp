@@ -10,7 +10,7 @@
 //                                              [window_start, window_start + block_len)
 //   history_len + block_len <= window_capacity
 // Only the current block's output is ever served to a member.
-#include "decode/entry_stream.h"
+#include "archive/entry_stream.h"
 
 #include "archive/layout.h"
 #include "decode/block_decoder.h"
@@ -18,8 +18,7 @@
 #include "decode/crc32.h"
 #include "decode/decoder_state.h"
 #include "decode/input.h"
-#include "shell/result_codes.h"
-#include "shell/stub_config.h"
+#include "base/result_codes.h"
 
 namespace {
 
@@ -27,6 +26,10 @@ constexpr uint32_t NO_STREAM = 0xFFFFFFFF;
 constexpr uint32_t WINDOW_SLACK = 512;
 constexpr uint32_t MAX_HISTORY = 524288;
 constexpr uint32_t METHOD_COMPRESSED = 1;
+
+// The head of the member record being read (its fixed fields), collected
+// across blocks before the member's bytes begin.
+uint8_t record_head[MEMBER_RECORD_SIZE];
 
 // Grows the window to hold `need` bytes (the block may move, its contents
 // kept). On failure the old window stays allocated.
@@ -110,7 +113,7 @@ int32_t next_block() {
       uint32_t row = selector & 3;
       if (row == 3) row = 2;
       uint32_t column = (selector >> 2) & 7;
-      h = trim_history(h, stub_config.window_size_table[row][column]);
+      h = trim_history(h, decoder.window_sizes[row][column]);
     }
     consume_bits(pos, bit_offset, 5);
     in.pos = pos;
@@ -178,9 +181,9 @@ int decode_member(FileHandle file, uint32_t stream_pos, uint32_t stream_offset, 
   uint32_t skipped = 0;
   decoder.carry_len = 0;
   decoder.filter_mode = (flags & FLAG_E8_16) ? 2 : (flags & FLAG_E8_32) ? 4 : 0;
-  uint8_t* const record = stub_config.local_record_scratch;
+  uint8_t* const record = record_head;
 
-  const uint32_t target = stub_config.archive_base + stream_pos + MAGIC_SIZE;
+  const uint32_t target = decoder.archive_base + stream_pos + MAGIC_SIZE;
   if (target != decoder.current_stream || want < decoder.window_start) {
     int result = restart_stream(target);
     if (result < 0) return result;
@@ -203,8 +206,8 @@ int decode_member(FileHandle file, uint32_t stream_pos, uint32_t stream_offset, 
         if (k > avail) k = avail;
         mem_copy_forward(record + collected, bytes, k);
         collected += k;
-      } else if (skipped < load_u16(record + 4)) {
-        k = load_u16(record + 4) - skipped;
+      } else if (skipped < load_le16(record + 4)) {
+        k = load_le16(record + 4) - skipped;
         if (k > avail) k = avail;
         skipped += k;
       } else {

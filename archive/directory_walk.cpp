@@ -1,16 +1,14 @@
-#include "shell/directory_walk.h"
+#include "archive/directory_walk.h"
 
 #include "archive/directory_reader.h"
 #include "decode/decoder_state.h"
 #include "platform/platform.h"
-#include "shell/result_codes.h"
-#include "shell/shell_state.h"
-#include "shell/stub_config.h"
+#include "base/result_codes.h"
 
-int directory_walk_begin(uint8_t* dir_buffer) {
+int directory_walk_begin(uint8_t* dir_buffer, uint32_t directory_pos) {
   decoder.dir_cursor = dir_buffer;
   decoder.dir_end = dir_buffer;
-  uint32_t position = stub_config.archive_base + header_copy.directory_pos;
+  uint32_t position = decoder.archive_base + directory_pos;
   decoder.dir_read_pos = position;
   file_pos = position;
   if (file_seek(archive_file, position, SEEK_FROM_START) == SEEK_FAILED) return ERR_SEEK;
