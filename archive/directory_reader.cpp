@@ -13,18 +13,18 @@
 #include "archive/layout.h"
 #include "decode/block_decoder.h"
 #include "decode/decoder_state.h"
+#include "decode/frame_header.h"
 #include "decode/input.h"
 #include "platform/platform.h"
 #include "base/result_codes.h"
 
 namespace {
 
-constexpr uint32_t METHOD_STORED = 0;
-constexpr uint32_t METHOD_COMPRESSED = 1;
 // Compressed data begin at bit 50 after the magic: the 45-bit frame header and
-// 5 bits passed over.
-constexpr uint32_t DATA_BYTE = 6;
-constexpr uint32_t DATA_BIT = 2;
+// 5 bits passed over (where a member stream's block has its window selector).
+constexpr uint32_t DATA_BIT_POSITION = FRAME_HEADER_BITS + WINDOW_SELECTOR_BITS;
+constexpr uint32_t DATA_BYTE = DATA_BIT_POSITION / 8;  // 6
+constexpr uint32_t DATA_BIT = DATA_BIT_POSITION % 8;   // 2
 
 }  // namespace
 
@@ -53,14 +53,15 @@ int read_directory_block(uint8_t* dir_buffer) {
   in.limit = buf + got;
   // The header is read even from fewer than 6 bytes read: the buffer is far
   // longer, and what such a block decodes to is its own damage.
-  const uint32_t method = buf[0] & 15;
-  if (method > METHOD_COMPRESSED) return ERR_DAMAGED;
-  const uint32_t size = (load_le32(buf) >> 5) & 0xFFFFF;
+  const uint32_t head = load_le32(buf);
+  const uint32_t method = frame_method(head);
+  if (method > FRAME_METHOD_COMPRESSED) return ERR_DAMAGED;
+  const uint32_t size = frame_size(head);
   if (size > DIR_BUFFER_SIZE) return ERR_DAMAGED;
   in.pos = buf + DATA_BYTE;
   in.bit_offset = DATA_BIT;
   int32_t n;
-  if (method == METHOD_STORED) {
+  if (method == FRAME_METHOD_STORED) {
     // Stored data begin at the next byte boundary.
     if ((uint32_t)got < DATA_BYTE + 1 || size > (uint32_t)got - (DATA_BYTE + 1)) {
       return ERR_DAMAGED;

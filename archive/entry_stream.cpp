@@ -17,15 +17,14 @@
 #include "decode/call_filter.h"
 #include "decode/crc32.h"
 #include "decode/decoder_state.h"
+#include "decode/format.h"
+#include "decode/frame_header.h"
 #include "decode/input.h"
 #include "base/result_codes.h"
 
 namespace {
 
 constexpr uint32_t NO_STREAM = 0xFFFFFFFF;
-constexpr uint32_t WINDOW_SLACK = 512;
-constexpr uint32_t MAX_HISTORY = 524288;
-constexpr uint32_t METHOD_COMPRESSED = 1;
 
 // The head of the member record being read (its fixed fields), collected
 // across blocks before the member's bytes begin.
@@ -90,12 +89,12 @@ int32_t next_block() {
   InputState& in = decoder.in;
   const uint8_t* pos = in.pos;
   uint32_t bit_offset = 0;
-  const uint32_t header = peek_bits(pos, 0);
-  const uint32_t method = header & 15;
-  if (method > METHOD_COMPRESSED) return ERR_DAMAGED;
-  decoder.last_block = (uint8_t)((header >> 4) & 1);
-  decoder.block_len = (header >> 5) & 0xFFFFF;
-  consume_bits(pos, bit_offset, 45);
+  const uint32_t head = peek_bits(pos, 0);
+  const uint32_t method = frame_method(head);
+  if (method > FRAME_METHOD_COMPRESSED) return ERR_DAMAGED;
+  decoder.last_block = (uint8_t)frame_last(head);
+  decoder.block_len = frame_size(head);
+  consume_bits(pos, bit_offset, FRAME_HEADER_BITS);
   if (decoder.window == nullptr) {
     decoder.window_capacity = decoder.block_len + WINDOW_SLACK;
     decoder.window = (uint8_t*)mem_alloc(decoder.window_capacity);
@@ -106,7 +105,7 @@ int32_t next_block() {
   }
   uint32_t h = decoder.history_len;
   int32_t n;
-  if (method == METHOD_COMPRESSED) {
+  if (method == FRAME_METHOD_COMPRESSED) {
     if (in.stream_continued) {
       // The window selector: a row (3 counts as 2) and a column.
       uint32_t selector = peek_bits(pos, bit_offset);
@@ -115,7 +114,7 @@ int32_t next_block() {
       uint32_t column = (selector >> 2) & 7;
       h = trim_history(h, decoder.window_sizes[row][column]);
     }
-    consume_bits(pos, bit_offset, 5);
+    consume_bits(pos, bit_offset, WINDOW_SELECTOR_BITS);
     in.pos = pos;
     in.bit_offset = bit_offset;
     result = ensure_capacity(h + decoder.block_len);
@@ -206,8 +205,8 @@ int decode_member(FileHandle file, uint32_t stream_pos, uint32_t stream_offset, 
         if (k > avail) k = avail;
         mem_copy_forward(record + collected, bytes, k);
         collected += k;
-      } else if (skipped < load_le16(record + 4)) {
-        k = load_le16(record + 4) - skipped;
+      } else if (skipped < member_record_name_len(record)) {
+        k = member_record_name_len(record) - skipped;
         if (k > avail) k = avail;
         skipped += k;
       } else {

@@ -18,6 +18,9 @@ static_assert(offsetof(DirectoryEntry, stream_pos) == 4 && offsetof(DirectoryEnt
                   offsetof(DirectoryEntry, create_time) == 28 && offsetof(DirectoryEntry, write_date) == 34 &&
                   offsetof(DirectoryEntry, reserved36) == 36,
               "the entry struct has the entry's layout");
+static_assert(offsetof(MemberRecord, local_name_len) == 4 && offsetof(MemberRecord, reserved8) == 8 &&
+                  offsetof(MemberRecord, local_flags) == 10,
+              "the member record struct has the record's layout");
 
 void parse_header(const uint8_t* b, ArchiveHeader* h) { __builtin_memcpy(h, b, ARCHIVE_HEADER_SIZE); }
 

@@ -11,6 +11,7 @@
 // back. The directory is a chain of DIR_MAGIC + one block, whose decoded bytes
 // are DirectoryEntry records (38-byte fixed part, name, two skipped areas); an
 // entry never spans two directory blocks.
+#include <stddef.h>
 #include <stdint.h>
 
 #include "base/bytes.h"
@@ -86,4 +87,10 @@ struct MemberRecord {
   uint8_t local_flags;      // 10: the entry's flags; unread
 };
 void parse_member_record(const uint8_t* bytes, MemberRecord* out);  // 11 bytes in
+// The one field the reader takes, read where the record holds it: the stub
+// collects the record's 11 bytes while a member's stream is decoded and
+// passes over this many name bytes before the member's data.
+inline uint32_t member_record_name_len(const uint8_t* record) {
+  return load_le16(record + offsetof(MemberRecord, local_name_len));
+}
 void write_member_record(const MemberRecord& r, uint8_t* bytes);    // 11 bytes out

@@ -6,6 +6,7 @@
 #include "decode/crc32.h"
 #include "decode/decoder_state.h"
 #include "archive/entry_stream.h"
+#include "archive/member_reader.h"
 #include "archive/directory_walk.h"
 #include "shell/shell_state.h"
 #include "shell/stub_config.h"
@@ -42,8 +43,7 @@ ArchivePass archive_pass(FileHandle archive, FileHandle sink, uint8_t* buffer) {
     pass.failed_entry = (int32_t)i;
     pass.result = directory_walk_next(dir_buffer, &entry, &name);
     if (pass.result != 0 || (entry.flags & FLAG_FOLDER)) continue;
-    pass.result = decode_member(sink, entry.stream_pos, entry.stream_offset, entry.size, entry.flags);
-    if (pass.result == 0 && decoder.member_crc != entry.crc32) pass.result = 1;
+    pass.result = read_member(sink, entry);
     pass.bytes += entry.size;
   }
   if (pass.result == 0) pass.failed_entry = -1;

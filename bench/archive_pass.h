@@ -1,8 +1,8 @@
 #pragma once
 // One pass of the installer's own path over a whole archive, for the
-// benchmark: the directory walk and decode_member for every file member in
-// directory order, each CRC-32 checked against the directory, call filters
-// undone, the output written to `sink`. The archive is read from `archive`
+// benchmark: the directory walk and read_member for every file member in
+// directory order (archive/member_reader.h), each member verified as the
+// installer verifies it, call filters undone, the output written to `sink`. The archive is read from `archive`
 // (a bare archive: its header at offset 0) through the file layer, as the
 // stub reads its own executable. Plain C-style code, so that the same source
 // serves the host decoder and the stub's compact form built for the host
@@ -13,7 +13,7 @@
 
 struct ArchivePass {
   uint64_t bytes;        // file content restored
-  int32_t result;        // 0, or the failure: a result code, or 1 for a CRC-32 that differs
+  int32_t result;        // 0, or the failure's result code (ERR_CRC: the member fails its check)
   int32_t failed_entry;  // the directory entry that failed (-1 when none did)
 };
 

@@ -182,8 +182,7 @@ remove_tree() {
 probe() {
   local title=$1
   shift
-  QEV_PROBE_TITLE=$title wine "$PROBE" "$@" 2>>"$WORK/probe.log" | tr -d '\r'
-  return "${PIPESTATUS[0]}"
+  QEV_PROBE_TITLE=$title probe_window "$PROBE" "$WORK/probe.log" "$@"
 }
 
 LOAD_START=$(loadavg)

@@ -1,6 +1,6 @@
-// qev test: decodes every file member into a sink and checks its
-// CRC-32, writing nothing. It walks the directory with the installer's own
-// walk and decodes with its own decode_member, in directory order, so shared
+// qev test: decodes every file member into a sink and checks it, writing
+// nothing. It reads the archive as the installer does (the directory walk and
+// read_member, archive/member_reader.h), in directory order, so shared
 // streams are decoded as the installer decodes them. Unlike the installer it
 // goes on after a failed member, to report every one; the failures are the
 // installer's messages on standard error, and a summary with the declared
@@ -21,7 +21,7 @@
 #include "cli/counts.h"
 #include "cli/host_ui.h"
 #include "decode/decoder_state.h"
-#include "archive/entry_stream.h"
+#include "archive/member_reader.h"
 #include "encode/name_rules.h"
 #include "platform/platform.h"
 #include "archive/directory_walk.h"
@@ -85,9 +85,7 @@ int run_test(const ArchiveCommandOptions& options) {
     bytes += entry.size;
     format_message(message_buffer, MESSAGE_BUFFER_SIZE, "Testing %s", name, nullptr);
     ui_set_status(nullptr, message_buffer);
-    int decoded = decode_member(sink, entry.stream_pos, entry.stream_offset, entry.size,
-                                entry.flags);
-    int code = decoded < 0 ? decoded : member_verified(entry) ? 0 : ERR_CRC;
+    int code = read_member(sink, entry);
     if (code != 0) {
       failed++;
       if (!report_error(nullptr, code, name, 0)) {

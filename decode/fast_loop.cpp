@@ -50,7 +50,19 @@ namespace {
 // at a time: some 200 bytes less code for a loop that still decodes the
 // common items in one lookup.
 constexpr bool COMPACT = QEV_COMPACT;
+// The room the fast loop keeps behind a match before it copies it. copy_match
+// stores whole words: its first three words reach 3 * 8 bytes from the
+// match's start, 22 bytes past the shortest match (2 bytes); its later word
+// pairs and its short-period stores reach less far past the end (under 16
+// and 8 bytes). So 23 would do; 40 leaves the copy room to change, and the
+// careful step finishes whatever the fast loop leaves near a block's end.
 constexpr uint32_t COPY_OVERRUN = 40;
+static_assert(COPY_OVERRUN >= 3 * 8 - 2 + 1, "copy_match's widest overrun fits in the room");
+// The margins a turn of the loop starts within (see the opening comment): the
+// input holds a whole word past in_next, which one refill loads, and the
+// output has room for the most literals one turn writes.
+constexpr uint32_t INPUT_MARGIN = 8;
+constexpr uint32_t LITERAL_ROOM = 4;
 // Bits a distance symbol with its extra bits may take: 16 + 18.
 constexpr uint32_t MAX_DISTANCE_BITS = 34;
 constexpr uint32_t LITLEN_MASK = (1u << FAST_LITLEN_BITS) - 1;
@@ -192,10 +204,13 @@ __attribute__((always_inline)) inline StepResult fast_run_body(BlockContext& c) 
   const uint8_t* const in_limit = decoder.in.limit;
   uint8_t* out = c.out;
   uint8_t* const out_end = c.out_end;
-  if (in_limit - c.pos <= 8 || out_end - out < 4) return STEP_CONTINUE;
-  // Both limits lie inside their buffers: past c.pos and past out.
-  const uint8_t* const in_fast_end = in_limit - 7;
-  uint8_t* const out_fast_end = out_end - 3;
+  if (in_limit - c.pos <= (ptrdiff_t)INPUT_MARGIN || out_end - out < (ptrdiff_t)LITERAL_ROOM) {
+    return STEP_CONTINUE;
+  }
+  // Both limits lie inside their buffers: past c.pos and past out. A turn
+  // starts while in_next < in_fast_end and out < out_fast_end.
+  const uint8_t* const in_fast_end = in_limit - (INPUT_MARGIN - 1);
+  uint8_t* const out_fast_end = out_end - (LITERAL_ROOM - 1);
   const uint32_t* const litlen = c.fast_litlen;
   uint8_t* const out_base = c.out_base;
   uint32_t last_distance = c.last_distance;
@@ -295,7 +310,7 @@ __attribute__((always_inline)) inline StepResult fast_run_body(BlockContext& c) 
     const uint32_t next_entry = litlen[bitbuf & LITLEN_MASK];
     // Dropped, distance-0 and cut matches are the careful step's.
     if (distance - 1 >= (uint32_t)(out - out_base) ||
-        length + COPY_OVERRUN - 3 > (uint32_t)(out_fast_end - out)) {
+        length + COPY_OVERRUN - (LITERAL_ROOM - 1) > (uint32_t)(out_fast_end - out)) {
       consumed = (entry & 63) + (dentry & 63);
       break;
     }

@@ -24,8 +24,9 @@
 // symbol for a node number.
 #include <stdint.h>
 
-constexpr int32_t EMPTY_ENTRY = -288;
-constexpr uint32_t MAX_CODE_LENGTH = 16;
+#include "decode/format.h"
+
+constexpr int32_t EMPTY_ENTRY = -(int32_t)LITLEN_SYMBOLS;
 
 struct HuffmanTable {
   const int32_t* lookup;    // 2^k entries

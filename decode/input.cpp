@@ -3,13 +3,12 @@
 #include "decode/input.h"
 
 #include "decode/decoder_state.h"
+#include "decode/frame_header.h"
 #include "platform/platform.h"
 #include "base/result_codes.h"
 
 namespace {
 
-// A frame's header: 45 bits, so 6 whole bytes.
-constexpr uint32_t FRAME_HEADER_BYTES = 6;
 // The first fill takes the header and as much of the rest as fills the buffer
 // like any later piece does: 6 + 61426 = 8 carried + 61424 = 61432 bytes.
 constexpr uint32_t FIRST_PIECE_MAX = FRAME_MARGIN + FRAME_PIECE_MAX - FRAME_HEADER_BYTES;
@@ -42,8 +41,7 @@ int start_block() {
   int32_t got = read_archive(buf, FRAME_HEADER_BYTES);
   if (got < 0) return got;
   if ((uint32_t)got < FRAME_HEADER_BYTES) return ERR_DAMAGED;
-  // block_length: bits 25-44 of the frame, bits 1-20 of the word at byte 3.
-  uint32_t block_length = (load_le32(buf + 3) >> 1) & 0xFFFFF;
+  uint32_t block_length = frame_length(buf);
   uint32_t filled = FRAME_HEADER_BYTES;
   uint32_t remaining = 0;
   if (block_length > FRAME_HEADER_BYTES) {

@@ -4,26 +4,10 @@
 // before; and the default set of a block that sends none.
 //
 // The lengths array holds set_count sets of set_size bytes back to back (set j
-// at j * set_size). Within a set: 288 literal/length lengths, then the
-// distance tables at distance_starts (42, 14 and, with three distance tables
-// only, 28 lengths). Every length is 0 (no code) to 16.
+// at j * set_size), each laid out as decode/format.h says.
 #include <stdint.h>
 
-constexpr uint32_t LITLEN_SYMBOLS = 288;
-constexpr uint32_t END_OF_SET = 256;
-constexpr uint32_t PRECODE_SYMBOLS = 21;
-constexpr uint32_t SET_SIZE_TWO_TABLES = 344;    // 288 + 42 + 14
-constexpr uint32_t SET_SIZE_THREE_TABLES = 372;  // 288 + 42 + 14 + 28
-constexpr uint32_t MAX_SET_COUNT = 63;
-// The distance tables' symbol counts and the first length of each within a
-// set. The same values stand in the configuration block (distance_sizes,
-// distance_starts), where they belong to the signature the packer finds the
-// block by; here they are compile-time constants that bound the tables.
-constexpr uint32_t distance_sizes[3] = {42, 14, 28};
-constexpr uint32_t distance_starts[3] = {288, 330, 344};
-// Up to this window the default set's distance table 0 codes distances up to
-// 8192 only (symbols 0-27).
-constexpr uint32_t SMALL_WINDOW = 8192;
+#include "decode/format.h"
 
 // One table set's lengths within the lengths array.
 struct CodeLengthSet {

@@ -202,7 +202,7 @@ uint64_t size_sent_sets(std::vector<Histogram> hist, int tables, Plan& plan) {
   plan.set_size = tables == 3 ? SET_SIZE_LARGE : SET_SIZE_SMALL;
   plan.set_count = (int)hist.size();
   plan.lengths.assign((size_t)plan.set_count * plan.set_size, 0);
-  uint64_t bits = FRAME_HEADER_BITS + 5 + 8;
+  uint64_t bits = FRAME_HEADER_BITS + WINDOW_SELECTOR_BITS + 8;
   for (int s = 0; s < plan.set_count; s++) {
     Histogram& h = hist[s];
     if (tables < 3) fold_table2(h);
@@ -226,7 +226,7 @@ uint64_t size_default_set(Histogram h, const BlockParams& p, int tables, Plan& p
   plan.lengths.assign(SET_SIZE_SMALL, 0);
   default_length_set(plan.lengths.data(), p.history + p.len);
   if (tables < 3) fold_table2(h);
-  uint64_t bits = FRAME_HEADER_BITS + 5 + 8 + extra_bits(h);
+  uint64_t bits = FRAME_HEADER_BITS + WINDOW_SELECTOR_BITS + 8 + extra_bits(h);
   for (int i = 0; i < SET_SIZE_SMALL; i++) {
     if (h.f[i] && !plan.lengths[i]) return UINT64_MAX;  // no default code for it
     bits += (uint64_t)h.f[i] * plan.lengths[i];
@@ -235,18 +235,16 @@ uint64_t size_default_set(Histogram h, const BlockParams& p, int tables, Plan& p
 }
 
 void put_header(BitWriter& w, uint32_t method, bool last, uint32_t len) {
-  w.put(method, 4);
-  w.put(last ? 1 : 0, 1);
-  w.put(len, 20);
-  w.put(0, 20);  // block_length, patched when the frame is complete
+  w.put(frame_head(method, last, len), FRAME_LENGTH_SHIFT);
+  w.put(0, FRAME_FIELD_BITS);  // the length, patched when the frame is complete
 }
 
 void write_plan(const BlockParams& p, const Plan& plan, std::vector<uint8_t>& out) {
   size_t start = out.size();
   out.reserve(start + (size_t)(plan.bits / 8) + 64);
   BitWriter w(out);
-  put_header(w, 1, p.last, p.len);
-  w.put(p.selector, 5);
+  put_header(w, FRAME_METHOD_COMPRESSED, p.last, p.len);
+  w.put(p.selector, WINDOW_SELECTOR_BITS);
   w.put((uint32_t)plan.tables | ((uint32_t)plan.set_count << 2), 8);
   if (plan.set_count) write_length_sets(w, plan.coding);
   int sets = plan.set_count ? plan.set_count : 1;
@@ -275,17 +273,18 @@ void write_plan(const BlockParams& p, const Plan& plan, std::vector<uint8_t>& ou
   }
   w.flush();
   uint32_t frame = (uint32_t)(out.size() - start);
-  patch_bits(out.data() + start, 25, frame, 20);
+  patch_bits(out.data() + start, FRAME_LENGTH_SHIFT, frame, FRAME_FIELD_BITS);
 }
 
 void write_stored(const BlockParams& p, std::vector<uint8_t>& out) {
   size_t start = out.size();
   BitWriter w(out);
-  put_header(w, 0, p.last, p.len);
-  if (p.directory) w.put(0, 5);  // the directory reader passes over 5 more bits
+  put_header(w, FRAME_METHOD_STORED, p.last, p.len);
+  if (p.directory) w.put(0, WINDOW_SELECTOR_BITS);  // the directory reader passes over 5 more bits
   w.flush();
   out.insert(out.end(), p.data, p.data + p.len);
-  patch_bits(out.data() + start, 25, (uint32_t)(out.size() - start), 20);
+  patch_bits(out.data() + start, FRAME_LENGTH_SHIFT, (uint32_t)(out.size() - start),
+             FRAME_FIELD_BITS);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 namespace qev {
 
 // Running form: start with crc32_update(0, ...) and feed the result back in.
+// The decoder's crc_update with the complements done here (decode/crc32.h).
 uint32_t crc32_update(uint32_t crc, const uint8_t* data, size_t size);
 
 }  // namespace qev

@@ -2,13 +2,13 @@
 
 #include <initializer_list>
 
+#include "decode/format.h"
+
 namespace qev {
 namespace {
 
-const uint32_t KEEP[3][8] = {
-    {32768, 65536, 73728, 98304, 122880, 147456, 172032, 196608},
-    {32768, 65536, 73728, 98304, 122880, 147456, 172032, 196608},
-    {32768, 131072, 196608, 262144, 327680, 393216, 458752, 524288}};
+// The history each window selector keeps (decode/format.h).
+constexpr const uint32_t (&KEEP)[3][8] = WINDOW_SIZES;
 
 uint32_t min32(uint32_t a, uint32_t b) { return a < b ? a : b; }
 
@@ -34,13 +34,13 @@ uint32_t ReaderWindow::kept_for(uint32_t selector) const {
 void ReaderWindow::continued() {
   *this = ReaderWindow();
   first_ = false;
-  last_len_ = 524288;
+  last_len_ = MAX_HISTORY;
 }
 
 void ReaderWindow::compressed(uint32_t len, uint32_t selector) {
   uint32_t h = kept_for(selector);
-  if (first_) capacity_ = len + 512;
-  if (h + len > capacity_) capacity_ = h + len + 512;
+  if (first_) capacity_ = len + WINDOW_SLACK;
+  if (h + len > capacity_) capacity_ = h + len + WINDOW_SLACK;
   history_ = h;
   last_len_ = len;
   first_ = false;
@@ -48,12 +48,12 @@ void ReaderWindow::compressed(uint32_t len, uint32_t selector) {
 
 void ReaderWindow::stored(uint32_t len, bool last) {
   uint32_t h = available();
-  if (first_) capacity_ = len + 512;
-  if (len > capacity_) capacity_ = len + 512;
+  if (first_) capacity_ = len + WINDOW_SLACK;
+  if (len > capacity_) capacity_ = len + WINDOW_SLACK;
   if (last) {
     h = 0;
   } else {
-    uint32_t keep = len < 524288 ? 524288 - len : 0;
+    uint32_t keep = len < MAX_HISTORY ? MAX_HISTORY - len : 0;
     keep = min32(keep, capacity_ - len);
     h = min32(h, keep);
   }

@@ -17,28 +17,34 @@
 // to 8192) when the block has three tables, else table 0 (42 symbols).
 #include <stdint.h>
 
+#include "decode/format.h"
+#include "decode/frame_header.h"
+#include "decode/length_sets.h"
+
 namespace qev {
 
-constexpr int LITLEN_SYMBOLS = 288;
-constexpr int END_OF_SET = 256;
+// The format's numbers (decode/format.h) as the writer's signed counts.
+constexpr int LITLEN_SYMBOLS = (int)::LITLEN_SYMBOLS;
+constexpr int END_OF_SET = (int)::END_OF_SET;
 constexpr int LONG_LENGTH_SYMBOL = 286;
 constexpr uint32_t MIN_MATCH = 2;
 constexpr uint32_t MAX_MATCH = 259 + 0x7FFF;  // 33026
-constexpr int DIST_SYMBOLS[3] = {42, 14, 28};
-constexpr int DIST_STARTS[3] = {288, 330, 344};
-constexpr int SET_SIZE_SMALL = 344;  // one or two distance tables
-constexpr int SET_SIZE_LARGE = 372;  // three distance tables
-constexpr int MAX_SET_COUNT = 63;
-constexpr int MAX_CODE_LENGTH = 16;
+constexpr int DIST_SYMBOLS[3] = {(int)distance_sizes[0], (int)distance_sizes[1],
+                                 (int)distance_sizes[2]};
+constexpr int DIST_STARTS[3] = {(int)distance_starts[0], (int)distance_starts[1],
+                                (int)distance_starts[2]};
+constexpr int SET_SIZE_SMALL = (int)SET_SIZE_TWO_TABLES;     // one or two distance tables
+constexpr int SET_SIZE_LARGE = (int)SET_SIZE_THREE_TABLES;   // three distance tables
+constexpr int MAX_SET_COUNT = (int)::MAX_SET_COUNT;
+constexpr int MAX_CODE_LENGTH = (int)::MAX_CODE_LENGTH;
 constexpr uint32_t TABLE1_MAX_DISTANCE = 64;
-constexpr uint32_t TABLE2_MAX_DISTANCE = 8192;
-constexpr uint32_t MAX_BLOCK_SIZE = 0xFFFFF;   // 20-bit block size field
-constexpr uint32_t MAX_FRAME_LENGTH = 0xFFFFF; // 20-bit block_length field
-constexpr uint32_t FRAME_HEADER_BITS = 45;
-// The biggest stored block whose frame (6 header bytes + data) fits the field.
-constexpr uint32_t MAX_STORED_BLOCK = MAX_FRAME_LENGTH - 6;
+constexpr uint32_t TABLE2_MAX_DISTANCE = SMALL_WINDOW;
+constexpr uint32_t MAX_BLOCK_SIZE = FRAME_FIELD_MAX;    // the frame's size field
+constexpr uint32_t MAX_FRAME_LENGTH = FRAME_FIELD_MAX;  // the frame's length field
+// The biggest stored block whose frame (header bytes + data) fits the field.
+constexpr uint32_t MAX_STORED_BLOCK = MAX_FRAME_LENGTH - FRAME_HEADER_BYTES;
 // The most history the reader keeps in front of a block.
-constexpr uint32_t WINDOW_SIZE = 524288;
+constexpr uint32_t WINDOW_SIZE = MAX_HISTORY;
 // The farthest a match may reach: distance symbol 41 ends at 2^20. The reader
 // copies from anywhere in its buffer, which holds the kept history and the
 // block's output so far, so inside a long block a match reaches up to
@@ -81,8 +87,7 @@ inline int distance_table(uint32_t len, int tables) {
   return 0;
 }
 
-// The default set (set count 0): 344 lengths; the distance table 0 part
-// depends on whether history + block size is at most 8192.
-void default_length_set(uint8_t* lengths, uint32_t window_size);
+// The default set (set count 0): the decoder's own (decode/length_sets.h).
+using ::default_length_set;
 
 }  // namespace qev

@@ -53,25 +53,18 @@ configure_sanitizers() {
     -DQEV_SANITIZE=ON -DQEV_FUZZ=ON
 }
 
-# A virtual X display for Wine's windows, started once per script run and
-# stopped when the script ends (with the Wine server of this run's prefix).
+# A virtual X display for Wine's windows (xvfb.sh), started once per script
+# run and stopped when the script ends (with the Wine server of this run's
+# prefix); its display number and messages are kept in a folder of its own.
+source "$ROOT/scripts/xvfb.sh"
 XVFB_PID=
+XVFB_DIR=
 start_display() {
-  local n
-  for n in $(seq 90 140); do
-    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] || break
-  done
-  Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-  XVFB_PID=$!
-  for _ in $(seq 50); do
-    [ -e "/tmp/.X11-unix/X$n" ] && break
-    sleep 0.1
-  done
-  if [ ! -e "/tmp/.X11-unix/X$n" ]; then
+  XVFB_DIR=$(mktemp -d)
+  if ! xvfb_start "$XVFB_DIR" 1280x1024x24; then
     say "  Xvfb did not start"
     return 1
   fi
-  export DISPLAY=":$n"
 }
 
 stop_display() {
@@ -82,6 +75,10 @@ stop_display() {
     kill "$XVFB_PID" 2>/dev/null || true
     wait "$XVFB_PID" 2>/dev/null || true
     XVFB_PID=
+  fi
+  if [ -n "$XVFB_DIR" ]; then
+    rm -rf "$XVFB_DIR"
+    XVFB_DIR=
   fi
 }
 

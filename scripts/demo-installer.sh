@@ -106,8 +106,7 @@ wine reg delete "$KEY" /f >/dev/null 2>&1
 # probe ARGS: the e2e tests' window probe, when it is built.
 probe() {
   [ -f "$PROBE" ] || return 1
-  wine "$PROBE" "$@" 2>/dev/null | tr -d '\r'
-  return "${PIPESTATUS[0]}"
+  probe_window "$PROBE" /dev/null "$@"
 }
 
 # --- the run -------------------------------------------------------------------

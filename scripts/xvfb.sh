@@ -1,4 +1,6 @@
-# Sourced by the scripts that run Wine without a display of the user's.
+# Sourced by every script that shows the installer's windows under Wine (the
+# end-to-end tests, test.sh and the demos, the installer benchmark): the one
+# virtual display starter and the one window probe runner.
 # xvfb_start DIR [SCREEN]: starts a virtual X display; Xvfb picks a free
 # display number itself and writes it to DIR/display once it is ready. Sets
 # XVFB_PID and exports DISPLAY; returns 1 when it has not started within 10 s
@@ -13,4 +15,16 @@ xvfb_start() {
   done
   [ -s "$dir/display" ] || return 1
   export DISPLAY=":$(head -1 "$dir/display")"
+}
+
+# probe_window EXE LOG ARGS...: runs the end-to-end tests' window probe
+# (tests/e2e/probe.cpp, built as EXE) under Wine with ARGS; prints its output
+# without carriage returns and returns its exit status. Wine's and the probe's
+# messages are appended to LOG. QEV_PROBE_TITLE, when set, names the windows'
+# title.
+probe_window() {
+  local exe=$1 log=$2
+  shift 2
+  wine "$exe" "$@" 2>>"$log" | tr -d '\r'
+  return "${PIPESTATUS[0]}"
 }

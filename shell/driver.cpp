@@ -51,6 +51,7 @@
 #include "archive/layout.h"
 #include "decode/decoder_state.h"
 #include "archive/entry_stream.h"
+#include "archive/member_reader.h"
 #include "decode/input.h"
 #include "platform/platform.h"
 #include "archive/directory_walk.h"
@@ -287,15 +288,6 @@ void closing_actions(const Folder& folder) {
 }
 
 }  // namespace
-
-// A stream that ends before the member's data do leaves stream_broken set, and
-// the bytes written are then fewer than `size`; their CRC-32 can still equal
-// the entry's (no byte written and a crc32 of 0, say), so the CRC comparison
-// alone would keep a truncated file without a word.
-int member_verified(const DirectoryEntry& entry) {
-  int whole = entry.size == 0 || !decoder.stream_broken;
-  return whole && decoder.member_crc == entry.crc32;
-}
 
 int extract_all(void* window) {
   char* destination = stub_config.destination;

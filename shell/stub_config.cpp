@@ -1,6 +1,8 @@
 #include "shell/stub_config.h"
 
+#include "archive/layout.h"
 #include "decode/decoder_state.h"
+#include "decode/format.h"
 #include "shell/names.h"
 
 // The destination buffer: zero-initialised, so its room takes no file space.
@@ -21,13 +23,20 @@ static char destination_buffer[DESTINATION_SIZE];
 // product_texts, also in initial_config, whose copy restores them.
 #define QEV_PRODUCT_TEXT(at) (stub_config.product_texts + (at))
 
+// The format's numbers that the block repeats (and the packer finds it by),
+// taken from their one definition: three entries of a table from entry i on.
+#define QEV_THREE(table, i) table[i], table[i + 1], table[i + 2]
+
+#define QEV_WINDOW_ROW(r)                                                      \
+  QEV_THREE(WINDOW_SIZES[r], 0), QEV_THREE(WINDOW_SIZES[r], 3), WINDOW_SIZES[r][6], \
+      WINDOW_SIZES[r][7]
+
 #define QEV_STUB_CONFIG_INIT                                                     \
   {                                                                             \
-    {0}, DEFAULT_ARCHIVE_OFFSET, 0, 1, 1, 0, {42, 14, 28}, {288, 330, 344},     \
-        {'Q', 'E', 'V', 'D', 'E', 0, 0, 0},                                     \
-        {{32768, 65536, 73728, 98304, 122880, 147456, 172032, 196608},          \
-         {32768, 65536, 73728, 98304, 122880, 147456, 172032, 196608},          \
-         {32768, 131072, 196608, 262144, 327680, 393216, 458752, 524288}},      \
+    {0}, DEFAULT_ARCHIVE_OFFSET, 0, 1, 1, 0,                                    \
+        {QEV_THREE(distance_sizes, 0)}, {QEV_THREE(distance_starts, 0)},       \
+        {QEV_THREE(DIR_BLOCK_MAGIC, 0), QEV_THREE(DIR_BLOCK_MAGIC, 3), 0, 0},   \
+        {{QEV_WINDOW_ROW(0)}, {QEV_WINDOW_ROW(1)}, {QEV_WINDOW_ROW(2)}},        \
         QEV_PRODUCT_TEXT(PRODUCT_TITLE_AT), QEV_PROGRAM_FILES,                  \
         QEV_PRODUCT_TEXT(PRODUCT_ALT_DESTINATION_AT), destination_buffer,       \
         QEV_HELP_TEXT, QEV_INTRO_FORMAT, QEV_EMPTY_ARCHIVE, QEV_TEXT_NOMEM,     \

@@ -128,8 +128,7 @@ e2e_cleanup() {
 
 # probe ARGS...: runs the probe; its output without carriage returns.
 probe() {
-  wine "$QEV_PROBE" "$@" 2>>"$WORK/probe.log" | tr -d '\r'
-  return "${PIPESTATUS[0]}"
+  probe_window "$QEV_PROBE" "$WORK/probe.log" "$@"
 }
 
 # wait_window KIND: waits for the installer's window of KIND (main, prompt,

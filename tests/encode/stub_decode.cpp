@@ -6,7 +6,10 @@
 #include "archive/directory_reader.h"
 #include "decode/crc32.h"
 #include "decode/decoder_state.h"
+#include "archive/directory_walk.h"
 #include "archive/entry_stream.h"
+#include "archive/member_reader.h"
+#include "base/result_codes.h"
 #include "platform/platform.h"
 #include "shell/stub_config.h"
 
@@ -30,32 +33,26 @@ std::string stub_decode_file(const std::string& path, uint32_t base, bool keep_d
   if (error.empty() && read_archive(hb, ARCHIVE_HEADER_SIZE) != (int32_t)ARCHIVE_HEADER_SIZE) error = "header";
   if (error.empty()) {
     parse_header(hb, &h);
-    decoder.dir_cursor = decoder.dir_end = dir.data();
-    decoder.dir_read_pos = base + h.directory_pos;
+    int r = directory_walk_begin(dir.data(), h.directory_pos);
+    if (r) error = "directory_walk_begin " + std::to_string(r);
   }
   for (uint32_t i = 0; error.empty() && i < h.member_count; i++) {
-    if (decoder.dir_end - decoder.dir_cursor < (ptrdiff_t)DIR_ENTRY_FIXED_SIZE) {
-      int r = read_directory_block(dir.data());
-      if (r) { error = "read_directory_block " + std::to_string(r); break; }
-      if (decoder.dir_end - decoder.dir_cursor < (ptrdiff_t)DIR_ENTRY_FIXED_SIZE) { error = "short directory block"; break; }
-    }
     StubMember m;
-    parse_entry(decoder.dir_cursor, &m.entry);
-    decoder.dir_cursor += DIR_ENTRY_FIXED_SIZE;
-    if (decoder.dir_end - decoder.dir_cursor < m.entry.name_len) { error = "name past the block"; break; }
-    m.name.assign((const char*)decoder.dir_cursor, m.entry.name_len);
-    decoder.dir_cursor += m.entry.name_len + m.entry.extra_len + m.entry.extra2_len;
+    const uint8_t* name;
+    int walked = directory_walk_next(dir.data(), &m.entry, &name);
+    if (walked) { error = "directory_walk_next " + std::to_string(walked); break; }
+    m.name.assign((const char*)name, m.entry.name_len);
     if (!(m.entry.flags & FLAG_FOLDER)) {
       if (keep_data) unlink(out_path.c_str());
       FileHandle f = keep_data ? file_create(out_path.c_str(), 0) : file_open("/dev/null", ACCESS_WRITE);
       if (f == INVALID_FILE) { error = "cannot create the member file"; break; }
       m.restarted = m.entry.size && decoder.current_stream == base + m.entry.stream_pos + 6 &&
                     m.entry.stream_offset < decoder.window_start;
-      int r = decode_member(f, m.entry.stream_pos, m.entry.stream_offset, m.entry.size, m.entry.flags);
+      int r = read_member(f, m.entry);
       file_close(f);
       m.crc = decoder.member_crc;
-      if (r) { error = "decode_member " + std::to_string(r) + " for " + m.name; break; }
-      if (m.crc != m.entry.crc32) { error = "CRC mismatch for " + m.name; break; }
+      if (r == ERR_CRC) { error = "CRC mismatch for " + m.name; break; }
+      if (r) { error = "read_member " + std::to_string(r) + " for " + m.name; break; }
       total += m.entry.size;
       if (keep_data) {
         FILE* in = fopen(out_path.c_str(), "rb");

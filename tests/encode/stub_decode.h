@@ -1,7 +1,7 @@
 #pragma once
-// Reads an archive file with the stub's own decoding path: the directory
-// reader (read_directory_block) and decode_member over the platform file
-// layer, the way the extraction driver walks the directory.
+// Reads an archive file with the stub's own decoding path over the platform
+// file layer: the directory walk and read_member (archive/member_reader.h),
+// as the extraction driver reads it.
 #include <stdint.h>
 
 #include <string>
@@ -13,7 +13,7 @@ struct StubMember {
   DirectoryEntry entry;
   std::string name;
   std::vector<uint8_t> data;  // restored bytes, when asked for
-  uint32_t crc = 0;           // what decode_member left in member_crc
+  uint32_t crc = 0;           // what the decoding left in member_crc
   bool restarted = false;     // its stream was held, but its record lay before the held block
 };
 
