@@ -96,7 +96,8 @@ void* mem_alloc(uint32_t size);                 // uninitialised block or null
 void* mem_resize(void* block, uint32_t size);   // may move; null leaves block valid
 void mem_free(void* block);
 
-// Creates a new file (CREATE_NEW) with no sharing and the sequential hint.
+// Creates a new file (CREATE_NEW) with no sharing and the sequential hint,
+// open for reading, writing and (Windows) renaming.
 // Whatever stands under the name already is never opened or truncated: a
 // file, a folder or a link (also one that leads nowhere) makes it fail with
 // OS_FILE_EXISTS. Clears; records.
@@ -120,10 +121,14 @@ int32_t file_write(FileHandle file, const void* buffer, uint32_t count);
 uint32_t file_seek(FileHandle file, uint32_t distance, int origin);
 // file_read on archive_file; a result other than -1 is added to file_pos.
 int32_t read_archive(void* buffer, uint32_t count);
+// A file's times and attributes, set through its handle in one call (Windows:
+// no reopening by name, which under Wine costs round trips to its server).
 // DOS dates and times in local time; a date of 0 leaves that time unchanged; the
-// last-access time is never changed. 1 or 0. Clears; records.
+// last-access time is never changed. `attributes` replace the file's, as
+// file_set_attributes would set them (0: none, the archive bit cleared too).
+// 1 or 0. Clears; records.
 int file_set_times(FileHandle file, uint16_t create_date, uint16_t create_time,
-                   uint16_t write_date, uint16_t write_time);
+                   uint16_t write_date, uint16_t write_time, uint32_t attributes);
 // Attribute bits (ATTR_DIRECTORY for folders) or NO_ATTRIBUTES. Does not clear; records.
 uint32_t file_get_attributes(const char* path);
 // 1 or 0. Clears; records.
@@ -149,9 +154,11 @@ uint32_t file_full_path(const char* path, char* out, uint32_t capacity);
 // being created under another name. The POSIX layer copies the bytes.
 // last_os_error untouched.
 int32_t archive_name_to_path(const uint8_t* name, uint32_t length, char* out, uint32_t room);
-// Puts the file `from` in the place of `to` in one step (MoveFileExA with
-// MOVEFILE_REPLACE_EXISTING): a file or a link of that name is replaced, never
-// what the link leads to. Refused with OS_ACCESS_DENIED when `to` is a folder,
-// a read-only file or a file in use (the archive being read among them).
-// 1 or 0. Clears; records.
-int file_rename(const char* from, const char* to);
+// Puts the file `from`, open as `file` (made by file_create, still open), in
+// the place of `to` in one step: a file or a link of that name is replaced,
+// never what the link leads to. Refused with OS_ACCESS_DENIED when `to` is a
+// folder, a read-only file or a file in use (the archive being read among
+// them). Windows renames through the handle (one request to Wine's server,
+// where MoveFileExA opens and closes the file again); the POSIX layer renames
+// `from`. 1 or 0. Clears; records.
+int file_rename(FileHandle file, const char* from, const char* to);

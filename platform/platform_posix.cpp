@@ -302,7 +302,7 @@ int32_t read_archive(void* buffer, uint32_t count) {
 // alone; so does a pair that names no moment (dos_to_time refuses it), rather
 // than setting a time nobody chose. The last-access time is never changed.
 int file_set_times(FileHandle file, uint16_t create_date, uint16_t create_time,
-                   uint16_t write_date, uint16_t write_time) {
+                   uint16_t write_date, uint16_t write_time, uint32_t attributes) {
   (void)create_date;
   (void)create_time;
   last_os_error = 0;
@@ -321,9 +321,17 @@ int file_set_times(FileHandle file, uint16_t create_date, uint16_t create_time,
     times[1].tv_nsec = 0;
   }
   // With nothing to set, futimens succeeds without looking at the descriptor;
-  // SetFileTime still rejects a bad handle, so check it here.
+  // fstat, needed for the attributes anyway, rejects a bad handle as Windows
+  // does.
   struct stat st;
-  int rc = times[1].tv_nsec == UTIME_OMIT ? fstat(fd_of(file), &st) : futimens(fd_of(file), times);
+  int rc = times[1].tv_nsec == UTIME_OMIT ? 0 : futimens(fd_of(file), times);
+  if (rc == 0) rc = fstat(fd_of(file), &st);
+  // The attributes as file_set_attributes sets them on a file.
+  if (rc == 0 && S_ISREG(st.st_mode)) {
+    mode_t mode = st.st_mode & 07777;
+    mode = attributes & ATTR_READONLY ? mode & ~WRITE_BITS : mode | S_IWUSR;
+    if (mode != (st.st_mode & 07777)) rc = fchmod(fd_of(file), mode);
+  }
   if (rc != 0) {
     record_descriptor_errno(errno, fd_of(file));
     return 0;
@@ -433,7 +441,7 @@ uint32_t file_full_path(const char* path, char* out, uint32_t capacity) {
   return (uint32_t)length;
 }
 
-int file_rename(const char* from, const char* to) {
+int file_rename(FileHandle, const char* from, const char* to) {
   last_os_error = 0;
   uint32_t injected;
   if (fault_point(FAULT_RENAME, &injected) != FAULT_NONE) {

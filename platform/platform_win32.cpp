@@ -36,7 +36,7 @@ void mem_free(void* block) { LocalFree((HLOCAL)block); }
 // truncated file out when it is closed.)
 FileHandle file_create(const char* path, uint32_t attributes) {
   last_os_error = 0;
-  HANDLE h = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+  HANDLE h = CreateFileA(path, GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
                          attributes | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
   if (h == INVALID_HANDLE_VALUE) record();
   return (FileHandle)h;
@@ -111,25 +111,25 @@ int32_t read_archive(void* buffer, uint32_t count) {
   return got;
 }
 
-// One DOS pair as a UTC file time. False for a date of 0 (the time is not to be
-// set) and for a pair that names no moment: that time is then left alone too,
+// One DOS pair as a UTC file time in `out`, which is left as it is (0: the
+// time is not set) for a date of 0 and for a pair that names no moment,
 // rather than set from whatever an unconverted FILETIME holds.
-static bool utc_time_of(uint16_t date, uint16_t time, FILETIME* out) {
+static void utc_time_of(uint16_t date, uint16_t time, FILETIME* out) {
   FILETIME local;
-  return date != 0 && DosDateTimeToFileTime(date, time, &local) &&
-         LocalFileTimeToFileTime(&local, out);
+  if (date != 0 && DosDateTimeToFileTime(date, time, &local)) LocalFileTimeToFileTime(&local, out);
 }
 
 int file_set_times(FileHandle file, uint16_t create_date, uint16_t create_time,
-                   uint16_t write_date, uint16_t write_time) {
+                   uint16_t write_date, uint16_t write_time, uint32_t attributes) {
   last_os_error = 0;
-  FILETIME created;
-  FILETIME written;
-  bool set_created = utc_time_of(create_date, create_time, &created);
-  bool set_written = utc_time_of(write_date, write_time, &written);
-  // The last-access time (null) is never changed.
-  if (!SetFileTime(handle_of(file), set_created ? &created : nullptr, nullptr,
-                   set_written ? &written : nullptr)) {
+  // A time of 0 is left as it is, and so is the last-access time. Windows
+  // reads attributes of 0 as "unchanged": FILE_ATTRIBUTE_NORMAL beside them
+  // makes them replace the file's whatever they are, as SetFileAttributesA does.
+  FILE_BASIC_INFO info = {};
+  utc_time_of(create_date, create_time, (FILETIME*)&info.CreationTime);
+  utc_time_of(write_date, write_time, (FILETIME*)&info.LastWriteTime);
+  info.FileAttributes = attributes | FILE_ATTRIBUTE_NORMAL;
+  if (!SetFileInformationByHandle(handle_of(file), FileBasicInfo, &info, sizeof(info))) {
     record();
     return 0;
   }
@@ -167,9 +167,20 @@ uint32_t file_full_path(const char* path, char* out, uint32_t capacity) {
   return length < capacity ? length : 0;
 }
 
-int file_rename(const char* from, const char* to) {
+// The new name, in UTF-16 as the rename through a handle takes it; in the
+// image's uninitialised data, and RootDirectory stays null: `to` is absolute.
+static struct {
+  FILE_RENAME_INFO info;
+  WCHAR name[MAX_PATH];
+} rename_to;
+
+int file_rename(FileHandle file, const char*, const char* to) {
   last_os_error = 0;
-  if (MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING)) return 1;
+  rename_to.info.ReplaceIfExists = TRUE;
+  const int count = MultiByteToWideChar(CP_ACP, 0, to, -1, rename_to.info.FileName, MAX_PATH);
+  rename_to.info.FileNameLength = (DWORD)(count - 1) * sizeof(WCHAR);
+  if (SetFileInformationByHandle(handle_of(file), FileRenameInfo, &rename_to, sizeof(rename_to)))
+    return 1;
   record();
   return 0;
 }

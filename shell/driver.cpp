@@ -1,10 +1,11 @@
 // The extraction driver. Everything runs on the caller's (GUI) thread; the
-// queue is drained between members, and now and then while a member is
-// decoded (the decoders call pump_messages through decoder.drain_hook
-// wherever they poll cancel_requested), so that the dialog repaints and
-// Cancel and the close box get through even during a long member; a member
-// cancelled that way fails like any other, its partial file deleted.
-// cancel_requested is also polled before every member.
+// queue is drained now and then, never more than the UI's pump allows (the
+// status line of each member and the decoders call pump_messages, the latter
+// through decoder.drain_hook wherever they poll cancel_requested), so that
+// the dialog repaints and Cancel and the close box get through even during a
+// long member, while a run of small files asks the window system nothing per
+// file; a member cancelled that way fails like any other, its partial file
+// deleted. cancel_requested is also polled before every member.
 //
 // Buffers: one block allocated here holds the input buffer and, behind it, the
 // 8 KiB directory buffer (one allocation and one failure path, and nothing
@@ -139,15 +140,17 @@ MemberOutcome extract_file(void* window, const DirectoryEntry& entry, char* name
       if (decoder.cancel_requested) return MEMBER_DONE;
     }
   }
-  if (!create_folder_path(path, name_start, 0)) return asked(window, ERR_CREATE, path);
-
+  // Showing the status drains the queue now and then: a Cancel found there
+  // ends the loop at its head before anything of this member is made.
   format_message(message_buffer, MESSAGE_BUFFER_SIZE, stub_config.status_format, name_start, 0);
   ui_set_status(window, message_buffer);
+  if (decoder.cancel_requested) return MEMBER_DONE;
+  if (!create_folder_path(path, name_start, 0)) return asked(window, ERR_CREATE, path);
+
   char temp[PATH_BUFFER_SIZE];
   FileHandle file = create_temporary(temp, path);
   if (file == INVALID_FILE) return asked(window, ERR_CREATE, path);
 
-  drain_message_queue();
   int result = decode_member(file, entry.stream_pos, entry.stream_offset, entry.size, entry.flags);
   if (result < 0) {
     report_error(window, result, path, 0);
@@ -155,9 +158,8 @@ MemberOutcome extract_file(void* window, const DirectoryEntry& entry, char* name
     file_delete(temp);
     return MEMBER_STOP;
   }
-  file_set_times(file, entry.create_date, entry.create_time, entry.write_date, entry.write_time);
-  file_close(file);
   if (!member_verified(entry)) {
+    file_close(file);
     file_delete(temp);
     return asked(window, ERR_CRC, path);
   }
@@ -166,17 +168,22 @@ MemberOutcome extract_file(void* window, const DirectoryEntry& entry, char* name
   // cleared and it is tried once more. Only then: a link is replaced at the
   // first try, and whatever it leads to is never touched.
   const uint32_t kept_bits = ATTR_READONLY | ATTR_HIDDEN | ATTR_SYSTEM;
-  if (!file_rename(temp, path)) {
+  if (!file_rename(file, temp, path)) {
     const uint32_t refused = last_os_error;
     // (A path that is gone reads as all bits, and fails to be changed.)
     if (!(file_get_attributes(path) & kept_bits) || !file_set_attributes(path, ATTR_NORMAL) ||
-        !file_rename(temp, path)) {
+        !file_rename(file, temp, path)) {
+      file_close(file);
       file_delete(temp);
       last_os_error = refused;  // the message's reason, whatever came after it
       return asked(window, ERR_CREATE, path);
     }
   }
-  file_set_attributes(path, entry.attributes & kept_bits);
+  // Times and attributes through the handle of the file now in place: read-only
+  // only once no failure can leave it to be deleted under its temporary name.
+  file_set_times(file, entry.create_date, entry.create_time, entry.write_date, entry.write_time,
+                 entry.attributes & kept_bits);
+  file_close(file);
   return MEMBER_DONE;
 }
 
@@ -368,7 +375,6 @@ int extract_all(void* window) {
       break;
     }
     if (outcome == MEMBER_REFUSED) result = ERR_DAMAGED;
-    drain_message_queue();
   }
 
   // The closing actions (start the program, register the uninstall entry):

@@ -36,9 +36,9 @@ void pump_messages();
 // GetVolumeInformationA on the root (e.g. "C:\"), asking only for the maximum
 // component length. 1 and *max_component set, or 0 on failure.
 int ui_volume_max_component(const char* root, uint32_t* max_component);
-// Starts the installed program (WinExec with SW_SHOWNORMAL); `command_line` is
-// its full path in double quotes, so that a path with spaces cannot start
-// another program. The result is ignored.
+// Starts the installed program (CreateProcessA, a normal window) without
+// waiting for it; `command_line` is its full path in double quotes, so that
+// a path with spaces cannot start another program. The result is ignored.
 void ui_start_program(const char* command_line);
 // RegCreateKeyExA(HKEY_LOCAL_MACHINE, subkey, ..., KEY_SET_VALUE): 1 and *key, or 0.
 int ui_registry_create(const char* subkey, void** key);

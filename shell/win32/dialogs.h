@@ -16,7 +16,11 @@ INT_PTR CALLBACK overwrite_prompt_proc(HWND window, UINT message, WPARAM wparam,
 // overwrite mode set: a failure the driver returns is reported, and a product
 // that starts no program ends with a box naming its folder. The main
 // dialog's Extract and the unattended installation (/S, window null) both.
-void extract_and_report(HWND window);
+// Then the process ends with the installer's exit code, a dialog still up:
+// hiding it first (EndDialog) makes Wine wait for the X window manager to
+// confirm, two seconds where none answers, and nothing is left to do once
+// the closing actions ran and every file is closed.
+[[noreturn]] void extract_and_report(HWND window);
 // Shows the latest status line (ui_set_status) and the progress bar, the
 // bytes written against the files' total (stub_config.total_size), now.
 void show_progress();

@@ -54,7 +54,6 @@ INT_PTR extract(HWND window) {
   stub_config.overwrite_all =
       SendDlgItemMessageA(window, CTL_OVERWRITE, BM_GETCHECK, 0, 0) != 0;
   extract_and_report(window);
-  return end_main_dialog(window);
 }
 
 }  // namespace
@@ -71,6 +70,7 @@ void extract_and_report(HWND window) {
                    stub_config.destination, nullptr);
     ui_message_box(window, message_buffer, stub_config.title, BOX_INFORMATION);
   }
+  ExitProcess(installer_exit_code());
 }
 
 INT_PTR CALLBACK main_dialog_proc(HWND window, UINT message, WPARAM wparam, LPARAM) {

@@ -1,8 +1,9 @@
 // drain_message_queue: lets the main dialog repaint and receive Cancel and the
 // close box while the driver works on the dialog's own thread. The messages go
-// straight to their windows, without the dialog manager's keyboard handling:
-// Tab, Enter, Escape and mnemonics do nothing during an extraction, while
-// clicks and keys that a control handles itself still work. Never waits.
+// straight to their windows, without the dialog manager's keyboard handling
+// and untranslated: Tab, Enter, Escape, mnemonics and typed characters do
+// nothing during an extraction, while clicks, Space on a button and Alt+F4
+// (which act on the keys themselves) still work. Never waits.
 #include <windows.h>
 
 #include "shell/ui.h"
@@ -11,7 +12,6 @@
 void drain_message_queue() {
   MSG message;
   while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-    TranslateMessage(&message);
     DispatchMessageA(&message);
   }
 }

@@ -53,7 +53,18 @@ int ui_volume_max_component(const char* root, uint32_t* max_component) {
   return 1;
 }
 
-void ui_start_program(const char* command_line) { WinExec(command_line, SW_SHOWNORMAL); }
+// CreateProcessA, not WinExec: WinExec returns only once the program started
+// first waits for input (or ends), and the installer's window, and its
+// process, would stay for as long as the program takes to start. The
+// program's handles are left to the installer's end, which follows at once.
+static STARTUPINFOA startup;  // zero but for its size: the defaults, a normal window
+static PROCESS_INFORMATION started;
+
+void ui_start_program(const char* command_line) {
+  startup.cb = sizeof(startup);
+  CreateProcessA(nullptr, (char*)command_line, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                 &startup, &started);
+}
 
 int ui_registry_create(const char* subkey, void** key) {
   HKEY created = nullptr;

@@ -167,7 +167,7 @@ std::vector<std::string> mismatches(const Sample& s, const Observation& obs, con
       if (c == '\\') c = '/';
     }
     auto it = obs.tree.find(relative);
-    bool present = e.all_present || (k < e.walked && !reported.count(k));
+    bool present = e.all_present || (k < e.walked && !reported.count(k) && (int)k != e.abandoned);
     if (!present) {
       if (it != obs.tree.end()) problem("entry " + std::to_string(k) + " (" + entry.name + ") left behind");
       continue;

@@ -21,6 +21,7 @@ struct Expected {
   std::map<int, std::string> line_of;  // ... unless given here for the entry reported
   int untimed = -1;             // an entry whose times were not set
   int unattributed = -1;        // an entry whose attributes were not set
+  int abandoned = -1;           // an entry walked, then left for a Cancel before anything was made
   std::vector<int> prompts;     // entries whose path the overwrite question named, when checked
   bool check_prompts = false;
   bool all_present = false;     // every entry's output present and exact, reported or not

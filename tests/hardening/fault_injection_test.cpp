@@ -274,9 +274,11 @@ TEST_F(FaultInjection, FolderCreationFailures) {
 TEST_F(FaultInjection, FailuresThatAreIgnored) {
   // Times, attributes and closing a finished file: the extraction goes on as
   // if nothing happened, save the one time or attribute.
+  // A file's times and attributes are set in one call.
   each_call(FAULT_SET_TIMES, [](const Sample& s, const HookCall& c, const Observation&) {
     Expected e = all_done(s);
     e.untimed = c.entry;
+    e.unattributed = c.entry;
     return e;
   });
   each_call(FAULT_SET_ATTRIBUTES, [](const Sample& s, const HookCall& c, const Observation&) {
@@ -505,13 +507,25 @@ TEST_F(FaultInjection, CancelAtEveryPoint) {
         e.walked = walked;
         e.result = obs.result == ERR_CANCELLED ? ERR_CANCELLED : 0;
       }
+      // A file's status line comes after its overwrite question's probe, the
+      // first call of its own: a Cancel there abandons the file before
+      // anything of it is made.
+      bool first = c.context == CTX_DRIVER && c.entry >= 0;
+      for (size_t j = 0; first && j + 1 < n; j++) {
+        first = !(calls[j].context == CTX_DRIVER && calls[j].entry == c.entry);
+      }
+      if (first && c.op == HOOK_GET_ATTRIBUTES && !s.entries[(size_t)c.entry].folder) {
+        e.abandoned = c.entry;
+      }
       expect_clean(mismatches(s, obs, e), context);
     }
-    // Drains: a folder has one (after it), a file two (before its decoding
-    // and after it).
-    size_t drains = 0;
-    for (const qev::PackEntry& entry : s.entries) drains += entry.folder ? 1 : 2;
-    for (uint32_t n = 1; n <= drains; n++) {
+    // Drains: one per file, at its status line, before anything of it is
+    // made: a Cancel there abandons that file.
+    std::vector<size_t> files;
+    for (size_t j = 0; j < s.entries.size(); j++) {
+      if (!s.entries[j].folder) files.push_back(j);
+    }
+    for (uint32_t n = 1; n <= files.size(); n++) {
       RunOptions o;
       o.cancel_at_drain = n;
       Observation obs = run_extraction(s.bytes, o);
@@ -519,7 +533,8 @@ TEST_F(FaultInjection, CancelAtEveryPoint) {
       std::string context = s.label + ": cancel at drain " + std::to_string(n);
       Expected e = from_reports(s, obs.record.reports);
       for (Report& r : e.reports) r.name = "";
-      e.walked = obs.record.walked.size();
+      e.walked = files[n - 1] + 1;
+      e.abandoned = (int)files[n - 1];
       e.closing = false;
       for (const Report& r : obs.record.reports) EXPECT_EQ(r.code, ERR_CANCELLED) << context;
       expect_clean(mismatches(s, obs, e), context);

@@ -35,12 +35,12 @@ static_assert(std::is_same_v<decltype(&file_write), int32_t (*)(FileHandle, cons
 static_assert(std::is_same_v<decltype(&file_seek), uint32_t (*)(FileHandle, uint32_t, int)>);
 static_assert(std::is_same_v<decltype(&read_archive), int32_t (*)(void*, uint32_t)>);
 static_assert(std::is_same_v<decltype(&file_set_times),
-                             int (*)(FileHandle, uint16_t, uint16_t, uint16_t, uint16_t)>);
+                             int (*)(FileHandle, uint16_t, uint16_t, uint16_t, uint16_t, uint32_t)>);
 static_assert(std::is_same_v<decltype(&file_get_attributes), uint32_t (*)(const char*)>);
 static_assert(std::is_same_v<decltype(&file_set_attributes), int (*)(const char*, uint32_t)>);
 static_assert(std::is_same_v<decltype(&file_delete), int (*)(const char*)>);
 static_assert(std::is_same_v<decltype(&folder_create), int (*)(const char*)>);
-static_assert(std::is_same_v<decltype(&file_rename), int (*)(const char*, const char*)>);
+static_assert(std::is_same_v<decltype(&file_rename), int (*)(FileHandle, const char*, const char*)>);
 static_assert(std::is_same_v<decltype(&decode_member),
                              int (*)(FileHandle, uint32_t, uint32_t, uint32_t, uint8_t)>);
 static_assert(std::is_same_v<decltype(&directory_walk_begin), int (*)(uint8_t*, uint32_t)>);
@@ -238,10 +238,11 @@ int32_t __wrap__Z12read_archivePvj(void* buffer, uint32_t count) {
   return got;
 }
 
-int __real__Z14file_set_timesltttt(FileHandle, uint16_t, uint16_t, uint16_t, uint16_t);
-int __wrap__Z14file_set_timesltttt(FileHandle file, uint16_t create_date, uint16_t create_time,
-                                   uint16_t write_date, uint16_t write_time) {
-  int result = __real__Z14file_set_timesltttt(file, create_date, create_time, write_date, write_time);
+int __real__Z14file_set_timeslttttj(FileHandle, uint16_t, uint16_t, uint16_t, uint16_t, uint32_t);
+int __wrap__Z14file_set_timeslttttj(FileHandle file, uint16_t create_date, uint16_t create_time,
+                                    uint16_t write_date, uint16_t write_time, uint32_t attributes) {
+  int result = __real__Z14file_set_timeslttttj(file, create_date, create_time, write_date, write_time,
+                                               attributes);
   note_call(HOOK_SET_TIMES);
   return result;
 }
@@ -276,9 +277,9 @@ int __wrap__Z13folder_createPKc(const char* path) {
   return result;
 }
 
-int __real__Z11file_renamePKcS0_(const char*, const char*);
-int __wrap__Z11file_renamePKcS0_(const char* from, const char* to) {
-  int result = __real__Z11file_renamePKcS0_(from, to);
+int __real__Z11file_renamelPKcS0_(FileHandle, const char*, const char*);
+int __wrap__Z11file_renamelPKcS0_(FileHandle file, const char* from, const char* to) {
+  int result = __real__Z11file_renamelPKcS0_(file, from, to);
   State& s = state();
   // The file made under `from` now stands under `to`.
   if (s.recording && result) {

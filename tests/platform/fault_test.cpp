@@ -125,7 +125,7 @@ TEST_F(Fault, EveryOperationFailsWithItsOwnFailureValue) {
       {FAULT_READ, [](FileHandle h, const std::string&, char* b) { return file_read(h, b, 4) == -1; }},
       {FAULT_WRITE, [](FileHandle h, const std::string&, char* b) { return file_write(h, b, 4) == -1; }},
       {FAULT_SET_TIMES, [](FileHandle h, const std::string&, char*) {
-         return file_set_times(h, 0, 0, 0x2A43, 0) == 0; }},
+         return file_set_times(h, 0, 0, 0x2A43, 0, 0) == 0; }},
       {FAULT_GET_ATTRIBUTES, [](FileHandle, const std::string& p, char*) {
          return file_get_attributes(p.c_str()) == NO_ATTRIBUTES; }},
       {FAULT_SET_ATTRIBUTES, [](FileHandle, const std::string& p, char*) {

@@ -134,9 +134,14 @@ TEST_F(LastOsError, EveryClearingOperationClearsOnSuccess) {
   EXPECT_EQ(last_os_error, 0u) << "file_read";
 
   last_os_error = kStale;
-  EXPECT_EQ(file_set_times(h, 0, 0, dos_date(2001, 2, 3), 0), 1);
+  EXPECT_EQ(file_set_times(h, 0, 0, dos_date(2001, 2, 3), 0, 0), 1);
   EXPECT_EQ(last_os_error, 0u) << "file_set_times";
+
+  last_os_error = kStale;
+  EXPECT_EQ(file_rename(h, p.c_str(), scratch.path("g").c_str()), 1);
+  EXPECT_EQ(last_os_error, 0u) << "file_rename";
   file_close(h);
+  p = scratch.path("g");
 
   last_os_error = kStale;
   h = file_open(p.c_str(), ACCESS_READ);
@@ -147,10 +152,6 @@ TEST_F(LastOsError, EveryClearingOperationClearsOnSuccess) {
   last_os_error = kStale;
   EXPECT_EQ(file_set_attributes(p.c_str(), 0), 1);
   EXPECT_EQ(last_os_error, 0u) << "file_set_attributes";
-
-  last_os_error = kStale;
-  EXPECT_EQ(file_rename(p.c_str(), scratch.path("g").c_str()), 1);
-  EXPECT_EQ(last_os_error, 0u) << "file_rename";
 }
 
 TEST_F(LastOsError, MemoryOperationsLeaveItAlone) {
@@ -217,9 +218,11 @@ TEST_F(ErrorCodes, FoldersAreNotFiles) {
   // Nor are they replaced by a file, new or renamed.
   EXPECT_EQ(file_create(scratch.path("d").c_str(), ATTR_NORMAL), INVALID_FILE);
   EXPECT_EQ(last_os_error, OS_FILE_EXISTS);
-  make_file("f", "x");
-  EXPECT_EQ(file_rename(scratch.path("f").c_str(), scratch.path("d").c_str()), 0);
+  FileHandle h = file_create(scratch.path("f").c_str(), ATTR_NORMAL);
+  ASSERT_NE(h, INVALID_FILE);
+  EXPECT_EQ(file_rename(h, scratch.path("f").c_str(), scratch.path("d").c_str()), 0);
   EXPECT_EQ(last_os_error, OS_ACCESS_DENIED);
+  file_close(h);
   last_os_error = 0;
   EXPECT_EQ(file_delete(scratch.path("d").c_str()), 0);
   EXPECT_EQ(last_os_error, OS_ACCESS_DENIED);
@@ -289,9 +292,9 @@ TEST_F(ReadWrite, CreateNeverOpensATakenNameAndSeeksReportPositions) {
   EXPECT_EQ(file_read(h, &c, 1), 1);
   EXPECT_EQ(c, 'f');
   EXPECT_EQ(file_read(h, &c, 0), 0);
-  EXPECT_EQ(file_close(h), 1);
   // Renamed over the first file, it replaces it in one step.
-  EXPECT_EQ(file_rename(scratch.path("g").c_str(), scratch.path("f").c_str()), 1);
+  EXPECT_EQ(file_rename(h, scratch.path("g").c_str(), scratch.path("f").c_str()), 1);
+  EXPECT_EQ(file_close(h), 1);
   EXPECT_EQ(read_all("f"), "abcdef");
   EXPECT_EQ(file_get_attributes(scratch.path("g").c_str()), NO_ATTRIBUTES);
 }
@@ -327,7 +330,7 @@ class Times : public FileLayer {
     make_file("f", "data");
     FileHandle h = file_open(scratch.path("f").c_str(), ACCESS_READ | ACCESS_WRITE);
     EXPECT_NE(h, INVALID_FILE);
-    EXPECT_EQ(file_set_times(h, 0, 0, dos_date(1999, 12, 31), dos_time(23, 59, 58)), 1);
+    EXPECT_EQ(file_set_times(h, 0, 0, dos_date(1999, 12, 31), dos_time(23, 59, 58), 0), 1);
     before = file_times(scratch.native("f"));
     EXPECT_TRUE(before.ok);
     return h;
@@ -338,7 +341,7 @@ class Times : public FileLayer {
 
 TEST_F(Times, BothDatesZeroChangeNothing) {
   FileHandle h = prepared();
-  EXPECT_EQ(file_set_times(h, 0, dos_time(1, 2, 4), 0, dos_time(5, 6, 8)), 1);
+  EXPECT_EQ(file_set_times(h, 0, dos_time(1, 2, 4), 0, dos_time(5, 6, 8), 0), 1);
   EXPECT_EQ(file_close(h), 1);
   FileTimes now = after();
   EXPECT_EQ(now.written, before.written);
@@ -348,7 +351,7 @@ TEST_F(Times, BothDatesZeroChangeNothing) {
 
 TEST_F(Times, OnlyTheWriteDateChangesOnlyTheLastWriteTime) {
   FileHandle h = prepared();
-  EXPECT_EQ(file_set_times(h, 0, 0, dos_date(2001, 2, 3), dos_time(4, 5, 6)), 1);
+  EXPECT_EQ(file_set_times(h, 0, 0, dos_date(2001, 2, 3), dos_time(4, 5, 6), 0), 1);
   EXPECT_EQ(file_close(h), 1);
   uint16_t date = 0, time = 0;
   ASSERT_TRUE(written_as_dos(scratch.native("f"), &date, &time));
@@ -361,9 +364,9 @@ TEST_F(Times, OnlyTheWriteDateChangesOnlyTheLastWriteTime) {
 
 TEST_F(Times, MidnightIsATimeAndTheCreationPairNeverTouchesTheWriteTime) {
   FileHandle h = prepared();
-  EXPECT_EQ(file_set_times(h, dos_date(1990, 6, 15), dos_time(12, 0, 0), 0, 0), 1);
+  EXPECT_EQ(file_set_times(h, dos_date(1990, 6, 15), dos_time(12, 0, 0), 0, 0, 0), 1);
   EXPECT_EQ(after().written, before.written);
-  EXPECT_EQ(file_set_times(h, 0, 0, dos_date(2010, 1, 1), 0), 1);
+  EXPECT_EQ(file_set_times(h, 0, 0, dos_date(2010, 1, 1), 0, 0), 1);
   EXPECT_EQ(file_close(h), 1);
   uint16_t date = 0, time = 1;
   ASSERT_TRUE(written_as_dos(scratch.native("f"), &date, &time));
@@ -380,18 +383,18 @@ TEST_F(Times, PairsThatNameNoMomentLeaveTheirTimeAlone) {
   FileHandle h = prepared();
   const uint16_t month_zero = dos_date(2001, 0, 3);
   const uint16_t february_30 = dos_date(2001, 2, 30);
-  EXPECT_EQ(file_set_times(h, 0, 0, month_zero, dos_time(4, 5, 6)), 1);
-  EXPECT_EQ(file_set_times(h, 0, 0, february_30, 0), 1);
-  EXPECT_EQ(file_set_times(h, 0, 0, dos_date(2001, 2, 3), 0xFFFF), 1);  // hour 31
+  EXPECT_EQ(file_set_times(h, 0, 0, month_zero, dos_time(4, 5, 6), 0), 1);
+  EXPECT_EQ(file_set_times(h, 0, 0, february_30, 0, 0), 1);
+  EXPECT_EQ(file_set_times(h, 0, 0, dos_date(2001, 2, 3), 0xFFFF, 0), 1);  // hour 31
   EXPECT_EQ(file_close(h), 1);
   EXPECT_EQ(after().written, before.written);
 }
 
 TEST_F(Times, BadHandleFails) {
-  EXPECT_EQ(file_set_times(kBogusHandle, 0, 0, dos_date(2001, 2, 3), 0), 0);
+  EXPECT_EQ(file_set_times(kBogusHandle, 0, 0, dos_date(2001, 2, 3), 0, 0), 0);
   EXPECT_EQ(last_os_error, OS_INVALID_HANDLE);
   last_os_error = 0;
-  EXPECT_EQ(file_set_times(kBogusHandle, 0, 0, 0, 0), 0);
+  EXPECT_EQ(file_set_times(kBogusHandle, 0, 0, 0, 0, 0), 0);
   EXPECT_EQ(last_os_error, OS_INVALID_HANDLE);
 }
 
@@ -422,11 +425,13 @@ TEST_F(Attributes, ReadOnlyRoundTrip) {
 TEST_F(Attributes, ReadOnlyFileIsNeitherReplacedNorWrittenNorDeleted) {
   if (under_wine()) GTEST_SKIP() << "Wine run as root does not enforce read-only files";
   make_file("f", "kept");
-  make_file("new", "new");
+  FileHandle h = file_create(scratch.path("new").c_str(), ATTR_NORMAL);
+  ASSERT_NE(h, INVALID_FILE);
   std::string p = scratch.path("f");
   ASSERT_EQ(file_set_attributes(p.c_str(), ATTR_READONLY), 1);
-  EXPECT_EQ(file_rename(scratch.path("new").c_str(), p.c_str()), 0);
+  EXPECT_EQ(file_rename(h, scratch.path("new").c_str(), p.c_str()), 0);
   EXPECT_EQ(last_os_error, OS_ACCESS_DENIED);
+  file_close(h);
   EXPECT_EQ(file_open(p.c_str(), ACCESS_READ | ACCESS_WRITE), INVALID_FILE);
   EXPECT_EQ(last_os_error, OS_ACCESS_DENIED);
   last_os_error = 0;
@@ -491,11 +496,13 @@ TEST_F(Sharing, FileOpenElsewhereIsNotReplaced) {
   HANDLE other = CreateFileA(scratch.path("f").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                              OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(other, INVALID_HANDLE_VALUE);
-  make_file("new", "new");
-  EXPECT_EQ(file_rename(scratch.path("new").c_str(), scratch.path("f").c_str()), 0);
+  FileHandle h = file_create(scratch.path("new").c_str(), ATTR_NORMAL);
+  ASSERT_NE(h, INVALID_FILE);
+  EXPECT_EQ(file_rename(h, scratch.path("new").c_str(), scratch.path("f").c_str()), 0);
   // Windows names the open file's sharing; Wine answers access denied.
   EXPECT_TRUE(last_os_error == ERROR_SHARING_VIOLATION || last_os_error == ERROR_ACCESS_DENIED)
       << last_os_error;
+  file_close(h);
   CloseHandle(other);
   EXPECT_EQ(read_all("f"), "kept");
 }

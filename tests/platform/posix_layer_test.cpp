@@ -121,7 +121,7 @@ TEST_F(PosixLayer, LinksAreNeverFollowedAsTheLastComponent) {
   EXPECT_EQ(mode_of("outside/file"), 0644u);
 
   scratch.write_file("new", "member");
-  EXPECT_EQ(file_rename(path("new").c_str(), path("file link").c_str()), 1);
+  EXPECT_EQ(file_rename(INVALID_FILE, path("new").c_str(), path("file link").c_str()), 1);
   EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(scratch.native("file link"))));
   EXPECT_EQ(contents("file link"), "member");
   EXPECT_EQ(contents("outside/file"), "outside");

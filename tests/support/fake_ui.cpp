@@ -31,7 +31,11 @@ int ui_overwrite_prompt() {
   return answer;
 }
 
-void ui_set_status(void*, const char* text) { fake_ui.statuses.push_back(text); }
+// As the stub's status line, which drains the queue when it is shown.
+void ui_set_status(void*, const char* text) {
+  fake_ui.statuses.push_back(text);
+  drain_message_queue();
+}
 
 void drain_message_queue() {
   uint32_t n = ++fake_ui.drains;

@@ -1,7 +1,8 @@
 #pragma once
 // A recording fake of shell/ui.h for tests: every message box, prompt, status
 // line, program start and registry call is recorded; message boxes and
-// overwrite prompts answer from scripted queues; a drain (or a pump, the
+// overwrite prompts answer from scripted queues; a drain (one at each status
+// line, as the stub drains when it shows one; or a pump, the
 // decoders' drain during a member) can set cancel_requested when chosen. fake_ui_reset() restores the defaults
 // (boxes answer OK, prompts answer Yes, long names, registry calls succeed).
 #include <stdint.h>
