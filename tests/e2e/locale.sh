@@ -64,9 +64,12 @@ click main 104
 wait_installer_exit 1
 offset=$(archive_offset "$installer")
 cp "$installer" "$downloads/damaged.exe"
-# A byte in the middle of the member streams.
+# A byte in the middle of the member streams, its bits inverted (the data are
+# random: a fixed value would sometimes be the byte already there).
 directory_pos=$(od -An -tu4 -j $((offset + 4)) -N 4 "$installer" | tr -d ' ')
-printf '\377' | dd of="$downloads/damaged.exe" bs=1 seek=$((offset + directory_pos / 2)) conv=notrunc status=none
+at=$((offset + directory_pos / 2))
+byte=$(od -An -tu1 -j "$at" -N 1 "$installer" | tr -d ' ')
+printf "\\$(printf '%03o' $((byte ^ 255)))" | dd of="$downloads/damaged.exe" bs=1 seek="$at" conv=notrunc status=none
 start_installer "$downloads/damaged.exe" /S '/D=C:\壊れた'
 wait_installer_exit 1
 note "Cancel and a damaged member: exit code 1"
