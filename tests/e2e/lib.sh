@@ -243,28 +243,47 @@ wait_installer_exit() {
 # installer_running: true while the installer has not ended.
 installer_running() { [ ! -s "$WORK/installer.rc" ]; }
 
-# watch_progress SHOT [STATUS]: while the installer runs, reads the main
-# dialog's progress bar again and again, keeping screenshots SHOT-1.png ...
-# of the first positions between 0 and 100 (each status line must then
-# begin with STATUS, when given). Fails unless at least one such position
-# was seen (a busy machine may leave time for one look only) and the bar
-# never went back; PROGRESS_SEEN holds the positions.
+# watch_progress_start: starts following the main dialog's progress bar
+# (probe progress-watch, one process inside Wine that looks every 10 ms);
+# called before the click that starts the extraction, so that even one that
+# lasts a fraction of a second is seen.
+PROGRESS_WATCHER=
+watch_progress_start() {
+  : >"$WORK/progress.lines"
+  # Straight to the file, line by line (the probe flushes each line; a pipe
+  # through tr would hold them back).
+  wine "$QEV_PROBE" progress-watch main $((WAIT_EXIT_S * 1000)) >"$WORK/progress.lines" 2>>"$WORK/probe.log" &
+  PROGRESS_WATCHER=$!
+  local i
+  for i in $(seq 100); do
+    [ -s "$WORK/progress.lines" ] && return 0
+    sleep 0.1
+  done
+  fail "the progress watcher did not start"
+}
+
+# watch_progress SHOT [STATUS]: reads what the watcher saw until the window
+# goes, keeping screenshots SHOT-1.png ... of the first positions between 0
+# and 100 while the installer still runs (each status line must then begin
+# with STATUS, when given). Fails unless at least one such position was seen
+# and the bar never went back; PROGRESS_SEEN holds the positions.
 watch_progress() {
   local line position status last=0
   PROGRESS_SEEN=()
-  while installer_running; do
-    line=$(probe progress main 2>/dev/null) || break
+  while IFS= read -r line; do
+    line=${line%$'\r'}
     position=${line%%$'\t'*}
     status=${line#*$'\t'}
+    case $position in '' | *[!0-9]*) fail "progress watcher: $line" ;; esac
     if [ "$position" -gt 0 ] && [ "$position" -lt 100 ] && [ "$position" != "$last" ]; then
       [ "$position" -gt "$last" ] || fail "the bar went back: ${PROGRESS_SEEN[*]} $position"
       last=$position
       PROGRESS_SEEN+=("$position")
       case $status in "${2:-}"*) ;; *) fail "status line \"$status\" at $position %" ;; esac
-      [ ${#PROGRESS_SEEN[@]} -le 3 ] && shot "$1-${#PROGRESS_SEEN[@]}"
+      if [ ${#PROGRESS_SEEN[@]} -le 3 ] && installer_running; then shot "$1-${#PROGRESS_SEEN[@]}"; fi
     fi
-    sleep 0.1
-  done
+  done < <(tail -n +1 -f --pid="$PROGRESS_WATCHER" "$WORK/progress.lines")
+  wait "$PROGRESS_WATCHER" 2>/dev/null || true
   [ ${#PROGRESS_SEEN[@]} -ge 1 ] || fail "the bar did not move: nothing seen between 0 and 100"
 }
 

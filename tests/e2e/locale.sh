@@ -40,6 +40,7 @@ wait_window main >/dev/null
 case $(control_text main 105) in *setup.exe*) ;; *) fail "introduction: $(control_text main 105)" ;; esac
 # A click: under a Japanese locale Wine reads the keyboard through an input
 # method, which the virtual display does not have.
+watch_progress_start
 click main 108
 watch_progress locale-progress
 wait_installer_exit 0

@@ -240,6 +240,43 @@ int cmd_progress(Kind kind) {
   return 0;
 }
 
+// Follows the progress bar from inside Wine until the window goes (or ms
+// pass): a line "POSITION\tSTATUS" at once and then at each change. One
+// process looking every 10 ms sees an installation that lasts a fraction of
+// a second, which a new probe for each look (a Wine start-up each) misses.
+int cmd_progress_watch(Kind kind, DWORD ms) {
+  HWND window = require(kind);
+  if (!window) return 1;
+  HWND bar = GetDlgItem(window, 111);
+  if (!bar) {
+    printf("no progress bar\n");
+    return 1;
+  }
+  DWORD start = GetTickCount();
+  int last = -1;
+  std::string last_status;
+  while (IsWindow(window) && GetTickCount() - start < ms) {
+    DWORD_PTR position = 0;
+    if (!SendMessageTimeoutA(bar, PBM_GETPOS, 0, 0, SMTO_ABORTIFHUNG, 2000, &position)) break;
+    // The installer may end between the two questions: a status that cannot
+    // be read ends the watch rather than showing as an empty line.
+    char status[1024] = "";
+    if (!SendMessageTimeoutA(GetDlgItem(window, 102), WM_GETTEXT, sizeof status, (LPARAM)status,
+                             SMTO_ABORTIFHUNG, 2000, nullptr))
+      break;
+    if ((int)position != last || status != last_status) {
+      last = (int)position;
+      last_status = status;
+      printf("%d\t", last);
+      print_escaped(status);
+      printf("\n");
+      fflush(stdout);
+    }
+    Sleep(10);
+  }
+  return 0;
+}
+
 // A point of the control that a click reaches: its centre, or when another
 // window covers that (the prompt lies over part of the main dialog), the
 // first point of a grid over the control that is not covered.
@@ -708,7 +745,7 @@ int cmd_file(const char* path) {
 
 int usage() {
   fprintf(stderr,
-          "usage: probe wait|gone KIND MS | count|controls|progress|geometry|focus-point|close-box KIND |\n"
+          "usage: probe wait|gone|progress-watch KIND MS | count|controls|progress|geometry|focus-point|close-box KIND |\n"
           "       where KIND ID | resources|manifest|version EXE | icons EXE DIR | file PATH\n");
   return 2;
 }
@@ -732,6 +769,8 @@ int main(int argc, char** argv) {
   if (!strcmp(command, "count")) return printf("%d\n", count_windows(kind)) < 0;
   if (!strcmp(command, "controls")) return cmd_controls(kind);
   if (!strcmp(command, "progress")) return cmd_progress(kind);
+  if (!strcmp(command, "progress-watch") && argc == 4)
+    return cmd_progress_watch(kind, (DWORD)atol(argv[3]));
   if (!strcmp(command, "where") && argc == 4) return cmd_where(kind, atoi(argv[3]));
   if (!strcmp(command, "focus-point")) return cmd_focus_point(kind);
   if (!strcmp(command, "close-box")) return cmd_close_box(kind);

@@ -32,6 +32,7 @@ sleep 0.5
 [ "$(control_text main 101)" = "$long" ] || fail "typed folder reads \"$(control_text main 101)\""
 note "a folder of ${#long} characters was typed whole"
 
+watch_progress_start
 key Return
 watch_progress progress "Extracting part-"
 wait_installer_exit 0
