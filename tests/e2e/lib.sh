@@ -329,9 +329,17 @@ stage_product() {
 # reg_value KEY NAME [TYPE]: the data of a registry value of TYPE (REG_SZ;
 # REG_DWORD data as 0x...), as `wine reg query` shows it.
 reg_value() {
-  wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' |
-    awk -v name="$2" -v type="${3:-REG_SZ}" '$1 == name && $2 == type {
-      sub(/^[ \t]*[^ \t]+[ \t]+[^ \t]+[ \t]+/, ""); print; found=1 } END { exit !found }'
+  # reg.exe has been seen to fail once in many runs right after the
+  # installer ended: a value counts as missing only when three tries agree.
+  local try
+  for try in 1 2 3; do
+    wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' |
+      awk -v name="$2" -v type="${3:-REG_SZ}" '$1 == name && $2 == type {
+        sub(/^[ \t]*[^ \t]+[ \t]+[^ \t]+[ \t]+/, ""); print; found=1 } END { exit !found }' &&
+      return 0
+    sleep 0.5
+  done
+  return 1
 }
 UNINSTALL_KEY='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Lumetra'
 
