@@ -254,12 +254,7 @@ watch_progress_start() {
   # through tr would hold them back).
   wine "$QEV_PROBE" progress-watch main $((WAIT_EXIT_S * 1000)) >"$WORK/progress.lines" 2>>"$WORK/probe.log" &
   PROGRESS_WATCHER=$!
-  local i
-  for i in $(seq 100); do
-    [ -s "$WORK/progress.lines" ] && return 0
-    sleep 0.1
-  done
-  fail "the progress watcher did not start"
+  wait_for_file "$WORK/progress.lines"
 }
 
 # watch_progress SHOT [STATUS]: reads what the watcher saw until the window
