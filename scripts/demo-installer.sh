@@ -49,9 +49,11 @@ say "\$ build/qev pack ${DEMO#"$ROOT"/}/product -o build-win/lumetra-setup.exe -
 say "installer: $(stat -c %s "$SETUP") bytes (stub $(stat -c %s "$STUB") bytes)"
 
 # --- where it runs -----------------------------------------------------------
-# is_virtual DISPLAY: true when the display is served by Xvfb (found by the
+# is_virtual DISPLAY: true when the display is served by Xvfb (one that
+# xvfb_start started, found by the
 # display's lock file, or by an Xvfb process started for that display).
 is_virtual() {
+  [ "$1" = "${QEV_VIRTUAL_DISPLAY:-}" ] && return 0
   local n=${1#:} pid
   n=${n%%.*}
   if [ -r "/tmp/.X$n-lock" ]; then

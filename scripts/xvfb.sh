@@ -3,8 +3,10 @@
 # virtual display starter and the one window probe runner.
 # xvfb_start DIR [SCREEN]: starts a virtual X display; Xvfb picks a free
 # display number itself and writes it to DIR/display once it is ready. Sets
-# XVFB_PID and exports DISPLAY; returns 1 when it has not started within 10 s
-# (its messages are in DIR/xvfb.log).
+# XVFB_PID and exports DISPLAY, and QEV_VIRTUAL_DISPLAY as the same display
+# (scripts started from here can tell it from a user's screen: such an Xvfb
+# has no lock file and no display number on its command line); returns 1 when
+# it has not started within 10 s (its messages are in DIR/xvfb.log).
 xvfb_start() {
   local dir=$1 screen=${2:-1024x768x24} _
   Xvfb -displayfd 1 -screen 0 "$screen" -nolisten tcp >"$dir/display" 2>"$dir/xvfb.log" &
@@ -15,6 +17,7 @@ xvfb_start() {
   done
   [ -s "$dir/display" ] || return 1
   export DISPLAY=":$(head -1 "$dir/display")"
+  export QEV_VIRTUAL_DISPLAY=$DISPLAY
 }
 
 # probe_window EXE LOG ARGS...: runs the end-to-end tests' window probe
