@@ -221,22 +221,49 @@ int cmd_controls(Kind kind) {
 }
 
 // The progress bar's position (control 111, PBM_GETPOS) and the status line.
-int cmd_progress(Kind kind) {
+// The main dialog of KIND, when it has its progress bar; says why not.
+HWND progress_dialog(Kind kind) {
   HWND window = require(kind);
-  if (!window) return 1;
-  HWND bar = GetDlgItem(window, 111);
-  if (!bar) {
+  if (window && !GetDlgItem(window, 111)) {
     printf("no progress bar\n");
-    return 1;
+    return nullptr;
   }
-  DWORD_PTR position = 0;
-  if (!SendMessageTimeoutA(bar, PBM_GETPOS, 0, 0, SMTO_ABORTIFHUNG, 2000, &position)) {
+  return window;
+}
+
+// Reads the bar's position and the status line; false when either question
+// goes unanswered (the installer may end between the two, and a status that
+// cannot be read must not pass for an empty one).
+bool read_progress(HWND window, int* position, std::string* status) {
+  DWORD_PTR pos = 0;
+  char text[1024] = "";
+  if (!SendMessageTimeoutA(GetDlgItem(window, 111), PBM_GETPOS, 0, 0, SMTO_ABORTIFHUNG, 2000,
+                           &pos) ||
+      !SendMessageTimeoutA(GetDlgItem(window, 102), WM_GETTEXT, sizeof text, (LPARAM)text,
+                           SMTO_ABORTIFHUNG, 2000, nullptr))
+    return false;
+  *position = (int)pos;
+  *status = text;
+  return true;
+}
+
+void print_progress(int position, const std::string& status) {
+  printf("%d\t", position);
+  print_escaped(status);
+  printf("\n");
+  fflush(stdout);
+}
+
+int cmd_progress(Kind kind) {
+  HWND window = progress_dialog(kind);
+  if (!window) return 1;
+  int position;
+  std::string status;
+  if (!read_progress(window, &position, &status)) {
     printf("no answer\n");
     return 1;
   }
-  printf("%d\t", (int)position);
-  print_escaped(text_of(GetDlgItem(window, 102)));
-  printf("\n");
+  print_progress(position, status);
   return 0;
 }
 
@@ -245,32 +272,16 @@ int cmd_progress(Kind kind) {
 // process looking every 10 ms sees an installation that lasts a fraction of
 // a second, which a new probe for each look (a Wine start-up each) misses.
 int cmd_progress_watch(Kind kind, DWORD ms) {
-  HWND window = require(kind);
+  HWND window = progress_dialog(kind);
   if (!window) return 1;
-  HWND bar = GetDlgItem(window, 111);
-  if (!bar) {
-    printf("no progress bar\n");
-    return 1;
-  }
-  DWORD start = GetTickCount();
-  int last = -1;
-  std::string last_status;
-  while (IsWindow(window) && GetTickCount() - start < ms) {
-    DWORD_PTR position = 0;
-    if (!SendMessageTimeoutA(bar, PBM_GETPOS, 0, 0, SMTO_ABORTIFHUNG, 2000, &position)) break;
-    // The installer may end between the two questions: a status that cannot
-    // be read ends the watch rather than showing as an empty line.
-    char status[1024] = "";
-    if (!SendMessageTimeoutA(GetDlgItem(window, 102), WM_GETTEXT, sizeof status, (LPARAM)status,
-                             SMTO_ABORTIFHUNG, 2000, nullptr))
-      break;
-    if ((int)position != last || status != last_status) {
-      last = (int)position;
+  const DWORD start = GetTickCount();
+  int last = -1, position;
+  std::string last_status, status;
+  while (IsWindow(window) && GetTickCount() - start < ms && read_progress(window, &position, &status)) {
+    if (position != last || status != last_status) {
+      last = position;
       last_status = status;
-      printf("%d\t", last);
-      print_escaped(status);
-      printf("\n");
-      fflush(stdout);
+      print_progress(position, status);
     }
     Sleep(10);
   }
