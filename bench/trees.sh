@@ -3,7 +3,7 @@
 # `zip -9 -r` of the same files, with the level-9 target (at most 0.72 x zip)
 # and PASS or FAIL.
 #
-#   bench/trees.sh [--qev PATH] [--levels "9 6"] [--threads N] [--brotli] [TREE]...
+#   bench/trees.sh [--qev PATH] [--levels "9 6"] [--threads N] [--brotli] [--keep DIR] [TREE]...
 #
 # Without TREE: Python's standard library, /usr/share/doc, /usr/share/man
 # (already compressed pages: expect about 1.0), /usr/share/locale and
@@ -14,6 +14,8 @@
 # tar of the same files (dereferenced): a solid stream with our window.
 # Sizes do not depend on the load; speeds (MB/s of input, wall clock, on
 # --threads threads, default every core) do, so the load is printed first.
+# --keep DIR keeps each archive as DIR/NAME-LEVEL.qev (NAME: the tree's last
+# folder name) and the exclusions as DIR/NAME.excluded, for a closer look.
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")/.." && pwd)
@@ -21,6 +23,7 @@ qev="$here/build/qev"
 levels="9 6"
 threads=$(nproc)
 brotli=0
+keep=
 trees=()
 while [ $# -gt 0 ]; do
   case "$1" in
@@ -28,7 +31,8 @@ while [ $# -gt 0 ]; do
     --levels) levels=$2; shift 2 ;;
     --threads) threads=$2; shift 2 ;;
     --brotli) brotli=1; shift ;;
-    -h|--help) sed -n '2,17p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    --keep) keep=$2; shift 2 ;;
+    -h|--help) sed -n '2,18p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     -*) echo "trees.sh: unknown option $1" >&2; exit 2 ;;
     *) trees+=("$1"); shift ;;
   esac
@@ -70,6 +74,11 @@ for tree in "${trees[@]}"; do
       >"$work/out" 2>&1 || { cat "$work/out" >&2; exit 1; }
     end=$(date +%s.%N)
     size=$(stat -c %s "$work/tree.qev")
+    if [ -n "$keep" ]; then
+      mkdir -p "$keep"
+      cp "$work/tree.qev" "$keep/$(basename "$tree")-$level.qev"
+      cp "$work/excluded" "$keep/$(basename "$tree").excluded"
+    fi
     bytes_in=$(sed -nE 's/.*folders: ([0-9,]+) bytes ->.*/\1/p' "$work/out" | tr -d ,)
     speed=$(awk -v b="$bytes_in" -v s="$start" -v e="$end" 'BEGIN { printf "%.1f", b / 1e6 / (e - s) }')
     r=$(ratio "$size" "$zip_size")

@@ -163,7 +163,7 @@ int run_pack(const PackCommandOptions& options) {
       return EXIT_USAGE;
     }
   }
-  qev::plan_pack(scan.entries);
+  qev::plan_pack(scan.entries, qev::plan_options_for(options.writer.encoder.level));
 
   if (!output.begin(!stub_image.empty(), error)) return failed(error);
   double last_shown = 0;

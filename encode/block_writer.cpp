@@ -310,8 +310,12 @@ BlockResult write_block(const BlockParams& p, const std::vector<Item>& items,
   if (c.split_items) {
     for (uint32_t i = 0; i < n && starts.size() < (size_t)MAX_SET_COUNT; i += c.split_items) starts.push_back(i);
   } else {
-    uint32_t max_stretches = c.split_effort <= 0 ? 1 : c.split_effort == 1 ? 16 : 192;
-    uint32_t step = std::max<uint32_t>(2048, (n + max_stretches - 1) / max_stretches);
+    // Stretches of 512 items (up to 2,048 of them) let set borders fall
+    // closer to where the statistics change: 0.26 % smaller at level 9 on
+    // the benchmark corpus, about as many sets, some 5 % more time.
+    uint32_t max_stretches = c.split_effort <= 0 ? 1 : c.split_effort == 1 ? 16 : c.split_effort == 2 ? 192 : 2048;
+    uint32_t least = c.split_effort >= 3 ? 512 : 2048;
+    uint32_t step = std::max<uint32_t>(least, (n + max_stretches - 1) / max_stretches);
     for (uint32_t i = 0; i < n; i += step) starts.push_back(i);
     merge = true;
   }

@@ -34,7 +34,7 @@ struct BlockChoice {
   bool force_stored = false;   // stored whenever the size allows
   bool allow_stored = true;
   uint32_t split_items = 0;    // fixed set length in items (no merging), 0 = adaptive
-  int split_effort = 2;        // 0 one set, 1 few sets, 2 full search
+  int split_effort = 2;        // 0 one set, 1 few sets, 2 full search, 3 from finer stretches
 };
 
 struct BlockParams {

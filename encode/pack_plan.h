@@ -11,10 +11,15 @@
 //    where they stand: they need no reading.
 //  - a compiled Python module (D\__pycache__\NAME.TAG.pyc) moves right after
 //    its source D\NAME.py, which the compressor's window then holds.
+//  - with group_similar, a file that resembles an earlier one (similar_files.h)
+//    moves right after it, or after the file that one moved to: both then lie
+//    within the window however far apart the tree lists them. Files larger
+//    than the window gain little from it and are not compared.
 // Every folder still comes before what it holds, and a repeat after the file
 // it names.
-// Files are read here only when another file shares their size; one that
-// cannot be read is left to the writer to report.
+// Files are read here when another file shares their size, and with
+// group_similar those the window can hold; one that cannot be read is left to
+// the writer to report.
 #include <vector>
 
 #include "encode/archive_writer.h"
@@ -24,8 +29,19 @@ namespace qev {
 struct PlanResult {
   uint32_t repeats = 0;       // files found to repeat an earlier one
   uint64_t repeat_bytes = 0;
+  uint32_t moved_beside_similar = 0;
 };
 
-PlanResult plan_pack(std::vector<PackEntry>& entries);
+struct PlanOptions {
+  bool group_similar = false;
+};
+
+// From level 7 on files are grouped by likeness: reading and sketching every
+// file the window can hold would cost levels 1 and 6 a third and a quarter
+// of their time on the benchmark corpus (for 1.7 % and 1.5 % smaller); at
+// level 9 it is some 2 % of the time, for 1.6 % smaller.
+PlanOptions plan_options_for(int level);
+
+PlanResult plan_pack(std::vector<PackEntry>& entries, const PlanOptions& options = PlanOptions());
 
 }  // namespace qev

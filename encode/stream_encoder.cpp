@@ -33,7 +33,10 @@ LevelParams level_params(int level) {
     case 6: p.depth = 12; p.nice_len = 64; p.lazy = 1; break;
     case 7: p.depth = 12; p.nice_len = 96; p.optimal = true; p.passes = 1; break;
     case 8: p.depth = 16; p.nice_len = 128; p.optimal = true; p.passes = 1; break;
-    default: p.depth = 24; p.nice_len = 128; p.optimal = true; p.passes = 1; p.tree = true; break;
+    default:
+      p.depth = 24; p.nice_len = 128; p.optimal = true; p.passes = 1; p.tree = true;
+      l.split_effort = 3;
+      break;
   }
   return l;
 }

@@ -389,6 +389,42 @@ TEST(Repeats, CompiledModulesFollowTheirSourcesAndRepeatsTheirFirstCopy) {
   EXPECT_EQ(res.repeats, 2u);
 }
 
+TEST(Repeats, NearCopiesJoinTheFileTheyResembleFromLevel7On) {
+  // In a scan's order, 2 MiB apart: p\near.txt and x\q\far.txt edit a.txt
+  // in a few places and join it, among them its repeat x\a.txt; z.bin
+  // resembles a file larger than the window, which is not compared; other
+  // files stay, a tiny one too.
+  const auto a = testdata::text(60000, 1), big = testdata::random_bytes(MAX_HISTORY + 1, 2);
+  auto edit = [](std::vector<uint8_t> d, uint32_t seed) {
+    for (size_t i = seed * 97; i < d.size(); i += 9000) d[i] ^= 0x20;
+    return d;
+  };
+  const std::vector<qev::PackEntry> tree = {
+      member("a.txt", a), member("b.bin", testdata::random_bytes(2 << 20, 3)), member("big.bin", big),
+      member("p\\", {}), member("p\\near.txt", edit(a, 1)), member("p\\other.bin", testdata::x86_code(20000, 4)),
+      member("p\\tiny", {1, 2, 3}), member("x\\", {}), member("x\\a.txt", a), member("x\\q\\", {}),
+      member("x\\q\\far.txt", edit(a, 2)),
+      member("z.bin", std::vector<uint8_t>(big.begin(), big.begin() + 100000))};
+  std::vector<qev::PackEntry> kept = tree, grouped = tree;
+  EXPECT_EQ(qev::plan_pack(kept, qev::plan_options_for(6)).moved_beside_similar, 0u);
+  qev::PlanResult plan = qev::plan_pack(grouped, qev::plan_options_for(7));
+  EXPECT_EQ(plan.moved_beside_similar, 2u);
+  EXPECT_EQ(plan.repeats, 1u);
+  const char* order[] = {"a.txt", "p", "p\\near.txt", "x", "x\\a.txt", "x\\q", "x\\q\\far.txt", "b.bin",
+                         "big.bin", "p\\other.bin", "p\\tiny", "z.bin"};
+  ASSERT_EQ(grouped.size(), std::size(order));
+  for (size_t i = 0; i < grouped.size(); i++) EXPECT_EQ(grouped[i].name, order[i]);
+  EXPECT_EQ(grouped[4].same_as, 0u);
+
+  qev::PackOptions o;
+  o.encoder.level = 9;
+  qev::PackResult res;
+  check(grouped, o, &res);
+  EXPECT_EQ(res.repeats, 1u);
+  // The edited copies now lie within reach of what they repeat.
+  EXPECT_LT(pack(grouped, o).size() + a.size() / 8, pack(kept, o).size());
+}
+
 TEST(Pipeline, SegmentsAndStreamsGiveTheSameBytesForEveryThreadCount) {
   // Streams of several segments, a member longer than a segment, and a
   // stream limit that splits the input in two.
