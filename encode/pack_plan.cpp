@@ -128,7 +128,7 @@ PlanResult plan_pack(std::vector<PackEntry>& entries, const PlanOptions& options
     // Each file that stays where it is, against those before it. A file
     // joins the one it resembles, or the file that one moved to (every chain
     // of moves ends at a file that stays), unless that is itself.
-    SimilarFiles similar;
+    SimilarFiles similar(entries.size());
     std::vector<uint8_t> content;
     ContentSketch sketch;
     for (size_t i = 0; i < entries.size(); i++) {

@@ -40,27 +40,73 @@ void sketch_content(const uint8_t* data, size_t size, ContentSketch& out) {
   out.count = n;
 }
 
+SimilarFiles::SimilarFiles(size_t files) {
+  // Some two slots a value, so that few values of a tree meet in a slot.
+  slot_bits_ = 10;
+  while (slot_bits_ < MAX_SLOT_BITS && ((size_t)1 << slot_bits_) < files * SKETCH_SIZE * 2) slot_bits_++;
+  value_.assign((size_t)1 << slot_bits_, 0);
+  holders_.assign(value_.size() * HOLDERS_KEPT, NONE);
+}
+
+// The slot that holds value, or NONE.
+size_t SimilarFiles::find_slot(uint64_t value) const {
+  const size_t mask = value_.size() - 1, home = (size_t)value & mask;
+  for (int p = 0; p < PROBES; p++) {
+    const size_t s = (home + p) & mask;
+    if (holders_[s * HOLDERS_KEPT] != NONE && value_[s] == value) return s;
+  }
+  return NONE;
+}
+
 uint32_t SimilarFiles::find_then_add(uint32_t id, const ContentSketch& sketch, int min_shared) {
-  // Shared values per candidate; a file holds each value once, so counting
-  // holders over the sketch's values counts the values each candidate shares.
-  std::vector<std::pair<uint32_t, int>> counts;
+  // A sketch's values are distinct and a file holds a slot once, so each
+  // vote for a holder is a value it shares.
+  uint32_t votes_for[SKETCH_SIZE * HOLDERS_KEPT];
+  int votes[SKETCH_SIZE * HOLDERS_KEPT], candidates = 0;
   for (int k = 0; k < sketch.count; k++) {
-    auto it = holders_.find(sketch.value[k]);
-    if (it == holders_.end()) continue;
-    for (uint32_t h : it->second) {
-      auto c = std::find_if(counts.begin(), counts.end(), [h](const auto& p) { return p.first == h; });
-      if (c == counts.end()) counts.push_back({h, 1});
-      else c->second++;
+    const size_t slot = find_slot(sketch.value[k]);
+    if (slot == NONE) continue;
+    for (int w = 0; w < HOLDERS_KEPT; w++) {
+      const uint32_t h = holders_[slot * HOLDERS_KEPT + w];
+      if (h == NONE) continue;
+      int c = 0;
+      while (c < candidates && votes_for[c] != h) c++;
+      if (c == candidates) votes_for[candidates] = h, votes[candidates++] = 0;
+      votes[c]++;
     }
   }
   uint32_t best = NONE;
-  int best_count = min_shared - 1;
-  for (const auto& [h, c] : counts)
-    if (c > best_count || (c == best_count && best != NONE && h > best)) best = h, best_count = c;
+  int best_votes = min_shared - 1;
+  for (int c = 0; c < candidates; c++)
+    if (votes[c] > best_votes || (votes[c] == best_votes && best != NONE && votes_for[c] > best))
+      best = votes_for[c], best_votes = votes[c];
+  const size_t mask = value_.size() - 1;
   for (int k = 0; k < sketch.count; k++) {
-    std::vector<uint32_t>& list = holders_[sketch.value[k]];
-    if (list.size() == HOLDERS_KEPT) list.erase(list.begin());
-    list.push_back(id);
+    const uint64_t v = sketch.value[k];
+    size_t slot = find_slot(v);
+    if (slot == NONE) {
+      // An empty slot near home, else the one whose latest holder is oldest.
+      const size_t home = (size_t)v & mask;
+      uint32_t oldest = NONE;
+      for (int p = 0; p < PROBES && oldest != 0; p++) {
+        const size_t s = (home + p) & mask;
+        const uint32_t* held = &holders_[s * HOLDERS_KEPT];
+        if (held[0] == NONE) { slot = s; break; }
+        uint32_t latest = held[0];
+        for (int w = 1; w < HOLDERS_KEPT && held[w] != NONE; w++) latest = held[w];
+        if (slot == NONE || latest < oldest) slot = s, oldest = latest;
+      }
+      value_[slot] = v;
+      std::fill(&holders_[slot * HOLDERS_KEPT], &holders_[slot * HOLDERS_KEPT] + HOLDERS_KEPT, NONE);
+    }
+    uint32_t* held = &holders_[slot * HOLDERS_KEPT];
+    int w = 0;
+    while (w < HOLDERS_KEPT && held[w] != NONE) w++;
+    if (w == HOLDERS_KEPT) {
+      std::copy(held + 1, held + HOLDERS_KEPT, held);
+      w--;
+    }
+    held[w] = id;
   }
   return best;
 }
