@@ -425,6 +425,26 @@ TEST(Repeats, NearCopiesJoinTheFileTheyResembleFromLevel7On) {
   EXPECT_LT(pack(grouped, o).size() + a.size() / 8, pack(kept, o).size());
 }
 
+TEST(Repeats, CompressedFilesOfAFolderTakeTheOrderOfTheirNamesReadBackwards) {
+  // Only among themselves, in the places they held, and only among files of
+  // one folder listed together; from level 7 on.
+  const char* scan[] = {"m\\", "m\\alpha_ls.1.gz", "m\\alpha_rm.1.gz", "m\\index.txt", "m\\ls.1.gz",
+                        "m\\rm.1.gz", "m\\sub\\", "m\\sub\\z.gz", "m\\zz.xz", "m\\aa.bz2"};
+  std::vector<qev::PackEntry> tree;
+  for (const char* n : scan) tree.push_back(member(n, testdata::random_bytes(100, (uint32_t)tree.size())));
+  std::vector<qev::PackEntry> kept = tree, grouped = tree;
+  qev::plan_pack(kept, qev::plan_options_for(6));
+  qev::plan_pack(grouped, qev::plan_options_for(9));
+  const char* order[] = {"m", "m\\rm.1.gz", "m\\alpha_rm.1.gz", "m\\index.txt", "m\\ls.1.gz",
+                         "m\\alpha_ls.1.gz", "m\\sub", "m\\sub\\z.gz", "m\\aa.bz2", "m\\zz.xz"};
+  ASSERT_EQ(grouped.size(), std::size(order));
+  for (size_t i = 0; i < grouped.size(); i++) {
+    EXPECT_EQ(grouped[i].name, order[i]);
+    EXPECT_EQ(kept[i].name, tree[i].name);
+  }
+  EXPECT_EQ(grouped[8].data, tree[9].data);  // entries move whole
+}
+
 TEST(Pipeline, SegmentsAndStreamsGiveTheSameBytesForEveryThreadCount) {
   // Streams of several segments, a member longer than a segment, and a
   // stream limit that splits the input in two.
