@@ -2,8 +2,8 @@
 // Which files of a tree repeat others, and where qev pack lists them.
 //
 // plan_pack keeps the order given (a source tree scan's: each folder before
-// what it holds), except that two kinds of file move, each together with
-// those of its folders that were not listed yet:
+// what it holds), except that these files move, each together with those of
+// its folders that were not listed yet:
 //  - a file whose bytes equal those of a file before it (same size, same
 //    SHA-256) moves right after that file, naming it in same_as. The writer
 //    then stores it once (archive_writer.h), and the installer serves it from
@@ -11,6 +11,9 @@
 //    where they stand: they need no reading.
 //  - a compiled Python module (D\__pycache__\NAME.TAG.pyc) moves right after
 //    its source D\NAME.py, which the compressor's window then holds.
+//  - with group_similar, compressed files (by their names' endings) first
+//    take, among the files of one folder listed together, the order of their
+//    names read backwards, since their bytes show no likeness.
 //  - with group_similar, a file that resembles an earlier one (similar_files.h)
 //    moves right after it, or after the file that one moved to: both then lie
 //    within the window however far apart the tree lists them. Files larger
