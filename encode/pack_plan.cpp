@@ -126,7 +126,7 @@ void order_compressed_by_name_end(std::vector<PackEntry>& entries) {
 
 PlanOptions plan_options_for(int level) {
   PlanOptions o;
-  o.group_similar = level >= 7;
+  o.group_similar = level >= 6;
   return o;
 }
 

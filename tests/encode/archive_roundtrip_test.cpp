@@ -389,7 +389,7 @@ TEST(Repeats, CompiledModulesFollowTheirSourcesAndRepeatsTheirFirstCopy) {
   EXPECT_EQ(res.repeats, 2u);
 }
 
-TEST(Repeats, NearCopiesJoinTheFileTheyResembleFromLevel7On) {
+TEST(Repeats, NearCopiesJoinTheFileTheyResembleFromLevel6On) {
   // In a scan's order, 2 MiB apart: p\near.txt and x\q\far.txt edit a.txt
   // in a few places and join it, among them its repeat x\a.txt; z.bin
   // resembles a file larger than the window, which is not compared; other
@@ -406,8 +406,8 @@ TEST(Repeats, NearCopiesJoinTheFileTheyResembleFromLevel7On) {
       member("x\\q\\far.txt", edit(a, 2)),
       member("z.bin", std::vector<uint8_t>(big.begin(), big.begin() + 100000))};
   std::vector<qev::PackEntry> kept = tree, grouped = tree;
-  EXPECT_EQ(qev::plan_pack(kept, qev::plan_options_for(6)).moved_beside_similar, 0u);
-  qev::PlanResult plan = qev::plan_pack(grouped, qev::plan_options_for(7));
+  EXPECT_EQ(qev::plan_pack(kept, qev::plan_options_for(5)).moved_beside_similar, 0u);
+  qev::PlanResult plan = qev::plan_pack(grouped, qev::plan_options_for(6));
   EXPECT_EQ(plan.moved_beside_similar, 2u);
   EXPECT_EQ(plan.repeats, 1u);
   const char* order[] = {"a.txt", "p", "p\\near.txt", "x", "x\\a.txt", "x\\q", "x\\q\\far.txt", "b.bin",
@@ -427,13 +427,13 @@ TEST(Repeats, NearCopiesJoinTheFileTheyResembleFromLevel7On) {
 
 TEST(Repeats, CompressedFilesOfAFolderTakeTheOrderOfTheirNamesReadBackwards) {
   // Only among themselves, in the places they held, and only among files of
-  // one folder listed together; from level 7 on.
+  // one folder listed together; from level 6 on.
   const char* scan[] = {"m\\", "m\\alpha_ls.1.gz", "m\\alpha_rm.1.gz", "m\\index.txt", "m\\ls.1.gz",
                         "m\\rm.1.gz", "m\\sub\\", "m\\sub\\z.gz", "m\\zz.xz", "m\\aa.bz2"};
   std::vector<qev::PackEntry> tree;
   for (const char* n : scan) tree.push_back(member(n, testdata::random_bytes(100, (uint32_t)tree.size())));
   std::vector<qev::PackEntry> kept = tree, grouped = tree;
-  qev::plan_pack(kept, qev::plan_options_for(6));
+  qev::plan_pack(kept, qev::plan_options_for(5));
   qev::plan_pack(grouped, qev::plan_options_for(9));
   const char* order[] = {"m", "m\\rm.1.gz", "m\\alpha_rm.1.gz", "m\\index.txt", "m\\ls.1.gz",
                          "m\\alpha_ls.1.gz", "m\\sub", "m\\sub\\z.gz", "m\\aa.bz2", "m\\zz.xz"};
