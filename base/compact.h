@@ -2,11 +2,11 @@
 // QEV_COMPACT, set by the build to 0 or 1, chooses between the two forms of
 // the decoder's hot code. Both decode every input alike; they differ in size
 // and speed only.
-//   1  the stub's form, built for size: the fast loop hands long codes and
-//      short-period matches to slower paths, table sets are built symbol by
-//      symbol, the pre-code is read through the reference lookup, the CRC
-//      folds one lane, the call search goes 16 bytes at a time and memory
-//      moves are string instructions.
+//   1  the stub's form, built for size: the fast loop takes two literals
+//      per refill, table sets are built symbol by symbol, the pre-code is
+//      read through the reference lookup, the CRC folds four lanes kept in
+//      memory, the call search goes 16 bytes at a time and memory moves are
+//      string instructions.
 //   0  the host's form: each of those has its larger, quicker counterpart.
 // The stub's build and the Windows tree set 1, the host tree 0; the
 // sanitizer tree builds the decoder both ways and runs the decoder's tests

@@ -31,7 +31,7 @@ TEST(Crc32, DefiningValues) {
   EXPECT_EQ(~crc_update(0xFFFFFFFF, abc, 0), 0u);
 }
 
-// Every folding the CPU has (one lane, and 512-bit registers on the host)
+// Every folding the CPU has (four lanes, and 512-bit registers on the host)
 // and slicing equal the bit-at-a-time CRC at any length, alignment and
 // starting value.
 TEST(Crc32, EveryPathEqualsBitwiseAtAnyLengthAndAlignment) {
