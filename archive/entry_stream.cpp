@@ -49,27 +49,18 @@ uint32_t trim_history(uint32_t h, uint32_t keep) {
   return keep;
 }
 
-// Forgets the stream held and positions the archive at `target`, its first block.
+// Forgets the stream held, its window freed, and positions the archive at
+// `target`, its first block.
 int restart_stream(uint32_t target) {
-  decoder.history_len = 0;
-  decoder.block_len = 0;
-  decoder.last_block = 0;
-  decoder.in.stream_continued = 0;
-  decoder.window_start = 0;
-  decoder.stream_broken = 0;
-  decoder.current_stream = target;
+  reset_stream_state();
   if (file_seek(archive_file, target, SEEK_FROM_START) == SEEK_FAILED) {
-    // Nothing of the stream is held: the next member of it starts afresh
-    // rather than reading on from wherever the file stands.
-    decoder.current_stream = NO_STREAM;
+    // Nothing of the stream is held (current_stream is NO_STREAM): the next
+    // member of it starts afresh rather than reading on from wherever the
+    // file stands.
     return ERR_SEEK;
   }
+  decoder.current_stream = target;
   file_pos = target;
-  if (decoder.window != nullptr) {
-    mem_free(decoder.window);
-    decoder.window = nullptr;
-  }
-  decoder.window_capacity = 0;
   decoder.in.pos = decoder.in.input_buffer;
   decoder.in.limit = decoder.in.input_buffer;
   decoder.in.chunk_remaining = 0;

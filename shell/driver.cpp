@@ -147,44 +147,47 @@ MemberOutcome extract_file(void* window, const DirectoryEntry& entry, char* name
   if (decoder.cancel_requested) return MEMBER_DONE;
   if (!create_folder_path(path, name_start, 0)) return asked(window, ERR_CREATE, path);
 
+  const uint32_t kept_bits = ATTR_READONLY | ATTR_HIDDEN | ATTR_SYSTEM;
   char temp[PATH_BUFFER_SIZE];
   FileHandle file = create_temporary(temp, path);
   if (file == INVALID_FILE) return asked(window, ERR_CREATE, path);
 
   int result = decode_member(file, entry.stream_pos, entry.stream_offset, entry.size, entry.flags);
+  // Every failure from here on lets go of the temporary file; the reason kept
+  // for the message is the one that failed, whatever came after it.
+  int code = ERR_CRC;
+  uint32_t reason = 0;
   if (result < 0) {
     report_error(window, result, path, 0);
-    file_close(file);
-    file_delete(temp);
-    return MEMBER_STOP;
-  }
-  if (!member_verified(entry)) {
-    file_close(file);
-    file_delete(temp);
-    return asked(window, ERR_CRC, path);
-  }
-  // Windows replaces no read-only file (and CREATE_ALWAYS, no hidden or
-  // system one): when the replacement is refused, what stands in the way is
-  // cleared and it is tried once more. Only then: a link is replaced at the
-  // first try, and whatever it leads to is never touched.
-  const uint32_t kept_bits = ATTR_READONLY | ATTR_HIDDEN | ATTR_SYSTEM;
-  if (!file_rename(file, temp, path)) {
-    const uint32_t refused = last_os_error;
+    code = 0;  // reported: the extraction stops
+  } else if (member_verified(entry)) {
+    // Windows replaces no read-only file (and CREATE_ALWAYS, no hidden or
+    // system one): when the replacement is refused, what stands in the way is
+    // cleared and it is tried once more. Only then: a link is replaced at the
+    // first try, and whatever it leads to is never touched.
     // (A path that is gone reads as all bits, and fails to be changed.)
-    if (!(file_get_attributes(path) & kept_bits) || !file_set_attributes(path, ATTR_NORMAL) ||
-        !file_rename(file, temp, path)) {
+    int placed = file_rename(file, temp, path);
+    if (!placed) {
+      code = ERR_CREATE;
+      reason = last_os_error;
+      placed = (file_get_attributes(path) & kept_bits) && file_set_attributes(path, ATTR_NORMAL) &&
+               file_rename(file, temp, path);
+    }
+    if (placed) {
+      // Times and attributes through the handle of the file now in place:
+      // read-only only once no failure can leave it to be deleted under its
+      // temporary name.
+      file_set_times(file, entry.create_date, entry.create_time, entry.write_date,
+                     entry.write_time, entry.attributes & kept_bits);
       file_close(file);
-      file_delete(temp);
-      last_os_error = refused;  // the message's reason, whatever came after it
-      return asked(window, ERR_CREATE, path);
+      return MEMBER_DONE;
     }
   }
-  // Times and attributes through the handle of the file now in place: read-only
-  // only once no failure can leave it to be deleted under its temporary name.
-  file_set_times(file, entry.create_date, entry.create_time, entry.write_date, entry.write_time,
-                 entry.attributes & kept_bits);
   file_close(file);
-  return MEMBER_DONE;
+  file_delete(temp);
+  if (code == 0) return MEMBER_STOP;
+  last_os_error = reason;
+  return asked(window, code, path);
 }
 
 // The destination folder as typed, with its separator. Every member's path is
