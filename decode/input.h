@@ -46,7 +46,7 @@ void align_to_byte();
 inline uint32_t peek_bits(const uint8_t* pos, uint32_t bit_offset) {
   return load_le32(pos) >> bit_offset;
 }
-inline void consume_bits(const uint8_t*& pos, uint32_t& bit_offset, uint32_t n) {
+__attribute__((always_inline)) inline void consume_bits(const uint8_t*& pos, uint32_t& bit_offset, uint32_t n) {
   bit_offset += n;
   pos += bit_offset >> 3;
   bit_offset &= 7;
