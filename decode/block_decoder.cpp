@@ -135,35 +135,37 @@ int32_t decode_block_by(uint8_t* out_base, uint32_t history, uint32_t want, int 
   const uint32_t set_size = distance_tables == 3 ? SET_SIZE_THREE_TABLES : SET_SIZE_TWO_TABLES;
   uint8_t* lengths = (uint8_t*)mem_alloc(set_count != 0 ? set_count * set_size : set_size);
   if (lengths == nullptr) return ERR_NOMEM;
-  int result = read_length_sets(lengths, set_size, set_count, history + want);
-  if (result < 0) {
-    mem_free(lengths);
-    return result;
-  }
-  BlockContext c;
-  c.out_base = out_base;
-  c.out = out_base + history;
-  c.out_end = c.out + want;
-  c.pos = in.pos;
-  c.bit_offset = in.bit_offset;
-  c.last_distance = 0;
-  c.prev_distance = 0;
-  c.distance_tables = distance_tables;
-  const uint32_t sets = set_count != 0 ? set_count : 1;
-  for (uint32_t j = 0;; j++) {
-    if (poll_cancel()) {
-      mem_free(lengths);
-      return ERR_CANCELLED;
+  // Every way out goes through the one mem_free at the end.
+  int32_t result = read_length_sets(lengths, set_size, set_count, history + want);
+  if (result >= 0) {
+    BlockContext c;
+    c.out_base = out_base;
+    c.out = out_base + history;
+    c.out_end = c.out + want;
+    c.pos = in.pos;
+    c.bit_offset = in.bit_offset;
+    c.last_distance = 0;
+    c.prev_distance = 0;
+    c.distance_tables = distance_tables;
+    const uint32_t sets = set_count != 0 ? set_count : 1;
+    for (uint32_t j = 0;; j++) {
+      if (poll_cancel()) {
+        result = ERR_CANCELLED;
+        break;
+      }
+      if (j == sets) break;
+      build_set(c, lengths + j * set_size, fast);
+      if (decode_set(c) == STEP_FINISH) break;
     }
-    if (j == sets) break;
-    build_set(c, lengths + j * set_size, fast);
-    if (decode_set(c) == STEP_FINISH) break;
+    if (result >= 0) {
+      in.pos = c.pos;
+      in.bit_offset = c.bit_offset;
+      align_to_byte();
+      result = (int32_t)(c.out - (out_base + history));
+    }
   }
-  in.pos = c.pos;
-  in.bit_offset = c.bit_offset;
-  align_to_byte();
   mem_free(lengths);
-  return (int32_t)(c.out - (out_base + history));
+  return result;
 }
 
 // Decodes the current set until symbol 256 or the block's end: the fast loop
