@@ -19,6 +19,36 @@ constexpr uint32_t NETWORK_TEXT = 16;
 constexpr uint32_t NETWORK_FIRST = 50;
 constexpr uint32_t NETWORK_LAST = 71;
 
+// The text of each result code, by -code: its distance past text_nomem in
+// the configuration block (the texts lie one after another from there to
+// fmt_crc), plus 1; 0 for a code without a text. A table rather than a
+// switch: the stub's switches are chains of compares, some 80 bytes more.
+#define QEV_TEXT_AT(field) (offsetof(StubConfig, field) - offsetof(StubConfig, text_nomem) + 1)
+const uint8_t kTextAt[] = {
+    0,                          // 0
+    QEV_TEXT_AT(fmt_read),      // READ_FAILED: the installer's own file
+    QEV_TEXT_AT(text_nomem),    // ERR_NOMEM
+    QEV_TEXT_AT(fmt_create),    // ERR_CREATE
+    0,
+    QEV_TEXT_AT(fmt_open),      // ERR_OPEN
+    QEV_TEXT_AT(fmt_read),      // ERR_READ
+    0,
+    QEV_TEXT_AT(fmt_write),     // ERR_WRITE
+    QEV_TEXT_AT(fmt_mkdir),     // ERR_MKDIR
+    0,
+    QEV_TEXT_AT(text_damaged),  // ERR_DAMAGED, and ERR_TRUNCATED
+    QEV_TEXT_AT(fmt_crc),       // ERR_CRC
+    0, 0, 0, 0,
+    QEV_TEXT_AT(fmt_read),      // ERR_SEEK
+};
+#undef QEV_TEXT_AT
+static_assert(offsetof(StubConfig, fmt_crc) - offsetof(StubConfig, text_nomem) < 255,
+              "every text's distance fits a byte");
+static_assert(-READ_FAILED == 1 && -ERR_NOMEM == 2 && -ERR_CREATE == 3 && -ERR_OPEN == 5 &&
+                  -ERR_READ == 6 && -ERR_WRITE == 8 && -ERR_MKDIR == 9 && -ERR_DAMAGED == 11 &&
+                  -ERR_CRC == 12 && -ERR_SEEK == 17 && sizeof(kTextAt) == 18,
+              "the table follows the result codes");
+
 }  // namespace
 
 const char* os_error_suffix() {
@@ -39,21 +69,12 @@ int report_error(void* owner, int code, const char* name, int ask) {
   if (!name || code == READ_FAILED) name = exe_name;
   // A format taking the name and the OS line; the texts without an OS line
   // take neither, or the name alone.
-  const char* format;
-  switch (code) {
-    case ERR_CREATE: format = stub_config.fmt_create; break;
-    case ERR_OPEN: format = stub_config.fmt_open; break;
-    case READ_FAILED:
-    case ERR_READ:
-    case ERR_SEEK: format = stub_config.fmt_read; break;
-    case ERR_WRITE: format = stub_config.fmt_write; break;
-    case ERR_MKDIR: format = stub_config.fmt_mkdir; break;
-    case ERR_CRC: format = stub_config.fmt_crc; break;
-    case ERR_NOMEM: format = stub_config.text_nomem; break;
-    case ERR_DAMAGED:
-    case ERR_TRUNCATED: format = stub_config.text_damaged; break;
-    default: return 0;  // no message: nothing shown, last_os_error kept
-  }
+  const uint32_t index = code == ERR_TRUNCATED ? (uint32_t)-ERR_DAMAGED : 0u - (uint32_t)code;
+  const uint32_t at = index < sizeof(kTextAt) ? kTextAt[index] : 0;
+  if (at == 0) return 0;  // no message: nothing shown, last_os_error kept
+  // Counted from the block itself: the text lies beyond text_nomem's array.
+  const char* format =
+      (const char*)&stub_config + offsetof(StubConfig, text_nomem) + (at - 1);
   format_message(message_buffer, MESSAGE_BUFFER_SIZE, format, name, os_error_suffix());
   last_os_error = 0;  // a later message must not repeat this reason
   failures_reported++;

@@ -141,7 +141,7 @@ TEST_F(Messages, EveryCodeShowsItsTextWithAndWithoutTheOsLine) {
 }
 
 TEST_F(Messages, CodesWithoutTextShowNothingAndKeepTheOsError) {
-  for (int code : {ERR_CANCELLED, 0, 1, 42, -4, -7, -10, -13, -100}) {
+  for (int code : {ERR_CANCELLED, 0, 1, 42, -4, -7, -10, -13, -14, -15, -16, -18, -49, -51, -100, INT32_MIN}) {
     last_os_error = 31;
     EXPECT_EQ(report_error(nullptr, code, "x", 1), 0) << code;
     EXPECT_EQ(last_os_error, 31u);
