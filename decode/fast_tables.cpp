@@ -1,6 +1,5 @@
 #include "decode/fast_tables.h"
 
-#include "base/compact.h"
 #include "decode/huffman.h"
 #include "decode/input.h"
 #include "decode/length_sets.h"
@@ -38,62 +37,6 @@ void distance_templates(uint32_t* out) {
   }
 }
 
-#if QEV_COMPACT
-// In the compact form (the stub's): each symbol takes its code from
-// build_codes and fills every entry its code begins, the main table cleared
-// first; each subtable is as wide as the longest code through its main
-// entry, found in a first pass and kept in the pointer until the subtable is
-// placed. The codes are prefix-free (not over-subscribed), so no code's
-// entries land on another's.
-int build_fast_table(uint32_t* table, const FastTableKind& kind, const uint8_t* lengths,
-                     const uint32_t* templates, uint32_t n) {
-  const uint32_t main_bits = kind.main_bits;
-  const uint32_t empty = kind.empty;
-  uint32_t codes[LITLEN_SYMBOLS];
-  if (build_codes(lengths, n, codes) != 0) return 0;  // a length above 16
-  const uint32_t main_size = 1u << main_bits;
-  mem_fill32(table, empty, main_size);
-  uint32_t space = 0;
-  for (uint32_t s = 0; s < n; s++) {
-    const uint32_t l = lengths[s];
-    if (l != 0) space += 1u << (MAX_CODE_LENGTH - l);
-    if (l <= main_bits) continue;
-    uint32_t& entry = table[codes[s] & (main_size - 1)];
-    const uint32_t width = l - main_bits;
-    if (entry == empty || width > ((entry >> kind.length_shift) & 31)) {
-      entry = kind.pointer | (width << kind.length_shift);
-    }
-  }
-  if (space > FULL_CODE_SPACE) return 0;
-  uint32_t next = main_size;
-  for (uint32_t s = 0; s < n; s++) {
-    const uint32_t l = lengths[s];
-    if (l == 0) continue;
-    uint32_t* sub = table;
-    uint32_t i = codes[s];
-    uint32_t end = main_size;
-    uint32_t step = l;
-    if (l > main_bits) {
-      uint32_t& entry = table[codes[s] & (main_size - 1)];
-      const uint32_t width = (entry >> kind.length_shift) & 31;
-      if ((entry >> 16) == 0) {
-        if (next + (1u << width) > kind.capacity) return 0;
-        mem_fill32(table + next, empty, 1u << width);
-        entry |= next << 16;
-        next += 1u << width;
-      }
-      sub = table + (entry >> 16);
-      i >>= main_bits;
-      end = 1u << width;
-      step = l - main_bits;
-    }
-    // codes[s] < 2^l, so every index stays inside its table.
-    const uint32_t entry = templates[s] + l * (1 + (1u << kind.length_shift));
-    for (; i < end; i += 1u << step) sub[i] = entry;
-  }
-  return space == FULL_CODE_SPACE || space == 0 ? FAST_BUILT : FAST_BUILT_INCOMPLETE;
-}
-#else
 // The codes are taken in canonical order (by length, then by symbol; see
 // huffman.h), symbols in that order needing no code of their own computed
 // and reversed.
@@ -168,4 +111,3 @@ int build_fast_table(uint32_t* table, const FastTableKind& kind, const uint8_t* 
   }
   return space == FULL_CODE_SPACE || space == 0 ? FAST_BUILT : FAST_BUILT_INCOMPLETE;
 }
-#endif
