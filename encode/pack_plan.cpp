@@ -35,7 +35,7 @@ bool digest_of(const PackEntry& e, Digest& out) {
 }
 
 // The whole content of a file of at most limit bytes; false when it cannot be
-// read or has grown past the limit.
+// read (a read that fails midway included) or has grown past the limit.
 bool content_of(const PackEntry& e, size_t limit, std::vector<uint8_t>& out) {
   if (e.source.empty()) {
     out.assign(e.data.begin(), e.data.end());
@@ -45,10 +45,10 @@ bool content_of(const PackEntry& e, size_t limit, std::vector<uint8_t>& out) {
   if (fd < 0) return false;
   out.resize(limit + 1);
   size_t got = 0;
-  ssize_t n;
+  ssize_t n = 0;
   while (got < out.size() && (n = read(fd, out.data() + got, out.size() - got)) > 0) got += (size_t)n;
   close(fd);
-  if (got > limit) return false;
+  if (n < 0 || got > limit) return false;
   out.resize(got);
   return true;
 }
