@@ -116,11 +116,16 @@ FileHandle create_temporary(char* temp, const char* path) {
 
 // Extracts a file member whose path is in destination, its name from
 // name_start on: asks about an existing file, makes the member's folders,
-// decodes it and sets its time and attributes. The member is written under a
+// decodes it and sets its time and attributes. A member whose name is free is
+// written under it at once (file_create makes new files only, so nothing that
+// stands there is ever opened), and deleted again when it fails its check or
+// the user cancels. A member that replaces something is written under a
 // temporary name in its own folder and put in place only once it has passed
 // its check, so a failure (a damaged member, Cancel, a full disk, a killed
-// process) leaves an earlier file of that name as it was, and never a partial
-// file under the final name.
+// process) leaves the earlier file as it was. Renaming costs as much as
+// creating a file, so new files, which are most of an install, skip it; what
+// a killed process leaves of a new file is a partial file with nothing lost
+// under it, which the next install replaces.
 MemberOutcome extract_file(void* window, const DirectoryEntry& entry, char* name_start) {
   char* path = stub_config.destination;
   if (!stub_config.overwrite_all) {
@@ -149,11 +154,16 @@ MemberOutcome extract_file(void* window, const DirectoryEntry& entry, char* name
 
   const uint32_t kept_bits = ATTR_READONLY | ATTR_HIDDEN | ATTR_SYSTEM;
   char temp[PATH_BUFFER_SIZE];
-  FileHandle file = create_temporary(temp, path);
+  char* written = path;
+  FileHandle file = file_create(path, ATTR_NORMAL);
+  if (file == INVALID_FILE && last_os_error == OS_FILE_EXISTS) {
+    written = temp;
+    file = create_temporary(temp, path);
+  }
   if (file == INVALID_FILE) return asked(window, ERR_CREATE, path);
 
   int result = decode_member(file, entry.stream_pos, entry.stream_offset, entry.size, entry.flags);
-  // Every failure from here on lets go of the temporary file; the reason kept
+  // Every failure from here on deletes the file written; the reason kept
   // for the message is the one that failed, whatever came after it.
   int code = ERR_CRC;
   uint32_t reason = 0;
@@ -164,19 +174,20 @@ MemberOutcome extract_file(void* window, const DirectoryEntry& entry, char* name
     // Windows replaces no read-only file (and CREATE_ALWAYS, no hidden or
     // system one): when the replacement is refused, what stands in the way is
     // cleared and it is tried once more. Only then: a link is replaced at the
-    // first try, and whatever it leads to is never touched.
+    // first try, and whatever it leads to is never touched. When the second
+    // try fails too, the file gets its attributes back.
     // (A path that is gone reads as all bits, and fails to be changed.)
-    int placed = file_rename(file, temp, path);
+    int placed = written == path || file_rename(file, temp, path);
     if (!placed) {
       code = ERR_CREATE;
       reason = last_os_error;
-      placed = (file_get_attributes(path) & kept_bits) && file_set_attributes(path, ATTR_NORMAL) &&
-               file_rename(file, temp, path);
+      const uint32_t before = file_get_attributes(path);
+      placed = (before & kept_bits) && file_set_attributes(path, ATTR_NORMAL) &&
+               (file_rename(file, temp, path) || (file_set_attributes(path, before), 0));
     }
     if (placed) {
       // Times and attributes through the handle of the file now in place:
-      // read-only only once no failure can leave it to be deleted under its
-      // temporary name.
+      // read-only only once no failure can leave it to be deleted.
       file_set_times(file, entry.create_date, entry.create_time, entry.write_date,
                      entry.write_time, entry.attributes & kept_bits);
       file_close(file);
@@ -184,7 +195,7 @@ MemberOutcome extract_file(void* window, const DirectoryEntry& entry, char* name
     }
   }
   file_close(file);
-  file_delete(temp);
+  file_delete(written);
   if (code == 0) return MEMBER_STOP;
   last_os_error = reason;
   return asked(window, code, path);

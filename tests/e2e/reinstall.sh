@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Installing over earlier files, and replacements that fail. Each member is
-# written under a temporary name beside its final one (its last character
-# replaced by a digit) and put in place only once its check passed, so an
-# earlier file survives whatever happens to its replacement.
+# Installing over earlier files, and replacements that fail. A member that
+# replaces a file is written under a temporary name beside its final one (its
+# last character replaced by a digit) and put in place only once its check
+# passed, so an earlier file survives whatever happens to its replacement.
 #   1. Over read-only, hidden and system files: each is replaced without a
 #      word, and then has the member's attributes.
 #   2. Cancel pressed while the overwrite question is up, then Yes: the file

@@ -210,15 +210,57 @@ TEST_F(FaultInjection, WriteFailuresAndShortWrites) {
   }
 }
 
+// Writes the sample's members into `destination` as an extraction leaves them.
+void earlier_extraction(const Sample& s, const std::string& destination) {
+  mkdir(destination.c_str(), 0777);
+  for (const qev::PackEntry& entry : s.entries) {
+    std::string path = destination + "/" + entry.name;
+    for (char& ch : path) {
+      if (ch == '\\') ch = '/';
+    }
+    if (entry.folder) {
+      mkdir(path.c_str(), 0777);
+      continue;
+    }
+    write_file(path, entry.data);
+    time_t t;
+    if (dos_to_time(entry.write_date, entry.write_time, &t)) {
+      struct timespec times[2] = {{0, UTIME_OMIT}, {t, 0}};
+      utimensat(AT_FDCWD, path.c_str(), times, 0);
+    }
+    if (entry.attributes & 1) chmod(path.c_str(), 0444);
+  }
+}
+
 TEST_F(FaultInjection, AFileThatCannotBeCreatedOrPutInPlaceIsReportedAndSkipped) {
-  // Its temporary file is gone too: nothing but the members' files may stay.
-  for (FaultOp op : {FAULT_CREATE, FAULT_RENAME}) {
-    each_call(op, [](const Sample& s, const HookCall& c, const Observation&) {
-      EXPECT_EQ(c.context, CTX_DRIVER);
-      Expected e = from_reports(s, {{ERR_CREATE, c.entry, "", true, 0}});
+  // A new file that cannot be created; then, over an earlier extraction (Yes
+  // To All), a replacement that cannot be put in place. Its temporary file is
+  // gone too: nothing but the members' files may stay. A read-only file
+  // refuses its replacement until its attributes are cleared, so a failure
+  // of the first of its two renames goes unnoticed.
+  each_call(FAULT_CREATE, [](const Sample& s, const HookCall& c, const Observation&) {
+    EXPECT_EQ(c.context, CTX_DRIVER);
+    Expected e = from_reports(s, {{ERR_CREATE, c.entry, "", true, 0}});
+    e.os_line = "\nAccess denied";
+    return e;
+  });
+  for (const Sample& s : samples_) {
+    RunOptions o;
+    o.overwrite_all = true;
+    o.prepare = [&s](const std::string& destination) { earlier_extraction(s, destination); };
+    std::vector<HookCall> renames = calls_of(run_extraction(s.bytes, o).record, FAULT_RENAME);
+    EXPECT_FALSE(renames.empty()) << s.label;
+    for (uint32_t n = 1; n <= renames.size(); n++) {
+      const HookCall& c = renames[n - 1];
+      RunOptions r = o;
+      r.arm = [n] { fault_arm(FAULT_RENAME, n, 5); };
+      Observation obs = run_extraction(s.bytes, r);
+      const bool retried = n < renames.size() && renames[n].entry == c.entry;
+      Expected e = retried ? all_done(s) : from_reports(s, {{ERR_CREATE, c.entry, "", true, 0}});
       e.os_line = "\nAccess denied";
-      return e;
-    });
+      e.all_present = true;  // the earlier file holds the member's bytes
+      expect_clean(mismatches(s, obs, e), where(s, FAULT_RENAME, n, c));
+    }
   }
 }
 
@@ -292,41 +334,52 @@ TEST_F(FaultInjection, FailuresThatAreIgnored) {
 }
 
 TEST_F(FaultInjection, AFailedWriteWhoseFileCannotBeDeleted) {
-  // The system refuses the delete: the partial file stays, under its
-  // temporary name (the last character replaced by a digit), never under the
-  // member's. It holds a proper prefix of the member, and nothing else changes.
-  for (size_t k = 0; k < samples_.size(); k++) {
-    const Sample& s = samples_[k];
-    std::vector<HookCall> writes = calls_of(clean_[k], FAULT_WRITE);
-    for (uint32_t n = 1; n <= writes.size(); n++) {
-      const HookCall& c = writes[n - 1];
+  // The system refuses the delete: the partial file stays. A new file stays
+  // under its own name; a replacement (over an earlier extraction, Yes To
+  // All) under its temporary name (the last character replaced by a digit),
+  // the earlier file beside it as it was. The partial file holds a proper
+  // prefix of the member, and nothing else changes.
+  for (bool earlier : {false, true}) {
+    for (size_t k = 0; k < samples_.size(); k++) {
+      const Sample& s = samples_[k];
       RunOptions o;
-      o.arm = [n] {
-        fault_arm(FAULT_WRITE, n, 5);
-        fault_arm(FAULT_DELETE, 1, 5);
-      };
-      Observation obs = run_extraction(s.bytes, o);
-      const qev::PackEntry& entry = s.entries[(size_t)c.entry];
-      std::string relative = entry.name;
-      for (char& ch : relative) {
-        if (ch == '\\') ch = '/';
+      if (earlier) {
+        o.overwrite_all = true;
+        o.prepare = [&s](const std::string& destination) { earlier_extraction(s, destination); };
       }
-      EXPECT_EQ(obs.tree.count(relative), 0u) << where(s, FAULT_WRITE, n, c);
-      relative.back() = relative.back() == '0' ? '1' : '0';
-      auto it = obs.tree.find(relative);
-      ASSERT_NE(it, obs.tree.end()) << where(s, FAULT_WRITE, n, c);
-      std::string data(entry.data.begin(), entry.data.end());
-      EXPECT_LT(it->second.content.size(), data.size()) << where(s, FAULT_WRITE, n, c);
-      EXPECT_EQ(data.compare(0, it->second.content.size(), it->second.content), 0)
-          << where(s, FAULT_WRITE, n, c);
-      obs.tree.erase(it);
-      Expected e = stopped_at(s, c.entry, ERR_WRITE);
-      e.os_line = "\nAccess denied";
-      for (const std::string& p : mismatches(s, obs, e)) {
-        // The general rule that every file left passes its check objects to
-        // this one file, rightly; nothing else may.
-        if (p.find(relative) == std::string::npos) {
-          ADD_FAILURE() << where(s, FAULT_WRITE, n, c) << ": " << p;
+      std::vector<HookCall> writes =
+          calls_of(earlier ? run_extraction(s.bytes, o).record : clean_[k], FAULT_WRITE);
+      for (uint32_t n = 1; n <= writes.size(); n++) {
+        const HookCall& c = writes[n - 1];
+        const std::string label = where(s, FAULT_WRITE, n, c) + (earlier ? ", replacing" : "");
+        RunOptions r = o;
+        r.arm = [n] {
+          fault_arm(FAULT_WRITE, n, 5);
+          fault_arm(FAULT_DELETE, 1, 5);
+        };
+        Observation obs = run_extraction(s.bytes, r);
+        const qev::PackEntry& entry = s.entries[(size_t)c.entry];
+        const std::string data(entry.data.begin(), entry.data.end());
+        std::string relative = entry.name;
+        for (char& ch : relative) {
+          if (ch == '\\') ch = '/';
+        }
+        if (earlier) {
+          EXPECT_EQ(obs.tree[relative].content, data) << label;
+          relative.back() = relative.back() == '0' ? '1' : '0';
+        }
+        auto it = obs.tree.find(relative);
+        ASSERT_NE(it, obs.tree.end()) << label;
+        EXPECT_LT(it->second.content.size(), data.size()) << label;
+        EXPECT_EQ(data.compare(0, it->second.content.size(), it->second.content), 0) << label;
+        obs.tree.erase(it);
+        Expected e = stopped_at(s, c.entry, ERR_WRITE);
+        e.os_line = "\nAccess denied";
+        e.all_present = earlier;
+        for (const std::string& p : mismatches(s, obs, e)) {
+          // The general rule that every file left passes its check objects to
+          // this one file, rightly; nothing else may.
+          if (p.find(relative) == std::string::npos) ADD_FAILURE() << label << ": " << p;
         }
       }
     }
@@ -354,28 +407,6 @@ TEST_F(FaultInjection, AFailedCloseAfterAFailedDecodeStillDeletesTheFile) {
       e.os_line = "\nAccess denied";
       expect_clean(mismatches(s, obs, e), where(s, FAULT_WRITE, n, c) + ", close failing too");
     }
-  }
-}
-
-// Writes the sample's members into `destination` as an extraction leaves them.
-void earlier_extraction(const Sample& s, const std::string& destination) {
-  mkdir(destination.c_str(), 0777);
-  for (const qev::PackEntry& entry : s.entries) {
-    std::string path = destination + "/" + entry.name;
-    for (char& ch : path) {
-      if (ch == '\\') ch = '/';
-    }
-    if (entry.folder) {
-      mkdir(path.c_str(), 0777);
-      continue;
-    }
-    write_file(path, entry.data);
-    time_t t;
-    if (dos_to_time(entry.write_date, entry.write_time, &t)) {
-      struct timespec times[2] = {{0, UTIME_OMIT}, {t, 0}};
-      utimensat(AT_FDCWD, path.c_str(), times, 0);
-    }
-    if (entry.attributes & 1) chmod(path.c_str(), 0444);
   }
 }
 
