@@ -3,8 +3,8 @@
 # emulator of the Windows tree, so each test program runs as
 #   wine-run.sh PREFIX PROGRAM.exe ARGS...
 # PREFIX is the tree's own Wine prefix (WINEPREFIX in the environment wins). It
-# is created on first use, quietly and without the Mono and Gecko installers
-# (two tests starting at once create it once: the creation holds a lock).
+# is created on first use by scripts/wine-prefix.sh (two tests starting at
+# once create it once: the creation holds a lock).
 # Programs that show windows need an X display: the one in DISPLAY, or else a
 # private virtual one started for this run with xvfb-run. Wine's own debug
 # output is off; the program's output and exit status pass through.
@@ -19,10 +19,7 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   mkdir -p "$(dirname "$WINEPREFIX")"
   (
     flock 9
-    if [ ! -f "$WINEPREFIX/system.reg" ]; then
-      wineboot -i >/dev/null 2>&1 || true
-      wineserver -w
-    fi
+    bash "$(dirname "$0")/../scripts/wine-prefix.sh" "$WINEPREFIX" "$WINEPREFIX.log"
   ) 9>"$WINEPREFIX.lock"
 fi
 

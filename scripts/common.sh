@@ -87,10 +87,8 @@ prepare_wine() {
   export WINEPREFIX="$ROOT/build-win/wineprefix"
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     mkdir -p "$ROOT/build-win"
-    wineboot -i >"$ROOT/build-win/wineboot.log" 2>&1 || true
-    wineserver -w
-    if [ ! -f "$WINEPREFIX/system.reg" ]; then
-      say "  creating the Wine prefix failed (log: $ROOT/build-win/wineboot.log)"
+    if ! bash "$ROOT/scripts/wine-prefix.sh" "$WINEPREFIX" "$ROOT/build-win/wineboot.log"; then
+      say "  creating the Wine prefix failed"
       return 1
     fi
     say "  Wine prefix created: $WINEPREFIX"

@@ -87,14 +87,12 @@ else
   virtual=0
 fi
 
-# A Wine prefix of the tree's own, made quietly when missing.
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  wineboot -i >/dev/null 2>&1
-  wineserver -w
-fi
-# The virtual display has no window manager: Wine draws the frames itself,
-# so the screenshot shows the caption.
-[ $virtual = 0 ] || wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /t REG_SZ /d N /f >/dev/null 2>&1
+# A Wine prefix of the tree's own, made quietly when missing. On a virtual
+# display, which has no window manager, Wine draws the frames itself, so the
+# screenshot shows the caption.
+frames=
+[ $virtual = 0 ] || frames=--frames
+bash "$ROOT/scripts/wine-prefix.sh" "$WINEPREFIX" "$WINEPREFIX.log" $frames || exit 1
 
 drive_c="$WINEPREFIX/drive_c"
 for old in "$drive_c/Program Files/Lumetra" "$drive_c/Lumetra"; do
