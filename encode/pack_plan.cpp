@@ -16,41 +16,43 @@
 namespace qev {
 namespace {
 
-bool digest_of(const PackEntry& e, Digest& out) {
-  Sha256 sha;
+// Hands the entry's bytes to take(bytes, count), piece by piece, for as long
+// as it returns true; false when the file cannot be read, a read that fails
+// midway included.
+template <typename Take>
+bool read_entry(const PackEntry& e, Take take) {
   if (e.source.empty()) {
-    sha.update(e.data.data(), e.data.size());
-    out = sha.finish();
+    take(e.data.data(), e.data.size());
     return true;
   }
   int fd = open(e.source.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return false;
   static thread_local std::vector<uint8_t> piece(1u << 20);
   ssize_t n;
-  while ((n = read(fd, piece.data(), piece.size())) > 0) sha.update(piece.data(), (size_t)n);
+  while ((n = read(fd, piece.data(), piece.size())) > 0 && take(piece.data(), (size_t)n)) {
+  }
   close(fd);
-  if (n < 0) return false;
+  return n >= 0;
+}
+
+bool digest_of(const PackEntry& e, Digest& out) {
+  Sha256 sha;
+  if (!read_entry(e, [&](const uint8_t* p, size_t n) { return sha.update(p, n), true; })) return false;
   out = sha.finish();
   return true;
 }
 
 // The whole content of a file of at most limit bytes; false when it cannot be
-// read (a read that fails midway included) or has grown past the limit.
+// read or has grown past the limit.
 bool content_of(const PackEntry& e, size_t limit, std::vector<uint8_t>& out) {
-  if (e.source.empty()) {
-    out.assign(e.data.begin(), e.data.end());
-    return true;
-  }
-  int fd = open(e.source.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  out.resize(limit + 1);
-  size_t got = 0;
-  ssize_t n = 0;
-  while (got < out.size() && (n = read(fd, out.data() + got, out.size() - got)) > 0) got += (size_t)n;
-  close(fd);
-  if (n < 0 || got > limit) return false;
-  out.resize(got);
-  return true;
+  out.clear();
+  bool fits = true;
+  auto take = [&](const uint8_t* p, size_t n) {
+    fits = out.size() + n <= limit;
+    if (fits) out.insert(out.end(), p, p + n);
+    return fits;
+  };
+  return read_entry(e, take) && fits;
 }
 
 // Sketch values two files must share to be listed side by side: a quarter of

@@ -42,9 +42,9 @@ void sketch_content(const uint8_t* data, size_t size, ContentSketch& out) {
 
 SimilarFiles::SimilarFiles(size_t files) {
   // Some two slots a value, so that few values of a tree meet in a slot.
-  slot_bits_ = 10;
-  while (slot_bits_ < MAX_SLOT_BITS && ((size_t)1 << slot_bits_) < files * SKETCH_SIZE * 2) slot_bits_++;
-  value_.assign((size_t)1 << slot_bits_, 0);
+  int slot_bits = 10;
+  while (slot_bits < MAX_SLOT_BITS && ((size_t)1 << slot_bits) < files * SKETCH_SIZE * 2) slot_bits++;
+  value_.assign((size_t)1 << slot_bits, 0);
   holders_.assign(value_.size() * HOLDERS_KEPT, NONE);
 }
 

@@ -52,7 +52,6 @@ class SimilarFiles {
   static constexpr int PROBES = 4;
   static constexpr int MAX_SLOT_BITS = 20;
   size_t find_slot(uint64_t value) const;
-  int slot_bits_;
   std::vector<uint64_t> value_;
   std::vector<uint32_t> holders_;  // HOLDERS_KEPT a slot, oldest first; NONE: empty
 };

@@ -232,6 +232,14 @@ void earlier_extraction(const Sample& s, const std::string& destination) {
   }
 }
 
+// A run over an earlier extraction of the sample, with or without Yes To All.
+RunOptions over_earlier(const Sample& s, bool yes_to_all) {
+  RunOptions o;
+  o.overwrite_all = yes_to_all;
+  o.prepare = [&s](const std::string& destination) { earlier_extraction(s, destination); };
+  return o;
+}
+
 TEST_F(FaultInjection, AFileThatCannotBeCreatedOrPutInPlaceIsReportedAndSkipped) {
   // A new file that cannot be created; then, over an earlier extraction (Yes
   // To All), a replacement that cannot be put in place. Its temporary file is
@@ -245,9 +253,7 @@ TEST_F(FaultInjection, AFileThatCannotBeCreatedOrPutInPlaceIsReportedAndSkipped)
     return e;
   });
   for (const Sample& s : samples_) {
-    RunOptions o;
-    o.overwrite_all = true;
-    o.prepare = [&s](const std::string& destination) { earlier_extraction(s, destination); };
+    const RunOptions o = over_earlier(s, true);
     std::vector<HookCall> renames = calls_of(run_extraction(s.bytes, o).record, FAULT_RENAME);
     EXPECT_FALSE(renames.empty()) << s.label;
     for (uint32_t n = 1; n <= renames.size(); n++) {
@@ -342,11 +348,7 @@ TEST_F(FaultInjection, AFailedWriteWhoseFileCannotBeDeleted) {
   for (bool earlier : {false, true}) {
     for (size_t k = 0; k < samples_.size(); k++) {
       const Sample& s = samples_[k];
-      RunOptions o;
-      if (earlier) {
-        o.overwrite_all = true;
-        o.prepare = [&s](const std::string& destination) { earlier_extraction(s, destination); };
-      }
+      const RunOptions o = earlier ? over_earlier(s, true) : RunOptions();
       std::vector<HookCall> writes =
           calls_of(earlier ? run_extraction(s.bytes, o).record : clean_[k], FAULT_WRITE);
       for (uint32_t n = 1; n <= writes.size(); n++) {
@@ -430,8 +432,7 @@ TEST_F(FaultInjection, AFailedAttributeQuery) {
   for (bool earlier : {false, true}) {
     for (size_t k = 0; k < samples_.size(); k++) {
       const Sample& s = samples_[k];
-      RunOptions o;
-      if (earlier) o.prepare = [&s](const std::string& destination) { earlier_extraction(s, destination); };
+      const RunOptions o = earlier ? over_earlier(s, false) : RunOptions();
       Observation clean = run_extraction(s.bytes, o);
       const std::string label = s.label + (earlier ? ", over an earlier extraction" : "");
       Expected base = all_done(s);
