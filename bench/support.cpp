@@ -120,8 +120,7 @@ void load_tree(const std::string& dir, uint64_t limit, std::vector<qev::PackEntr
 
 std::vector<qev::PackEntry> listed_for_level(const std::vector<qev::PackEntry>& entries, int level) {
   std::vector<qev::PackEntry> listed = entries;
-  const qev::PlanOptions plan = qev::plan_options_for(level);
-  if (plan.group_similar) qev::plan_pack(listed, plan);
+  qev::plan_pack(listed, qev::plan_options_for(level));
   return listed;
 }
 

@@ -55,8 +55,8 @@ bool read_file(const std::string& path, Bytes& out);
 // into memory until `limit` bytes, and their concatenation.
 void load_tree(const std::string& dir, uint64_t limit, std::vector<qev::PackEntry>& entries, Bytes& all,
                uint32_t& files, uint32_t& folders);
-// The same files as qev pack lists them at `level` (levels that group files
-// by likeness list them otherwise).
+// The same files as qev pack lists them at `level`: repeats after the file
+// they repeat, and from level 6 on grouped by likeness.
 std::vector<qev::PackEntry> listed_for_level(const std::vector<qev::PackEntry>& entries, int level);
 
 }  // namespace bench
