@@ -53,9 +53,7 @@ run_damaged() {
           note "$label: error-check message for $file" ;;
         *) fail "$label: unexpected message: $text" ;;
       esac
-      focus message
-      key Return
-      probe gone message 10000 >/dev/null || fail "$label: the message did not close"
+      dismiss_message || fail "$label: the message did not close"
     elif ! installer_running; then
       break
     fi

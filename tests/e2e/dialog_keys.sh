@@ -34,9 +34,7 @@ help=$MSG_TEXT
 want='This is a self-extracting QEV archive. To extract the contents to disk,\nspecify a folder name in the edit box, and click the Extract button.\nIf the folder does not exist, it will be created.'
 [ "$help" = "$want" ] || fail "help text: \"$help\""
 shot dialog-help
-focus message
-key Return
-probe gone message 10000 >/dev/null || fail "the help box did not close"
+dismiss_message || fail "the help box did not close"
 [ "$(probe count main)" = 1 ] || fail "the dialog ended after Help"
 
 # Escape does nothing.

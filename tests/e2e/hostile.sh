@@ -54,9 +54,7 @@ for want in "${expected[@]}"; do
   wait_message
   [ "$MSG_TEXT|$MSG_BUTTONS" = "$want" ] || fail "message \"$MSG_TEXT\" ($MSG_BUTTONS), expected \"$want\""
   note "message: $MSG_TEXT"
-  focus message
-  key Return
-  probe gone message 10000 >/dev/null || fail "the message did not close"
+  dismiss_message || fail "the message did not close"
 done
 wait_installer_exit 1
 

@@ -151,6 +151,22 @@ wait_message() {
   MSG_ICON=$(sed -n 's/^icon //p' "$WORK/message")
 }
 
+# dismiss_message: Return to the message box now shown, until it is gone.
+# The press is made once more when the box is still there with the same text
+# 5 s later: under load a key can reach the window system before the box has
+# the keyboard, and is lost. Fails when the box stays.
+dismiss_message() {
+  local text
+  text=$(message_text)
+  for _ in 1 2; do
+    focus message
+    key Return
+    probe gone message 5000 >/dev/null && return 0
+    [ "$(message_text)" = "$text" ] || return 0  # closed, and the next box is up
+  done
+  return 1
+}
+
 # expect_box BUTTONS ICON: the box now shown offers BUTTONS, with or without
 # the warning icon.
 expect_box() {
